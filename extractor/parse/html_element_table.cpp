@@ -1,0 +1,163 @@
+#include "extractor/parse/html_element_table.h"
+
+#include <cstring>
+
+namespace brevanto {
+namespace {
+
+// One row per line, in the table's order: rows grouped by first letter, the
+// comment row last. Columns: name, description, startTag, endTag, level, dtd,
+// isEmpty, isDeprecated, rendersContent.
+constexpr HtmlElementInfo kTable[HtmlElementTable::kRowCount] = {
+    {"A", "anchor", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"ABBR", "abbreviated form (e.g., WWW, HTTP, etc.)", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"ACRONYM", nullptr, kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"ADDRESS", "information on author", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"APPLET", "Java applet", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdTransitional, 0, 1, 0},
+    {"AREA", "client-side image map area", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdStrict, 1, 0, 0},
+    {"B", "bold text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"BASE", "document base URI", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"BASEFONT", "base font size", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdTransitional, 1, 1, 1},
+    {"BDO", "I18N BiDi over-ride", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"BIG", "large text style", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"BLOCKQUOTE", "long quotation", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"BODY", "document body", kStartTagOptional, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"BLINK", "blink", kStartTagOptional, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"BR", "forced line break", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"BUTTON", "push button", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"CAPTION", "table caption", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"CENTER", "shorthand for DIV align=center", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdTransitional, 0, 1, 1},
+    {"CITE", "citation", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"CODE", "computer code fragment", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"COL", "table column", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdStrict, 1, 0, 1},
+    {"COLGROUP", "table column group", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"DD", "definition description", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"DEL", "deleted text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0},
+    {"DFN", "instance definition", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"DIR", "directory list", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdTransitional, 0, 1, 1},
+    {"DIV", "generic language/style container", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"DL", "definition list", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"DT", "definition term", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"EM", "emphasis", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"EMBED", "embed", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 1, 1},
+    {"FIELDSET", "form control group", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"FONT", "local change to font", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1},
+    {"FORM", "interactive form", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"FRAME", "subwindow", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdFrameset, 1, 0, 1},
+    {"FRAMESET", "window subdivision", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H1", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H2", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H3", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H4", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H5", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"H6", "heading", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"HEAD", "document head", kStartTagOptional, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"HR", "horizontal rule", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 0},
+    {"HTML", "document root element", kStartTagOptional, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"I", "italic text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"IFRAME", "inline subwindow ", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdTransitional, 0, 0, 1},
+    {"IMG", "Embedded image", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"INPUT", "form control", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"INS", "inserted text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"ISINDEX", "single line prompt", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdTransitional, 1, 1, 0},
+    {"KBD", "text to be entered by the user", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"LABEL", "form field label text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"LEGEND", "fieldset legend", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"LI", "list item", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"LINK", "a media-independent link", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"MAP", "client-side image map ", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"MARQUEE", nullptr, kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 1, 1},
+    {"MENU", "menu list", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdTransitional, 0, 1, 1},
+    {"META", "generic metainformation", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"NOFRAMES", "alternate content container for non frame-based rendering", kStartTagRequired, kEndTagForbidden, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"NOSCRIPT", "alternate content container for non script-based rendering", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"OBJECT", "generic embedded object ", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"OL", "ordered list", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"OPTGROUP", "option group", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0},
+    {"OPTION", "selectable choice", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 0},
+    {"P", "paragraph", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"PARAM", "named property value", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1},
+    {"PRE", "preformatted text", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"Q", "short inline quotation", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"S", "strike-through text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1},
+    {"SAMP", "sample program output, scripts, etc.", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"SCRIPT", "script statements", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"SELECT", "option selector", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0},
+    {"SMALL", "small text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"SPAN", "generic language/style container", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"STRIKE", "strike-through text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1},
+    {"STRONG", "strong emphasis", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"STYLE", "style info", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 0},
+    {"SUB", "subscript", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"SUP", "superscript", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"TABLE", nullptr, kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TBODY", "table body", kStartTagOptional, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TD", "table data cell", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TEXTAREA", "multi-line text field", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"TFOOT", "table footer", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TH", "table header cell", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"THEAD", "table header ", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TITLE", "document title", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"TR", "table row", kStartTagRequired, kEndTagOptional, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"TT", "teletype or monospaced text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"U", "underlined text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1},
+    {"UL", "unordered list", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1},
+    {"VAR", "instance of a variable or program argument", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
+    {"!", "comment", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 0},
+};
+
+inline unsigned char upperAscii(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+HtmlElementTable::HtmlElementTable() {
+  rows.reserve(kRowCount);
+  int letter = 0;  // next letter whose entry is still to be appended
+  for (int i = 0; i + 1 < kRowCount; ++i) {
+    const HtmlElementInfo& row = kTable[i];
+    const int rowLetter = row.name[0] - 'A';
+    // Letters without rows get -1 in their place, in alphabetical order.
+    for (; letter < rowLetter; ++letter) letterIndex[letter] = -1;
+    if (letter == rowLetter) letterIndex[letter++] = static_cast<int32_t>(rows.size());
+    rows.push_back(&row);
+  }
+  for (; letter < kLetters; ++letter) letterIndex[letter] = -1;
+  rows.push_back(&kTable[kRowCount - 1]);
+  commentRow = rows.back();
+}
+
+const HtmlElementInfo* HtmlElementTable::lookup(const char* name, size_t length) const {
+  if (name == nullptr || length == 0) return nullptr;
+  const unsigned char first = upperAscii(static_cast<unsigned char>(name[0]));
+  if (first < 'A' || first > 'Z') return commentRow;  // "!", digits, "?" and the rest
+  const int letter = first - 'A';
+  const int begin = letterIndex[letter];
+  if (begin < 0) return commentRow;
+  int end = static_cast<int>(rows.size()) - 1;  // the comment row
+  for (int next = letter + 1; next < kLetters; ++next) {
+    if (letterIndex[next] >= 0) {
+      end = letterIndex[next];
+      break;
+    }
+  }
+  for (int i = begin; i < end; ++i) {
+    const char* rowName = rows[i]->name;
+    size_t k = 0;
+    while (k < length && rowName[k] != '\0' &&
+           upperAscii(static_cast<unsigned char>(name[k])) == static_cast<unsigned char>(rowName[k])) {
+      ++k;
+    }
+    if (k == length && rowName[k] == '\0') return rows[i];
+  }
+  return commentRow;
+}
+
+const HtmlElementInfo* HtmlElementTable::lookup(const char* name) const {
+  return lookup(name, name == nullptr ? 0 : std::strlen(name));
+}
+
+int HtmlElementTable::rowNumber(const HtmlElementInfo* row) { return static_cast<int>(row - kTable); }
+
+}  // namespace brevanto
