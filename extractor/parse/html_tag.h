@@ -1,6 +1,7 @@
 // One tag of the body markup, and one element of the tree built from the tags.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct HtmlTag {
   const HtmlElementInfo* element = nullptr;
   // Equal for equal names compared without regard to ASCII case.
   int32_t nameKey = -1;
+  // Where `text` lies while the texts are being built: a buffer of the text
+  // store and the offset in it.
+  int32_t textBuffer = -1;
+  size_t textOffset = 0;
 
   std::string_view textView() const { return {text, static_cast<size_t>(textLength)}; }
 };

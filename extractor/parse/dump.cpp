@@ -1,0 +1,65 @@
+// Stable, line-oriented dumps of the tag list and the tree, for tests and for
+// looking at what the analysis made of a page.
+#include <cstdio>
+#include <vector>
+
+#include "extractor/extraction_pipeline.h"
+
+namespace brevanto {
+namespace {
+
+// Names are bytes of the markup: control and other non-printable bytes are
+// written as \xHH so that one tag stays one line.
+void appendEscaped(std::string& out, std::string_view bytes) {
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+}
+
+}  // namespace
+
+std::string ExtractionPipeline::dumpTags() const {
+  std::string out;
+  char line[96];
+  for (const HtmlTag& tag : tags) {
+    std::snprintf(line, sizeof line, "%d %d %d %d %c%c%c ", tag.index, tag.partner, tag.startOffset,
+                  tag.endOffset, tag.isOpen ? 'O' : '-', tag.isClose ? 'C' : '-',
+                  tag.hasContent ? '-' : 'N');
+    out += line;
+    appendEscaped(out, tag.name);
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ExtractionPipeline::dumpTree() const {
+  std::string out;
+  char line[160];
+  std::vector<std::pair<const HtmlNode*, int>> pending{{&root, 0}};
+  while (!pending.empty()) {
+    const auto [node, depth] = pending.back();
+    pending.pop_back();
+    out.append(static_cast<size_t>(depth) * 2, ' ');
+    if (const HtmlTag* tag = node->tag) {
+      appendEscaped(out, tag->name);
+      std::snprintf(line, sizeof line, " #%d text=%d link=%d shares=%.3f/%.3f/%.3f score=%.3f\n", tag->index,
+                    tag->textLength, tag->linkTextLength, tag->textShare, tag->plainShare, tag->linkShare,
+                    tag->score);
+      out += line;
+    } else {
+      out += "(root)\n";
+    }
+    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
+      pending.push_back({*it, depth + 1});
+    }
+  }
+  return out;
+}
+
+}  // namespace brevanto
