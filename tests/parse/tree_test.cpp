@@ -1,0 +1,105 @@
+// Tree building and its repair rules, checked on the tags and on the tree
+// shape before any pruning (buildTree alone) and on the texts afterwards.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_checks.h"
+
+namespace brevanto {
+namespace {
+
+using testing::expectTagInvariants;
+using testing::expectTreeInvariants;
+using testing::textOf;
+
+// The tree as "NAME(children...)" with "#index" after each name, built from
+// the tags alone.
+std::string shape(const HtmlNode* node) {
+  std::string out;
+  if (node->tag != nullptr) out = std::string(node->tag->name) + "#" + std::to_string(node->tag->index);
+  if (!node->children.empty()) {
+    out += "(";
+    for (size_t i = 0; i < node->children.size(); ++i) out += (i ? " " : "") + shape(node->children[i]);
+    out += ")";
+  }
+  return out;
+}
+
+// The tags keep views of the markup, which must outlive them: each call
+// keeps its markup until the next.
+std::string buildShape(ExtractionPipeline& p, const std::string& text) {
+  static std::string markup;
+  markup = text;
+  testing::scanAndMatch(p, markup);
+  p.buildTree();
+  expectTagInvariants(p, markup);
+  return shape(&p.root);
+}
+
+TEST(TreeBuilder, OptionalEndTagsThatRunToTheParentsEnd) {
+  ExtractionPipeline p;
+  // The first P ends at the second; the second reaches the BODY end tag and
+  // becomes an empty leaf whose text falls to BODY.
+  EXPECT_EQ(buildShape(p, "<BODY><P>one<P>two</BODY>"), "(BODY#0(P#1 P#2))");
+  EXPECT_EQ(p.dumpTags(), "0 3 0 5 O-- BODY\n1 2 6 8 O-- P\n2 2 12 14 OCN P\n3 3 18 24 OCN BODY\n");
+  const std::string markup = "<BODY><P>one<P>two</BODY>";
+  buildShape(p, markup);
+  p.collectText(markup.c_str());
+  EXPECT_EQ(textOf(p, 0), "onetwo");
+  EXPECT_EQ(textOf(p, 1), "one");
+  EXPECT_EQ(textOf(p, 2), "(null)");
+
+  // The UL end tag is closed off, but UL keeps its extent.
+  EXPECT_EQ(buildShape(p, "<UL><LI>a<LI>b</UL>"), "(UL#0(LI#1 LI#2))");
+  EXPECT_EQ(p.tags[0].partner, 3);
+  EXPECT_EQ(p.tags[1].partner, 2);
+  EXPECT_EQ(p.dumpTags().substr(p.dumpTags().find("2 2")), "2 2 9 12 OCN LI\n3 3 14 18 OCN UL\n");
+
+  // An unclosed P as the last tag is its own partner and a leaf.
+  EXPECT_EQ(buildShape(p, "<DIV>x</DIV><P>tail"), "(DIV#0 P#2)");
+  EXPECT_EQ(p.tags[2].partner, 2);
+}
+
+TEST(TreeBuilder, CrossedAndStrayTags) {
+  ExtractionPipeline p;
+  EXPECT_EQ(buildShape(p, "<B><I>x</B></I>"), "(B#0(I#1) I#3)");
+  EXPECT_EQ(p.tags[1].hasContent, 0);
+  EXPECT_EQ(p.tags[3].hasContent, 0);
+  EXPECT_TRUE(p.tags[3].isOpen && p.tags[3].isClose);
+
+  // Comments and unknown elements: leaves, or containers when paired.
+  EXPECT_EQ(buildShape(p, "<DIV><!-- c --><NOBR>a<B>b</B></NOBR></DIV>"), "(DIV#0(!#1 NOBR#2(B#3)))");
+}
+
+TEST(TreeBuilder, EndTagOfAClosedOffStartTagIsClosedOffToo) {
+  // FONT's P runs to TABLE, past FONT's end: P and TABLE are closed off, and
+  // so must be TABLE's end tag, or "</TABLE>" would land in DIV's text.
+  const std::string markup =
+      "<BODY><DIV><FONT><P>a</FONT><TABLE><TR><TD>b</TD></TR></TABLE>c</DIV><P>one</P><P>two</P></BODY>";
+  ExtractionPipeline p;
+  EXPECT_EQ(buildShape(p, markup), "(BODY#0(DIV#1(FONT#2(P#3) TABLE#5 TR#6(TD#7) TABLE#10) P#12 P#14))");
+  EXPECT_EQ(p.tags[10].partner, 10);
+  EXPECT_EQ(p.tags[10].hasContent, 0);
+  p.analyze(markup.c_str());
+  EXPECT_EQ(textOf(p, 0), "abconetwo");
+  EXPECT_EQ(textOf(p, 1), "abc");
+  expectTreeInvariants(p);
+}
+
+TEST(TreeBuilder, WalkSkipsPastEndTagsAndPartners) {
+  ExtractionPipeline p;
+  // An item ends at the inner list's start tag, so the inner list is its
+  // sibling; the inner list's end tag closes off its last item and the walk
+  // goes on past it.
+  EXPECT_EQ(buildShape(p, "<UL><LI>a<UL><LI>b</UL><LI>c</UL>"), "(UL#0(LI#1 UL#2(LI#3) LI#5))");
+  EXPECT_EQ(p.tags[4].partner, 4);
+  EXPECT_EQ(p.tags[2].partner, 4);
+  // The element after one that ended at a block-level tag starts at that tag.
+  EXPECT_EQ(buildShape(p, "<DIV><P>a<B>b</B><DIV>c</DIV>d</DIV>"), "(DIV#0(P#1(B#2) DIV#4))");
+  EXPECT_EQ(p.tags[1].partner, 4);
+}
+
+}  // namespace
+}  // namespace brevanto

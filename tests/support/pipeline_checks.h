@@ -1,0 +1,71 @@
+// Checks shared by the engine's tests: the invariants every analysis must
+// keep, whatever the markup.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extractor/extraction_pipeline.h"
+
+namespace brevanto::testing {
+
+// After matching: every partner is a valid index; a start tag and its end
+// tag point at each other; self-contained tags are open and close; offsets
+// point at the tag's "<" and ">" inside the markup.
+inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view markup) {
+  const int count = static_cast<int>(p.tags.size());
+  for (const HtmlTag& tag : p.tags) {
+    SCOPED_TRACE("tag " + std::to_string(tag.index));
+    ASSERT_GE(tag.partner, 0);
+    ASSERT_LT(tag.partner, count);
+    ASSERT_GE(tag.startOffset, 0);
+    ASSERT_LT(tag.endOffset, static_cast<int>(markup.size()));
+    EXPECT_EQ(markup[tag.startOffset], '<');
+    EXPECT_EQ(markup[tag.endOffset], '>');
+    EXPECT_FALSE(tag.name.empty());
+    EXPECT_NE(tag.element, nullptr);
+    if (tag.partner == tag.index) continue;
+    const HtmlTag& other = p.tags[tag.partner];
+    if (!tag.isOpen) {
+      EXPECT_LT(tag.partner, tag.index) << "an end tag pairs with an earlier start tag";
+      EXPECT_EQ(other.partner, tag.index) << "an end tag's start tag points back at it";
+    } else {
+      EXPECT_GT(tag.partner, tag.index) << "an element ends after it starts";
+    }
+  }
+}
+
+// After the whole analysis: the tree's links agree, and a text, where there
+// is one, is never empty.
+inline void expectTreeInvariants(const ExtractionPipeline& p) {
+  std::vector<const HtmlNode*> pending{&p.root};
+  while (!pending.empty()) {
+    const HtmlNode* node = pending.back();
+    pending.pop_back();
+    for (const HtmlNode* child : node->children) {
+      ASSERT_EQ(child->parent, node);
+      ASSERT_NE(child->tag, nullptr);
+      pending.push_back(child);
+    }
+  }
+  for (const HtmlTag& tag : p.tags) {
+    EXPECT_EQ(tag.text == nullptr, tag.textLength == 0) << "tag " << tag.index;
+  }
+}
+
+inline std::string textOf(const ExtractionPipeline& p, int index) {
+  const HtmlTag& tag = p.tags.at(static_cast<size_t>(index));
+  return tag.text == nullptr ? std::string("(null)") : std::string(tag.text, tag.textLength);
+}
+
+// Parses only as far as matching, for tokenizer cases.
+inline void scanAndMatch(ExtractionPipeline& p, const std::string& markup) {
+  p.clearTags();
+  p.scanMarkup(markup.data(), markup.data() + markup.size());
+  p.matchTags();
+}
+
+}  // namespace brevanto::testing
