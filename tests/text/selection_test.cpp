@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_checks.h"
+
+namespace brevanto {
+namespace {
+
+struct Selected {
+  std::string markup;
+  ExtractionPipeline p;
+  ContentList content;
+  explicit Selected(std::string m) : markup(std::move(m)) {
+    p.analyze(markup.c_str());
+    testing::expectTreeInvariants(p);
+    content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  }
+  // Names and indices of the selected nodes, e.g. "DIV#3 DIV#9".
+  std::string picked() const {
+    std::string out;
+    for (const HtmlNode* node : content) {
+      if (!out.empty()) out += ' ';
+      out += node == nullptr ? "(null)" : std::string(node->tag->name) + "#" + std::to_string(node->tag->index);
+    }
+    return out;
+  }
+};
+
+std::string paragraphs(const std::string& word, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += "<P>" + word + " " + std::to_string(i) + "</P>";
+  return out;
+}
+
+const std::string kMenu =
+    "<DIV><UL><LI><A href=/a>Home page</A></LI><LI><A href=/b>World news</A></LI>"
+    "<LI><A href=/c>Sports and more</A></LI></UL></DIV>";
+
+TEST(ContentSelection, BodyWithParagraphsIsTheContent) {
+  Selected s("<BODY>" + paragraphs("text", 2) + "</BODY>");
+  EXPECT_EQ(s.picked(), "BODY#0");
+  EXPECT_EQ(s.p.tags[0].score, 10000.0) << "a body without links scores 100 x 100";
+}
+
+TEST(ContentSelection, ArticleBesideAMenu) {
+  // 3 paragraphs of article text beside a menu of links and a footer.
+  Selected s("<BODY>" + kMenu + "<DIV>" + paragraphs("The article says a good deal here", 3) +
+             "</DIV><DIV>Footer words (c) 2026 and a <A href=/x>link</A></DIV></BODY>");
+  ASSERT_EQ(s.content.size(), 1u);
+  const HtmlTag* article = s.content[0]->tag;
+  EXPECT_EQ(article->name, "DIV");
+  EXPECT_GE(article->plainShare, 40.0);
+  EXPECT_EQ(std::string(article->text, article->textLength).substr(0, 16), "The article says");
+
+  // A DIV with a single P has no P child once collapsed, so it never
+  // qualifies; it is taken as the best-scored node instead.
+  Selected one("<BODY>" + kMenu + "<DIV><P>Only one paragraph of text, long enough.</P></DIV></BODY>");
+  EXPECT_TRUE(one.p.collectContentNodes(&one.p.root, 2, 5.0).empty());
+  EXPECT_EQ(one.picked(), "DIV#17") << one.p.dumpTree();
+  EXPECT_TRUE(one.content[0]->children.empty());
+}
+
+TEST(ContentSelection, SiblingsAndNestedQualifiers) {
+  // Two qualifying siblings are both listed in document order; a qualifying
+  // DIV inside a qualifying DIV is hidden by it.
+  Selected s("<BODY>" + kMenu + "<DIV>" + paragraphs("first article body", 2) + "</DIV><DIV>" +
+             paragraphs("second part", 2) + "<DIV>" + paragraphs("nested part", 2) + "</DIV></DIV></BODY>");
+  ASSERT_EQ(s.content.size(), 2u) << s.p.dumpTree();
+  EXPECT_LT(s.content[0]->tag->index, s.content[1]->tag->index);
+  EXPECT_EQ(std::string(s.content[0]->tag->text, 20), "first article body 0");
+  EXPECT_EQ(std::string(s.content[1]->tag->text, 13), "second part 0");
+}
+
+TEST(ContentSelection, FallbacksAndTies) {
+  // All link text: no plain share anywhere, every score 0, and the tie goes
+  // to the last node of the depth-first walk.
+  Selected links("<BODY><DIV><A href=1>one</A><A href=2>two</A></DIV><DIV><A href=3>three</A></DIV></BODY>");
+  EXPECT_EQ(links.p.bodyPlainLength, 0);
+  ASSERT_EQ(links.content.size(), 1u);
+  EXPECT_EQ(links.picked(), "DIV#7") << links.p.dumpTree();
+
+  // No text at all: everything is pruned, and the one entry is null.
+  Selected empty("<BODY><DIV><IMG src=x></DIV></BODY>");
+  EXPECT_TRUE(empty.p.root.children.empty());
+  EXPECT_EQ(empty.picked(), "(null)");
+  Selected nothing("");
+  EXPECT_EQ(nothing.picked(), "(null)");
+
+  // Without a BODY nothing is scored; the last node met wins the tie at 0.
+  Selected bodyless("<DIV>" + paragraphs("x", 1) + "</DIV><DIV>y<B>z</B></DIV>");
+  EXPECT_EQ(bodyless.picked(), "DIV#4");
+  EXPECT_EQ(bodyless.p.tags[0].score, 0.0);
+
+  // Equal best scores: the later sibling wins over the earlier one, and a
+  // descendant over its ancestor.
+  Selected tie("<BODY><DIV>abc</DIV><DIV>xyz</DIV><A href=q>link text</A></BODY>");
+  EXPECT_EQ(tie.p.tags[1].score, 1000.0) << tie.p.dumpTree();
+  EXPECT_EQ(tie.p.tags[3].score, 1000.0);
+  EXPECT_EQ(tie.picked(), "DIV#3");
+  Selected nested("<BODY><DIV>a<DIV>x</DIV><DIV>y</DIV></DIV><DIV>g</DIV></BODY>");
+  ASSERT_EQ(nested.p.root.children[0]->children.size(), 2u) << nested.p.dumpTree();
+  HtmlNode* outer = nested.p.root.children[0]->children[0];
+  ASSERT_EQ(outer->children.size(), 2u);
+  HtmlNode* first = outer->children[0];
+  HtmlNode* second = outer->children[1];
+  first->tag->score = outer->tag->score;
+  second->tag->score = 0;
+  EXPECT_EQ(nested.p.bestScoredNode(outer), first);
+  second->tag->score = outer->tag->score;
+  EXPECT_EQ(nested.p.bestScoredNode(outer), second);
+}
+
+TEST(ContentSelection, LinkTextAndScores) {
+  // Nested links count once per enclosing A. A tag that lost its extent is
+  // a leaf: the text after it falls to its parent, and so do the links there.
+  Selected s("<BODY><DIV>ab<A href=1>cd<A href=2>ef</A></A></DIV><DIV>x<B>y<A href=3>zz</A></I></DIV></BODY>");
+  EXPECT_EQ(s.p.tags[3].linkTextLength, 2) << s.p.dumpTags();
+  EXPECT_EQ(s.p.tags[2].linkTextLength, 6) << "own text 4, plus the inner link's 2";
+  EXPECT_EQ(s.p.tags[1].linkTextLength, 6);
+  EXPECT_EQ(s.p.tags[8].hasContent, 0);
+  EXPECT_EQ(s.p.tags[8].linkTextLength, 0);
+  EXPECT_EQ(s.p.tags[7].linkTextLength, 2);
+  EXPECT_EQ(testing::textOf(s.p, 7), "xyzz");
+  EXPECT_EQ(s.p.bodyLinkTextLength, 8);
+  EXPECT_EQ(s.p.bodyTextLength, 10);
+  EXPECT_EQ(s.p.bodyPlainLength, 2);
+  EXPECT_EQ(s.p.tags[0].score, 100.0) << "a body with some link text scores 100";
+
+  EXPECT_EQ(ExtractionPipeline::percentOf(0, 0), 0.0);
+  EXPECT_EQ(ExtractionPipeline::percentOf(5, 0), 100.0);
+  EXPECT_DOUBLE_EQ(ExtractionPipeline::percentOf(1, 3), 100.0 / 3.0);
+  HtmlTag tag;
+  tag.textShare = 20;
+  tag.plainShare = 25;
+  tag.linkShare = 0.5;
+  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 500.0);
+  tag.linkShare = 10;
+  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 50.0);
+  tag.textShare = 0.01;
+  tag.plainShare = 0.05;
+  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 0.0);
+}
+
+TEST(ContentSelection, PruningDropAndCollapse) {
+  // Empty and non-rendering elements go, inline leaves go, single-child
+  // chains collapse into their top node.
+  Selected s("<BODY><DIV><DIV><TABLE><TR><TD><P>a</P></TD></TR></TABLE></DIV></DIV>"
+             "<SPAN>s</SPAN><B><I>bi</I></B><DIV><HR><P>b</P><P>c</P></DIV><!-- c --></BODY>");
+  const HtmlNode* body = s.p.root.children.at(0);
+  ASSERT_EQ(body->children.size(), 2u) << s.p.dumpTree();
+  EXPECT_EQ(body->children[0]->tag->name, "DIV");
+  EXPECT_TRUE(body->children[0]->children.empty()) << "the chain down to P collapsed into the DIV";
+  EXPECT_EQ(body->children[1]->children.size(), 2u);
+  EXPECT_EQ(s.picked(), "DIV#19") << "two P children and a third of the plain text";
+}
+
+}  // namespace
+}  // namespace brevanto
