@@ -135,8 +135,9 @@ class ExtractionPipeline {
   // One line per tag: index, partner, start and end offsets, flags (O open,
   // C close, N no content, or "-"), name.
   std::string dumpTags() const;
-  // One line per node, indented two spaces per level: name, text length, link
-  // text length, text/plain/link shares and score.
+  // One line per node in document order: depth, indentation (two spaces per
+  // level, up to 32 levels), name, tag index, text length, link text length,
+  // text/plain/link shares and score.
   std::string dumpTree() const;
 
  private:

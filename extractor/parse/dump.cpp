@@ -1,5 +1,6 @@
 // Stable, line-oriented dumps of the tag list and the tree, for tests and for
 // looking at what the analysis made of a page.
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -7,6 +8,8 @@
 
 namespace brevanto {
 namespace {
+
+constexpr int kMaxIndent = 32;
 
 // Names are bytes of the markup: control and other non-printable bytes are
 // written as \xHH so that one tag stays one line.
@@ -45,7 +48,11 @@ std::string ExtractionPipeline::dumpTree() const {
   while (!pending.empty()) {
     const auto [node, depth] = pending.back();
     pending.pop_back();
-    out.append(static_cast<size_t>(depth) * 2, ' ');
+    // Indentation shows the shape of ordinary pages; past a few dozen levels
+    // the depth number alone tells it, and the dump stays linear in size.
+    std::snprintf(line, sizeof line, "%d ", depth);
+    out += line;
+    out.append(static_cast<size_t>(std::min(depth, kMaxIndent)) * 2, ' ');
     if (const HtmlTag* tag = node->tag) {
       appendEscaped(out, tag->name);
       std::snprintf(line, sizeof line, " #%d text=%d link=%d shares=%.3f/%.3f/%.3f score=%.3f\n", tag->index,

@@ -1,0 +1,96 @@
+// Inputs that break a recursive or quadratic implementation: a million
+// levels of nesting, a million unclosed elements, huge texts and entities.
+// They check results, not times: speed is measured by the benchmarks.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_checks.h"
+
+namespace brevanto {
+namespace {
+
+constexpr int kDepth = 1000000;
+
+TEST(DeepInput, MillionLevelsOfNesting) {
+  // A word at every level and a line at the bottom.
+  std::string markup = "<BODY>";
+  markup.reserve(kDepth * 12 + 64);
+  for (int i = 0; i < kDepth; ++i) markup += "<DIV>w";
+  markup += "bottom";
+  for (int i = 0; i < kDepth; ++i) markup += "</DIV>";
+  markup += "</BODY>";
+  ExtractionPipeline p;
+  p.analyze(markup.c_str());
+  ASSERT_EQ(p.tags.size(), 2u * kDepth + 2);
+  EXPECT_EQ(p.bodyTextLength, kDepth + 6);
+  // Level k holds the words of the levels below it and the bottom line.
+  EXPECT_EQ(p.tags[1].textLength, kDepth + 6);
+  EXPECT_EQ(p.tags[kDepth].textLength, 7);
+  EXPECT_EQ(std::string(p.tags[kDepth].text, 7), "wbottom");
+  // Each DIV has a single child, so the whole chain collapses into one node.
+  ASSERT_EQ(p.root.children.size(), 1u);
+  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  ASSERT_EQ(content.size(), 1u);
+  ASSERT_NE(content[0], nullptr);
+  const std::string dump = p.dumpTree();
+  EXPECT_LT(dump.size(), 1000u) << "the collapsed tree is tiny";
+}
+
+TEST(DeepInput, MillionLevelsWithoutCollapsing) {
+  // Two children per level keep the tree deep through every later walk.
+  std::string markup = "<BODY>";
+  for (int i = 0; i < kDepth / 4; ++i) markup += "<DIV><P>p</P>";
+  for (int i = 0; i < kDepth / 4; ++i) markup += "</DIV>";
+  markup += "</BODY>";
+  ExtractionPipeline p;
+  p.analyze(markup.c_str());
+  testing::expectTreeInvariants(p);
+  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  ASSERT_EQ(content.size(), 1u);
+  ASSERT_NE(content[0], nullptr);
+  EXPECT_FALSE(p.dumpTree().empty());
+}
+
+TEST(DeepInput, MillionUnclosedOptionalElements) {
+  // Every DD ends at the next block-level tag, which is far away: the search
+  // for it must not start over for each.
+  std::string markup = "<BODY><DL>";
+  for (int i = 0; i < kDepth; ++i) markup += "<DD>d";
+  markup += "</DL><P>end</P></BODY>";
+  ExtractionPipeline p;
+  testing::scanAndMatch(p, markup);
+  const int dlEnd = kDepth + 2;
+  EXPECT_EQ(p.tags[2].partner, dlEnd) << "DD is inline: the next block-level tag is </DL>";
+  EXPECT_EQ(p.tags[kDepth + 1].partner, dlEnd);
+  // Every DD reaches DL's end, so each becomes an empty leaf and its text
+  // falls to DL.
+  p.analyze(markup.c_str());
+  EXPECT_EQ(p.tags[2].partner, 2);
+  EXPECT_EQ(p.tags[2].hasContent, 0);
+  EXPECT_EQ(p.tags[1].textLength, kDepth);
+  EXPECT_EQ(p.bodyTextLength, kDepth + 3);
+  // A million unmatched end tags, each with no open element of its name.
+  std::string strays = "<BODY>";
+  for (int i = 0; i < kDepth; ++i) strays += "<B></I>";
+  strays += "</BODY>";
+  p.analyze(strays.c_str());
+  EXPECT_EQ(p.tags.back().partner, 0);
+}
+
+TEST(DeepInput, HugeTextsAndEntities) {
+  // A 20 MB text run with an entity every 100 bytes, and one entity of 1 MB.
+  std::string run;
+  for (int i = 0; i < 200000; ++i) run += std::string(94, 'x') + "&amp; ";
+  std::string entity = "&" + std::string(1 << 20, 'e') + ";";
+  const std::string markup = "<BODY><DIV>" + run + "</DIV><DIV>a" + entity + "b</DIV></BODY>";
+  ExtractionPipeline p;
+  p.analyze(markup.c_str());
+  EXPECT_EQ(p.tags[1].textLength, 200000 * 96);
+  EXPECT_EQ(testing::textOf(p, 3), "a?b");
+  EXPECT_EQ(p.tags[1].text[94], '&');
+}
+
+}  // namespace
+}  // namespace brevanto
