@@ -1,0 +1,95 @@
+// Every page of the shared corpus of real pages, whole and cut down to its
+// body element, goes through the analysis and the selection, keeping every
+// invariant. The corpus sits beside the project; without it the test is
+// skipped.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_checks.h"
+
+namespace brevanto {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path corpusPages() { return fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages"; }
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The body element's markup as it stands in the page, from "<body" to the
+// end of the last "</body>", found without regard to case; the whole page
+// when there is none.
+std::string bodyOf(const std::string& page) {
+  std::string lower(page);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+  const size_t start = lower.find("<body");
+  const size_t end = lower.rfind("</body>");
+  if (start == std::string::npos || end == std::string::npos || end < start) return page;
+  return page.substr(start, end + 7 - start);
+}
+
+void checkAnalysis(const std::string& markup) {
+  ExtractionPipeline p;
+  p.analyze(markup.c_str());
+  testing::expectTagInvariants(p, markup);
+  testing::expectTreeInvariants(p);
+  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  ASSERT_FALSE(content.empty());
+  // Every selected node is a node of the final tree.
+  std::vector<const HtmlNode*> inTree;
+  for (std::vector<const HtmlNode*> pending{&p.root}; !pending.empty();) {
+    const HtmlNode* node = pending.back();
+    pending.pop_back();
+    inTree.push_back(node);
+    pending.insert(pending.end(), node->children.begin(), node->children.end());
+  }
+  for (const HtmlNode* node : content) {
+    if (node == nullptr) continue;
+    EXPECT_NE(std::find(inTree.begin(), inTree.end(), node), inTree.end());
+    // Cleaned texts of several lines hold no blank line.
+    const std::string text(node->tag->text, static_cast<size_t>(node->tag->textLength));
+    const std::string cleaned = ExtractionPipeline::cleanLines(text.data(), text.size()).value();
+    if (cleaned != text) {
+      EXPECT_EQ(cleaned.find("\r\n\r\n"), std::string::npos);
+      EXPECT_NE(cleaned.substr(0, 2), "\r\n");
+    }
+  }
+}
+
+TEST(Corpus, EveryPageWholeAndBodyOnly) {
+  if (!fs::is_directory(corpusPages())) GTEST_SKIP() << "no corpus at " << corpusPages();
+  int pages = 0;
+  for (const auto& entry : fs::directory_iterator(corpusPages())) {
+    if (entry.path().extension() != ".html") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::string page = readFile(entry.path());
+    checkAnalysis(page);
+    const std::string body = bodyOf(page);
+    checkAnalysis(body);
+    // Analysing the body alone finds a BODY with text on every page that
+    // has a body element with words in it.
+    ExtractionPipeline p;
+    p.analyze(body.c_str());
+    if (body.size() < page.size()) {
+      EXPECT_GT(p.bodyTextLength, 0);
+    }
+    ++pages;
+  }
+  EXPECT_GT(pages, 0);
+}
+
+}  // namespace
+}  // namespace brevanto
