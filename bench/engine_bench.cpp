@@ -1,0 +1,146 @@
+// Throughput of the analysis on real pages, and peak memory on generated
+// inputs that punish recursion, copying and quadratic searches.
+//
+//   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + selectContent + the
+//                                      text of the chosen nodes, over the
+//                                      body-only form of every page in DIR
+//   engine_bench deep|unclosed|article  one generated input: size, tags, time,
+//                                      peak memory and the bound it must keep
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extractor/extraction_pipeline.h"
+
+namespace {
+
+using brevanto::ExtractionPipeline;
+using Clock = std::chrono::steady_clock;
+
+// Peak resident memory of this process so far, in bytes (0 where unknown).
+size_t peakResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
+  }
+  return 0;
+}
+
+std::string bodyOf(const std::string& page) {
+  std::string lower(page);
+  for (char& c : lower) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+  const size_t start = lower.find("<body");
+  const size_t end = lower.rfind("</body>");
+  if (start == std::string::npos || end == std::string::npos || end < start) return page;
+  return page.substr(start, end + 7 - start);
+}
+
+// The whole analysis as an extraction runs it, up to the bytes of the text.
+size_t extract(ExtractionPipeline& pipeline, const std::string& markup) {
+  pipeline.analyze(markup.c_str());
+  const brevanto::ContentList content =
+      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+  size_t bytes = 0;
+  for (const brevanto::HtmlNode* node : content) {
+    if (node == nullptr || node->tag->text == nullptr) continue;
+    bytes += ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
+  }
+  return bytes;
+}
+
+int corpus(const char* dir, int rounds) {
+  std::vector<std::string> bodies;
+  size_t total = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".html") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    bodies.push_back(bodyOf(bytes.str()));
+    total += bodies.back().size();
+  }
+  if (bodies.empty()) {
+    std::fprintf(stderr, "engine_bench: no .html pages in %s\n", dir);
+    return 1;
+  }
+  ExtractionPipeline pipeline;
+  size_t text = 0;
+  for (const std::string& body : bodies) text += extract(pipeline, body);  // warm-up
+  const auto start = Clock::now();
+  for (int round = 0; round < rounds; ++round) {
+    for (const std::string& body : bodies) text += extract(pipeline, body);
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double mb = static_cast<double>(total) * rounds / 1e6;
+  std::printf("corpus: %zu pages, %.2f MB of body markup, %d rounds: %.1f MB/s (%.2f ms per page)\n",
+              bodies.size(), static_cast<double>(total) / 1e6, rounds, mb / seconds,
+              seconds * 1e3 / (static_cast<double>(bodies.size()) * rounds));
+  return text > 0 ? 0 : 1;
+}
+
+std::string generate(const std::string& kind) {
+  std::string markup = "<BODY>";
+  if (kind == "deep") {
+    // A million levels with a word at each, and 1 MB of text at the bottom.
+    constexpr int kDepth = 1000000;
+    markup.reserve(kDepth * 12 + (1 << 20) + 64);
+    for (int i = 0; i < kDepth; ++i) markup += "<DIV>w";
+    markup.append(1 << 20, 't');
+    for (int i = 0; i < kDepth; ++i) markup += "</DIV>";
+  } else if (kind == "unclosed") {
+    for (int i = 0; i < 1000000; ++i) markup += "<DD>d";
+  } else if (kind == "article") {
+    // 50 MB of ordinary article markup: headings, paragraphs with links and
+    // emphasis, menus and tables.
+    const std::string block =
+        "<DIV class=\"story\"><H2>A heading for this part</H2>\n"
+        "<P>Some ordinary article text with <A href=\"/link\">a link</A> and <B>bold words</B>, "
+        "&quot;quoted&quot; &amp; decoded.</P>\n<P>Another paragraph, a little longer, that goes on "
+        "about the subject at hand for a while.<BR>With a line break.</P>\n"
+        "<UL><LI><A href=\"/a\">Menu one</A><LI><A href=\"/b\">Menu two</A></UL>\n"
+        "<TABLE><TR><TD>cell</TD><TD>cell</TD></TR></TABLE></DIV>\n";
+    while (markup.size() < 50u * 1000 * 1000) markup += block;
+  } else {
+    return {};
+  }
+  markup += "</BODY>";
+  return markup;
+}
+
+int generated(const std::string& kind) {
+  const std::string markup = generate(kind);
+  if (markup.empty()) {
+    std::fprintf(stderr, "engine_bench: unknown input '%s'\n", kind.c_str());
+    return 2;
+  }
+  ExtractionPipeline pipeline;
+  const auto start = Clock::now();
+  const size_t text = extract(pipeline, markup);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const size_t peak = peakResidentBytes();
+  const size_t bound = 4 * markup.size() + 256 * pipeline.tags.size() + (32u << 20);
+  std::printf("%-8s %8.1f MB markup, %8zu tags, %6.2f s (%6.1f MB/s), peak %7.1f MB, bound %7.1f MB: %s\n",
+              kind.c_str(), static_cast<double>(markup.size()) / 1e6, pipeline.tags.size(), seconds,
+              static_cast<double>(markup.size()) / 1e6 / seconds, static_cast<double>(peak) / 1e6,
+              static_cast<double>(bound) / 1e6, peak <= bound ? "within" : "OVER");
+  return peak <= bound && text > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "corpus") == 0) {
+    return corpus(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
+  }
+  if (argc == 2) return generated(argv[1]);
+  std::fprintf(stderr, "usage: engine_bench corpus DIR [ROUNDS] | engine_bench deep|unclosed|article\n");
+  return 2;
+}
