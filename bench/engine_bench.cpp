@@ -29,7 +29,7 @@ size_t peakResidentBytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
+    if (line.rfind("VmHWM:", 0) == 0) return static_cast<size_t>(std::strtoull(line.c_str() + 6, nullptr, 10)) * 1024;
   }
   return 0;
 }
