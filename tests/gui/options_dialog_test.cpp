@@ -36,8 +36,6 @@ TEST_F(OptionsDialog, OpensWithTheDefaultsWhenNothingIsStoredAndExitWritesNothin
   EXPECT_TRUE(IsWindowEnabled(item(IDC_SEARCH_FOLDER)));
   EXPECT_EQ(gui::text(item(IDOK)), "&OK");
   EXPECT_EQ(gui::text(item(IDCANCEL)), "&Exit");
-  gui::settle(500);
-  gui::screenshot("options-fixed-folder");
 
   gui::click(item(IDC_OPEN_AFTER_PROCESS));
   gui::click(item(IDCANCEL));
@@ -98,6 +96,8 @@ TEST_F(OptionsDialog, OkWithTheFixedOptionStoresTheFolderAsShownAndExitLeavesEve
   EXPECT_TRUE(gui::checked(item(IDC_RANDOM_FOLDER_OPTION)));
   EXPECT_EQ(gui::text(item(IDC_FOLDER_PATH)), "C:\\Texts\\");
   SendMessageA(item(IDC_FIXED_FOLDER_OPTION), BM_CLICK, 0, 0);
+  gui::settle(300);
+  gui::screenshot("options-fixed-folder");
   gui::click(item(IDCANCEL));
   ASSERT_TRUE(app.waitForExit());
   EXPECT_EQ(gui::readDword("FolderSelection"), 1u);
