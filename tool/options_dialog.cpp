@@ -87,6 +87,9 @@ void COptionsDialog::OnFolderOptionClicked() {
 }
 
 void COptionsDialog::OnSearchFolder() {
+  // Take the controls first, so that refreshing them after the pick keeps
+  // what the user changed since the last option click.
+  UpdateData(true);
   CFolderPickerDialog picker(m_folder.c_str(), 0, nullptr);
   if (picker.DoModal() != IDOK) return;
   m_folder = picker.GetSelectedFolder();

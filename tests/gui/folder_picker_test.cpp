@@ -132,6 +132,8 @@ class FolderPicker : public ::testing::Test {
 
 TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTheSettings) {
   ASSERT_TRUE(app.start());
+  // An unsaved change of another control survives the pick.
+  SendMessageA(GetDlgItem(app.dialog, IDC_OPEN_AFTER_PROCESS), BM_CLICK, 0, 0);
   ASSERT_TRUE(openPicker());
   EXPECT_EQ(GetWindow(picker, GW_OWNER), app.dialog);
   EXPECT_FALSE(IsWindowEnabled(app.dialog));
@@ -145,8 +147,17 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   EXPECT_TRUE(IsWindowVisible(okButton));
   HWND typeBox = GetDlgItem(picker, 1136);
   if (typeBox != nullptr) EXPECT_FALSE(IsWindowEnabled(typeBox));
-  // The full-size structure brings the places bar.
-  EXPECT_NE(GetDlgItem(picker, 1184), nullptr);
+  // The full-size structure brings the places bar, tall enough for all its buttons.
+  HWND places = GetDlgItem(picker, 1184);
+  ASSERT_NE(places, nullptr);
+  int needed = static_cast<int>(SendMessageA(places, TB_BUTTONCOUNT, 0, 0)) *
+                   HIWORD(SendMessageA(places, TB_GETBUTTONSIZE, 0, 0)) + 2;
+  EXPECT_GT(needed, 2);
+  EXPECT_TRUE(gui::waitFor([&] {
+    RECT bar;
+    GetWindowRect(places, &bar);
+    return bar.bottom - bar.top >= needed;
+  }, 3000));
   gui::settle(300);
   gui::screenshot("folder-picker");
 
@@ -167,6 +178,7 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   gui::click(okButton);
   ASSERT_TRUE(pickerClosed());
   EXPECT_EQ(gui::text(folderEdit()), std::string(kRoot) + "\\alpha\\beta");
+  EXPECT_TRUE(gui::checked(GetDlgItem(app.dialog, IDC_OPEN_AFTER_PROCESS)));
   EXPECT_TRUE(IsWindowEnabled(app.dialog));
   // The first confirmation makes the section with the entry and the last text.
   EXPECT_EQ(gui::profileValue(kSection, "Folder0000"), std::string(kRoot) + "\\alpha\\beta");
@@ -178,6 +190,7 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   // Stored as chosen; the server's reader completes it.
   EXPECT_EQ(gui::readString("FixedFolder"), std::string(kRoot) + "\\alpha\\beta");
   EXPECT_EQ(gui::readDword("FolderSelection"), 0u);
+  EXPECT_EQ(gui::readDword("DispAfterProcess"), 1u);
 }
 
 TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverStaleKeys) {

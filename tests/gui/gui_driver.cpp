@@ -255,21 +255,54 @@ void setProfileValue(const char* section, const char* key, const char* value) {
   WritePrivateProfileStringA(section, key, value, profilePath().c_str());
 }
 
+namespace {
+// The size of a file, or -1 while it is not there.
+long long fileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+}  // namespace
+
 void screenshot(const char* name) {
-  // ImageMagick runs as a program of the host, started through Wine.
-  std::string command = "/usr/bin/import -window root " BREVANTO_SOURCE_DIR "/docs/screenshots/";
-  command += name;
-  command += ".png";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    std::fprintf(stderr, "screenshot %s: cannot start import (%lu)\n", name, GetLastError());
-    return;
+  std::string unixPath = BREVANTO_SOURCE_DIR "/docs/screenshots/" + std::string(name) + ".png";
+  std::string part = unixPath + ".part";
+  std::string windowsPart = "Z:" + part;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    // Wine paints a moment after the messages that change a window.
+    settle(500);
+    DeleteFileA(windowsPart.c_str());
+    // ImageMagick runs as a program of the host, started through Wine. The
+    // handle Wine gives for a host program does not tell when it ends, so
+    // wait for its file to appear and stop growing.
+    std::string command = "/usr/bin/import -window root png:" + part;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+      std::fprintf(stderr, "screenshot %s: cannot start import (%lu)\n", name, GetLastError());
+      return;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    long long size = -1;
+    waitFor(
+        [&] {
+          long long now = fileSize(windowsPart);
+          bool stable = now > 0 && now == size;
+          size = now;
+          return stable;
+        },
+        15000);
+    settle(200);
+    // A desktop without any window is a few hundred bytes: the grab came too early.
+    if (fileSize(windowsPart) > 1000) {
+      MoveFileExA(windowsPart.c_str(), ("Z:" + unixPath).c_str(), MOVEFILE_REPLACE_EXISTING);
+      return;
+    }
   }
-  WaitForSingleObject(process.hProcess, 20000);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  DeleteFileA(windowsPart.c_str());
+  std::fprintf(stderr, "screenshot %s: only an empty desktop was captured\n", name);
 }
 
 }  // namespace gui

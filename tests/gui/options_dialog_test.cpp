@@ -96,7 +96,6 @@ TEST_F(OptionsDialog, OkWithTheFixedOptionStoresTheFolderAsShownAndExitLeavesEve
   EXPECT_TRUE(gui::checked(item(IDC_RANDOM_FOLDER_OPTION)));
   EXPECT_EQ(gui::text(item(IDC_FOLDER_PATH)), "C:\\Texts\\");
   SendMessageA(item(IDC_FIXED_FOLDER_OPTION), BM_CLICK, 0, 0);
-  gui::settle(300);
   gui::screenshot("options-fixed-folder");
   gui::click(item(IDCANCEL));
   ASSERT_TRUE(app.waitForExit());
