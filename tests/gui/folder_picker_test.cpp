@@ -146,7 +146,9 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(picker, IDOK)));
   EXPECT_TRUE(IsWindowVisible(okButton));
   HWND typeBox = GetDlgItem(picker, 1136);
-  if (typeBox != nullptr) EXPECT_FALSE(IsWindowEnabled(typeBox));
+  if (typeBox != nullptr) {
+    EXPECT_FALSE(IsWindowEnabled(typeBox));
+  }
   // The full-size structure brings the places bar, tall enough for all its buttons.
   HWND places = GetDlgItem(picker, 1184);
   ASSERT_NE(places, nullptr);
