@@ -56,6 +56,26 @@ INT_PTR CDialog::DoModal() {
   return m_modalResult;
 }
 
+void CDialog::CenterWindow() {
+  RECT work{};
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  RECT area = work;
+  HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+  if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &area);
+  RECT frame{};
+  ::GetWindowRect(m_hWnd, &frame);
+  int width = frame.right - frame.left;
+  int height = frame.bottom - frame.top;
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  // Keep the whole dialog, or at least its top-left corner, on the screen.
+  if (x + width > work.right) x = work.right - width;
+  if (y + height > work.bottom) y = work.bottom - height;
+  if (x < work.left) x = work.left;
+  if (y < work.top) y = work.top;
+  ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CDialog::EndDialog(int result) {
   m_modalResult = result;
   m_inModalLoop = false;
@@ -112,7 +132,12 @@ INT_PTR CALLBACK CDialog::dialogProc(HWND window, UINT message, WPARAM wParam, L
   CDialog* dialog = nullptr;
   if (message == WM_INITDIALOG) {
     dialog = reinterpret_cast<CDialog*>(lParam);
-    if (dialog != nullptr) dialog->Attach(window);
+    if (dialog != nullptr) {
+      dialog->Attach(window);
+      // Our templates give no position: the dialog opens in the middle of
+      // what it belongs to, not in the corner of the screen.
+      dialog->CenterWindow();
+    }
   } else {
     dialog = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(window));
   }

@@ -39,6 +39,9 @@ class CDialog : public CWnd {
   virtual INT_PTR windowProc(UINT message, WPARAM wParam, LPARAM lParam);
   void setResult(LRESULT result) { ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result); }
   HWND parentForModal() const;
+  // Centres the dialog on its owner, or on the work area when it has none
+  // (or the owner is hidden or minimised).
+  void CenterWindow();
 
   // Data exchange helpers, one call per control.
   void ddxText(bool save, int id, std::string& value);

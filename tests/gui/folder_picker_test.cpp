@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/settings/extraction_settings.h"
 #include "tool/resource.h"
 
 namespace {
@@ -193,6 +194,8 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   EXPECT_EQ(gui::readString("FixedFolder"), std::string(kRoot) + "\\alpha\\beta");
   EXPECT_EQ(gui::readDword("FolderSelection"), 0u);
   EXPECT_EQ(gui::readDword("DispAfterProcess"), 1u);
+  // What the extraction server reads at its next call.
+  EXPECT_EQ(brevanto::ExtractionSettings().fixedFolder(), std::string(kRoot) + "\\alpha\\beta\\");
 }
 
 TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverStaleKeys) {

@@ -113,6 +113,24 @@ TEST_F(OptionsDialog, OkWithTheFixedOptionStoresTheFolderAsShownAndExitLeavesEve
   EXPECT_EQ(gui::readDword("DispAfterProcess"), 0u);
 }
 
+TEST_F(OptionsDialog, TheCloseButtonAndTheSystemMenuCloseWriteNothing) {
+  gui::setDword("FolderSelection", 0);
+  for (UINT close : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_SYSCOMMAND)}) {
+    Kelvata run;
+    ASSERT_TRUE(run.start());
+    SendMessageA(GetDlgItem(run.dialog, IDC_RANDOM_FOLDER_OPTION), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(run.dialog, IDC_OPEN_AFTER_PROCESS), BM_CLICK, 0, 0);
+    if (close == WM_CLOSE)
+      PostMessageA(run.dialog, WM_CLOSE, 0, 0);
+    else
+      PostMessageA(run.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(run.waitForExit());
+    EXPECT_EQ(gui::readDword("FolderSelection"), 0u);
+    EXPECT_FALSE(gui::readDword("DispAfterProcess"));
+    EXPECT_FALSE(gui::readString("FixedFolder"));
+  }
+}
+
 TEST_F(OptionsDialog, ToolTipsAreSetForTheThreeButtons) {
   ASSERT_TRUE(app.start());
   HWND tips = nullptr;
