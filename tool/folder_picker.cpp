@@ -121,8 +121,8 @@ void CFolderPickerDialog::OnSize() {
   if (okButton != nullptr) {
     RECT ok = clientRectOf(okButton, dialog);
     ::ShowWindow(okButton, SW_HIDE);
-    ::SetWindowPos(GetDlgItem(IDC_PICKER_OK), nullptr, ok.left, ok.top, ok.right - ok.left, ok.bottom - ok.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(GetDlgItem(IDC_PICKER_OK), nullptr, ok.left, ok.top, ok.right - ok.left,
+                   ok.bottom - ok.top, SWP_NOZORDER | SWP_NOACTIVATE);
     HWND label = GetDlgItem(IDC_FOLDER_NAME_LABEL);
     RECT labelRect = clientRectOf(label, m_hWnd);
     int labelWidth = labelRect.right - labelRect.left;
@@ -178,8 +178,8 @@ void CFolderPickerDialog::OnTimer(UINT_PTR timer) {
   if (height < needed && needed < ::GetSystemMetrics(SM_CYSCREEN)) {
     RECT frame{};
     ::GetWindowRect(dialog, &frame);
-    ::SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + needed - height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left,
+                   frame.bottom - frame.top + needed - height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

@@ -11,7 +11,8 @@ namespace brevanto {
 
 bool CFolderPathEdit::PreTranslateMessage(MSG* message) {
   // Keys held with Alt arrive as system keys, so the mnemonics still work.
-  if (message->message == WM_KEYDOWN && message->wParam != VK_LEFT && message->wParam != VK_RIGHT) return true;
+  if (message->message == WM_KEYDOWN && message->wParam != VK_LEFT && message->wParam != VK_RIGHT)
+    return true;
   return CEdit::PreTranslateMessage(message);
 }
 
@@ -111,15 +112,16 @@ void COptionsDialog::OnOK() {
   }
   if (!saved) {
     // Closing now would look like a save: say so, and let the user retry or leave with Exit.
-    AfxMessageBox(
-        "The settings could not be saved! You may not have the rights to change them.",
-        MB_OK | MB_ICONEXCLAMATION);
+    AfxMessageBox("The settings could not be saved! You may not have the rights to change them.",
+                  MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   CDialog::OnOK();
 }
 
-void COptionsDialog::OnCancel() { CDialog::OnCancel(); }
+void COptionsDialog::OnCancel() {
+  CDialog::OnCancel();
+}
 
 void COptionsDialog::OnSysCommand(WPARAM command, LPARAM lParam) {
   if ((command & 0xFFF0) == IDM_ABOUTBOX) {

@@ -27,4 +27,6 @@ namespace {
 brevanto::CSettingsToolApp theApp;
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return theApp.Run(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  return theApp.Run(instance);
+}

@@ -23,7 +23,9 @@ bool CComboBox::Create(DWORD style, const RECT& rect, HWND parent, int id) {
   return window != nullptr && Attach(window);
 }
 
-bool CComboBox::PreCreateWindow(CREATESTRUCTA&) { return true; }
+bool CComboBox::PreCreateWindow(CREATESTRUCTA&) {
+  return true;
+}
 
 std::string CComboBox::GetLBText(int index) const {
   LRESULT length = send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
@@ -47,15 +49,17 @@ CToolTipCtrl::~CToolTipCtrl() {
 bool CToolTipCtrl::Create(HWND parent, DWORD style) {
   INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&classes);
-  HWND window = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, ::GetModuleHandleA(nullptr),
-                                  nullptr);
+  HWND window =
+      ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   if (window == nullptr) return false;
   m_parent = parent;
   return Attach(window);
 }
 
-void CToolTipCtrl::SetMaxTipWidth(int width) { ::SendMessageA(m_hWnd, TTM_SETMAXTIPWIDTH, 0, width); }
+void CToolTipCtrl::SetMaxTipWidth(int width) {
+  ::SendMessageA(m_hWnd, TTM_SETMAXTIPWIDTH, 0, width);
+}
 
 bool CToolTipCtrl::AddTool(HWND tool, const char* text) {
   if (m_hWnd == nullptr || tool == nullptr) return false;

@@ -22,7 +22,9 @@ class CComboBox : public CWnd {
   int InsertString(int index, const char* text) {
     return static_cast<int>(sendText(CB_INSERTSTRING, static_cast<WPARAM>(index), text));
   }
-  int DeleteString(int index) { return static_cast<int>(send(CB_DELETESTRING, static_cast<WPARAM>(index), 0)); }
+  int DeleteString(int index) {
+    return static_cast<int>(send(CB_DELETESTRING, static_cast<WPARAM>(index), 0));
+  }
   // Exact match ignoring case, searching after start and wrapping around; CB_ERR when none.
   int FindStringExact(int start, const char* text) const {
     return static_cast<int>(sendText(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start), text));
@@ -32,7 +34,8 @@ class CComboBox : public CWnd {
     return static_cast<int>(send(CB_GETITEMHEIGHT, static_cast<WPARAM>(index), 0));
   }
   bool SetEditSel(int start, int end) {
-    return send(CB_SETEDITSEL, 0, static_cast<LPARAM>(MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end)))) != 0;
+    return send(CB_SETEDITSEL, 0,
+                static_cast<LPARAM>(MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end)))) != 0;
   }
   // True when the box has an edit part (a drop-down box, not a drop list).
   bool hasEditPart() const;

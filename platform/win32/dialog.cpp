@@ -4,8 +4,7 @@
 
 namespace brevanto {
 
-CDialog::CDialog(UINT templateId, HWND parent)
-    : m_template(MAKEINTRESOURCEA(templateId)), m_parent(parent) {}
+CDialog::CDialog(UINT templateId, HWND parent) : m_template(MAKEINTRESOURCEA(templateId)), m_parent(parent) {}
 
 CDialog::CDialog(const char* templateName, HWND parent) : m_template(templateName), m_parent(parent) {}
 
@@ -100,7 +99,9 @@ void CDialog::OnOK() {
   EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
 
 bool CDialog::PreTranslateMessage(MSG* message) {
   // Dialog keyboard navigation for the keys and the mouse within this dialog.
@@ -122,8 +123,7 @@ bool CDialog::preTranslateTree(MSG* message, HWND stop) {
   HWND main = AfxGetMainWindow();
   CWnd* mainObject = CWnd::FromHandlePermanent(main);
   if (mainObject == nullptr) return false;
-  if (message->hwnd != nullptr && ::IsWindow(message->hwnd) &&
-      ::GetAncestor(message->hwnd, GA_ROOT) == main)
+  if (message->hwnd != nullptr && ::IsWindow(message->hwnd) && ::GetAncestor(message->hwnd, GA_ROOT) == main)
     return false;
   return mainObject->PreTranslateMessage(message);
 }

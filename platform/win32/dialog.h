@@ -57,8 +57,8 @@ class CDialog : public CWnd {
   // parents up to stop, then to the main window; true when one handled it.
   static bool preTranslateTree(MSG* message, HWND stop);
 
-  const char* m_template;   // not owned: a resource name or an integer resource
-  HWND m_parent;            // not owned
+  const char* m_template;  // not owned: a resource name or an integer resource
+  HWND m_parent;           // not owned
   bool m_inModalLoop = false;
   int m_modalResult = -1;
 };

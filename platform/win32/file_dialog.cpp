@@ -71,7 +71,9 @@ void CFileDialog::EndDialog(int result) {
   if (dialog != nullptr) ::EndDialog(dialog, result);
 }
 
-bool CFileDialog::OnNotify(WPARAM, LPARAM, LRESULT*) { return false; }
+bool CFileDialog::OnNotify(WPARAM, LPARAM, LRESULT*) {
+  return false;
+}
 
 INT_PTR CFileDialog::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

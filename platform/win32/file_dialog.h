@@ -3,12 +3,14 @@
 // dialog is its parent.
 #pragma once
 
-#include "platform/win32/dialog.h"
-
-#include <commdlg.h>
-
 #include <string>
 #include <vector>
+
+// The common dialogs header needs windows.h before it.
+// clang-format off
+#include "platform/win32/dialog.h"
+#include <commdlg.h>
+// clang-format on
 
 namespace brevanto {
 
@@ -45,7 +47,7 @@ class CFileDialog : public CDialog {
   bool m_openFileDialog;
 
  private:
-  std::string m_filter;          // NUL-separated, as the system reads it
+  std::string m_filter;  // NUL-separated, as the system reads it
   std::string m_defaultExtension;
   std::vector<char> m_fileName;  // the system writes the chosen name here
   HWND m_owner = nullptr;        // not owned

@@ -8,7 +8,9 @@ namespace {
 CWinApp* g_app = nullptr;  // not owned: a global object of the program
 }  // namespace
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() {
+  g_app = this;
+}
 
 CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
@@ -50,7 +52,9 @@ bool CWinApp::WriteProfileString(const char* section, const char* entry, const c
   return ::WritePrivateProfileStringA(section, entry, text, m_profileName.c_str()) != FALSE;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+  return g_app;
+}
 
 HWND AfxGetMainWindow() {
   CWinApp* app = AfxGetApp();

@@ -9,7 +9,9 @@ namespace {
 const char kObjectProperty[] = "Brevanto.CWnd";
 }  // namespace
 
-CWnd::~CWnd() { Detach(); }
+CWnd::~CWnd() {
+  Detach();
+}
 
 bool CWnd::Attach(HWND window) {
   if (window == nullptr || m_hWnd != nullptr || FromHandlePermanent(window) != nullptr) return false;
@@ -30,11 +32,17 @@ CWnd* CWnd::FromHandlePermanent(HWND window) {
   return static_cast<CWnd*>(::GetPropA(window, kObjectProperty));
 }
 
-std::string CWnd::GetWindowText() const { return windowText(m_hWnd); }
+std::string CWnd::GetWindowText() const {
+  return windowText(m_hWnd);
+}
 
-bool CWnd::PreTranslateMessage(MSG*) { return false; }
+bool CWnd::PreTranslateMessage(MSG*) {
+  return false;
+}
 
-bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) {
+  return false;
+}
 
 std::string windowText(HWND window) {
   if (window == nullptr) return std::string();

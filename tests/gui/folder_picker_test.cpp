@@ -2,15 +2,17 @@
 // driven from outside; its history lives in Kelvata's profile file.
 #include <gtest/gtest.h>
 
-#include "gui_driver.h"
-
-#include <commctrl.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/settings/extraction_settings.h"
+// The common controls header needs windows.h before it.
+// clang-format off
+#include "gui_driver.h"
+#include <commctrl.h>
+// clang-format on
+
 #include "tool/resource.h"
 
 namespace {
@@ -21,7 +23,9 @@ const char kRoot[] = "C:\\brevanto-picker";
 const char kHistoryRoot[] = "C:\\brevanto-history";
 const char kSection[] = "FolderHistory";
 
-void makeFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+void makeFolder(const std::string& path) {
+  CreateDirectoryA(path.c_str(), nullptr);
+}
 
 void removeTree(const std::string& path) {
   WIN32_FIND_DATAA entry;
@@ -154,13 +158,16 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
   HWND places = GetDlgItem(picker, 1184);
   ASSERT_NE(places, nullptr);
   int needed = static_cast<int>(SendMessageA(places, TB_BUTTONCOUNT, 0, 0)) *
-                   HIWORD(SendMessageA(places, TB_GETBUTTONSIZE, 0, 0)) + 2;
+                   HIWORD(SendMessageA(places, TB_GETBUTTONSIZE, 0, 0)) +
+               2;
   EXPECT_GT(needed, 2);
-  EXPECT_TRUE(gui::waitFor([&] {
-    RECT bar;
-    GetWindowRect(places, &bar);
-    return bar.bottom - bar.top >= needed;
-  }, 3000));
+  EXPECT_TRUE(gui::waitFor(
+      [&] {
+        RECT bar;
+        GetWindowRect(places, &bar);
+        return bar.bottom - bar.top >= needed;
+      },
+      3000));
   gui::settle(300);
   gui::screenshot("folder-picker");
 
@@ -207,8 +214,8 @@ TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverSt
   ASSERT_TRUE(app.start());
   ASSERT_TRUE(openPicker());
   // A folder that no longer exists is skipped; the entries after the gap are not read.
-  EXPECT_EQ(comboEntries(box), (std::vector<std::string>{std::string(kRoot) + "\\gamma",
-                                                          "C:\\BREVANTO-PICKER\\ALPHA", kRoot}));
+  EXPECT_EQ(comboEntries(box),
+            (std::vector<std::string>{std::string(kRoot) + "\\gamma", "C:\\BREVANTO-PICKER\\ALPHA", kRoot}));
 
   // A typed folder that is there in another letter case moves to the top.
   gui::setText(box, "c:\\brevanto-picker\\alpha");

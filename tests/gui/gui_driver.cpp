@@ -51,7 +51,9 @@ bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
   }
 }
 
-void settle(DWORD ms) { Sleep(ms); }
+void settle(DWORD ms) {
+  Sleep(ms);
+}
 
 Kelvata::~Kelvata() {
   if (process.hProcess != nullptr) {
@@ -83,9 +85,8 @@ bool Kelvata::waitForExit(DWORD timeoutMs) {
 }
 
 HWND Kelvata::findDialog(const char* caption) const {
-  Search search{process.dwProcessId, [caption](HWND window) {
-                  return className(window) == "#32770" && text(window) == caption;
-                }};
+  Search search{process.dwProcessId,
+                [caption](HWND window) { return className(window) == "#32770" && text(window) == caption; }};
   EnumWindows(searchTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -120,9 +121,13 @@ void setText(HWND window, const char* value) {
   SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
 }
 
-bool checked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool checked(HWND button) {
+  return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
-void click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+void click(HWND button) {
+  PostMessageA(button, BM_CLICK, 0, 0);
+}
 
 namespace {
 struct ControlSearch {
@@ -143,7 +148,9 @@ HWND findControl(HWND parent, int id) {
   return search.found;
 }
 
-std::string messageBoxText(HWND box) { return text(GetDlgItem(box, 0xFFFF)); }
+std::string messageBoxText(HWND box) {
+  return text(GetDlgItem(box, 0xFFFF));
+}
 
 void bringToFront(HWND window) {
   SetForegroundWindow(window);
@@ -201,8 +208,8 @@ void deleteSettings() {
 
 void setDword(const char* name, DWORD value) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
     return;
   RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
   RegCloseKey(key);
@@ -210,8 +217,8 @@ void setDword(const char* name, DWORD value) {
 
 void setString(const char* name, const char* value) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
     return;
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                  static_cast<DWORD>(strlen(value) + 1));
@@ -220,7 +227,8 @@ void setString(const char* name, const char* value) {
 
 std::optional<DWORD> readDword(const char* name) {
   DWORD value = 0, size = sizeof value, type = 0;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, &value, &size) != ERROR_SUCCESS ||
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, &value, &size) !=
+          ERROR_SUCCESS ||
       type != REG_DWORD)
     return std::nullopt;
   return value;
@@ -229,7 +237,8 @@ std::optional<DWORD> readDword(const char* name) {
 std::optional<std::string> readString(const char* name) {
   char value[2048] = {};
   DWORD size = sizeof value - 1, type = 0;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, value, &size) != ERROR_SUCCESS ||
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, value, &size) !=
+          ERROR_SUCCESS ||
       type != REG_SZ)
     return std::nullopt;
   return std::string(value);
@@ -241,9 +250,13 @@ std::string profilePath() {
   return std::string(directory) + "\\Kelvata.INI";
 }
 
-void deleteProfile() { DeleteFileA(profilePath().c_str()); }
+void deleteProfile() {
+  DeleteFileA(profilePath().c_str());
+}
 
-bool profileExists() { return GetFileAttributesA(profilePath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool profileExists() {
+  return GetFileAttributesA(profilePath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string profileValue(const char* section, const char* key) {
   char value[1024] = {};
@@ -279,7 +292,8 @@ void screenshot(const char* name) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
       std::fprintf(stderr, "screenshot %s: cannot start import (%lu)\n", name, GetLastError());
       return;
     }

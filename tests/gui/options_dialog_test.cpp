@@ -1,9 +1,11 @@
 // The options dialog, driven from outside as a person would use it.
 #include <gtest/gtest.h>
 
+// The common controls header needs windows.h before it.
+// clang-format off
 #include "gui_driver.h"
-
 #include <commctrl.h>
+// clang-format on
 
 #include "tool/resource.h"
 
@@ -271,7 +273,8 @@ TEST_F(OptionsDialog, TheSystemMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
   // Alt+Space opens the system menu; Up wraps to its last item.
   gui::pressWith(VK_MENU, VK_SPACE);
   HWND menu = nullptr;
-  ASSERT_TRUE(gui::waitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 3000));
+  ASSERT_TRUE(gui::waitFor(
+      [&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 3000));
   gui::settle(300);
   gui::screenshot("options-system-menu");
   gui::pressKey(VK_UP);
