@@ -190,6 +190,10 @@ int parseArguments(int argc, char** argv, Options& options) {
     usageError("--open needs a file, not standard output");
     return kBadUsage;
   }
+  if (!options.encoding.empty() && !isKnownEncoding(options.encoding)) {
+    usageError("unknown encoding '" + options.encoding + "'");
+    return kBadUsage;
+  }
   if (options.markupInput && !options.encoding.empty()) {
     usageError("--markup input is analysed as it is: --encoding does not apply");
     return kBadUsage;

@@ -34,11 +34,15 @@ std::string_view trim(std::string_view text) {
 std::string encodingName(myencoding_t encoding) {
   size_t length = 0;
   const char* name = myencoding_name_by_id(encoding, &length);
-  return name == nullptr ? std::string("unknown") : std::string(name, length);
+  std::string lower = name == nullptr ? std::string("unknown") : std::string(name, length);
+  for (char& c : lower) c = asciiLower(c);
+  return lower;
 }
 
 // The offset of the first byte that `encoding` cannot decode, or npos.
 size_t firstUndecodable(std::string_view bytes, myencoding_t encoding) {
+  // The library's UTF-8 decoder lets malformed sequences pass.
+  if (encoding == MyENCODING_UTF_8) return firstInvalidUtf8(bytes);
   const myencoding_custom_f decode = myencoding_get_function_by_id(encoding);
   if (decode == nullptr) return std::string_view::npos;
   myencoding_result_t state{};
@@ -342,7 +346,7 @@ std::string documentUrl(myhtml_tree_t* tree) {
 
 }  // namespace
 
-bool isValidUtf8(std::string_view bytes) {
+size_t firstInvalidUtf8(std::string_view bytes) {
   size_t i = 0;
   const size_t n = bytes.size();
   while (i < n) {
@@ -364,16 +368,24 @@ bool isValidUtf8(std::string_view bytes) {
       if (c == 0xF0) low = 0x90;
       if (c == 0xF4) high = 0x8F;
     } else {
-      return false;
+      return i;
     }
-    if (i + extra >= n) return false;
+    if (i + extra >= n) return i;
     for (size_t k = 1; k <= extra; ++k) {
       const auto b = static_cast<unsigned char>(bytes[i + k]);
-      if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) return false;
+      if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) return i;
     }
     i += extra + 1;
   }
-  return true;
+  return std::string_view::npos;
+}
+
+bool isValidUtf8(std::string_view bytes) { return firstInvalidUtf8(bytes) == std::string_view::npos; }
+
+bool isKnownEncoding(std::string_view label) {
+  const std::string_view trimmed = trim(label);
+  myencoding_t encoding = MyENCODING_DEFAULT;
+  return !trimmed.empty() && myencoding_by_name(trimmed.data(), trimmed.size(), &encoding);
 }
 
 bool chooseEncoding(std::string_view bytes, std::string_view label, int& encoding, size_t& bomLength,

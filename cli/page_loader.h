@@ -35,7 +35,12 @@ struct LoadedPage {
 bool chooseEncoding(std::string_view bytes, std::string_view label, int& encoding, size_t& bomLength,
                     std::string& error);
 
+// The offset of the first byte that is not part of valid UTF-8, or npos.
+size_t firstInvalidUtf8(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes);
+
+// Whether `label` names an encoding a browser knows.
+bool isKnownEncoding(std::string_view label);
 
 // One parser, reused for every page loaded through it.
 class PageLoader {
