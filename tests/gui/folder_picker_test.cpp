@@ -282,6 +282,24 @@ TEST_F(FolderPicker, TheFiftyFirstEntryDropsTheOldestAndStaleKeysGoUpToTheFirstG
   ASSERT_EQ(entries.size(), 50u);
   EXPECT_EQ(entries.back(), std::string(kHistoryRoot) + "\\d49");
 
+  // Each drop-down makes room for 20 entries.
+  gui::bringToFront(picker);
+  gui::pressWith(VK_MENU, VK_DOWN);
+  HWND dropped = nullptr;
+  ASSERT_TRUE(gui::waitFor(
+      [&] {
+        dropped = FindWindowA("ComboLBox", nullptr);
+        while (dropped != nullptr && !IsWindowVisible(dropped))
+          dropped = FindWindowExA(nullptr, dropped, "ComboLBox", nullptr);
+        return dropped != nullptr;
+      },
+      3000));
+  RECT droppedRect;
+  GetClientRect(dropped, &droppedRect);
+  EXPECT_EQ(droppedRect.bottom / SendMessageA(box, CB_GETITEMHEIGHT, 0, 0), 20);
+  gui::pressWith(VK_MENU, VK_UP);
+  ASSERT_TRUE(gui::waitFor([&] { return !IsWindowVisible(dropped); }, 3000));
+
   gui::setText(box, kRoot);
   gui::click(okButton);
   ASSERT_TRUE(pickerClosed());
