@@ -49,11 +49,8 @@ bool CFolderHistoryCombo::PreCreateWindow(CREATESTRUCTA& create) {
 }
 
 bool CFolderHistoryCombo::OnChildNotify(UINT message, WPARAM wParam, LPARAM, LRESULT*) {
-  if (message == WM_COMMAND && HIWORD(wParam) == CBN_DROPDOWN) {
-    AdjustDropHeight();
-    // The dialog may still see the notification.
-    return false;
-  }
+  if (message == WM_COMMAND && HIWORD(wParam) == CBN_DROPDOWN) AdjustDropHeight();
+  // The dialog still sees every notification.
   return false;
 }
 
