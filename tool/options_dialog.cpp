@@ -123,13 +123,12 @@ void COptionsDialog::OnCancel() {
   CDialog::OnCancel();
 }
 
-void COptionsDialog::OnSysCommand(WPARAM command, LPARAM lParam) {
-  if ((command & 0xFFF0) == IDM_ABOUTBOX) {
-    CAboutDialog about;
-    about.DoModal();
-    return;
-  }
-  ::DefWindowProcA(m_hWnd, WM_SYSCOMMAND, command, lParam);
+bool COptionsDialog::OnSysCommand(WPARAM command) {
+  // The system keeps the low four bits of a command for itself.
+  if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+  CAboutDialog about;
+  about.DoModal();
+  return true;
 }
 
 bool COptionsDialog::OnPaint() {
@@ -149,9 +148,8 @@ bool COptionsDialog::OnPaint() {
 INT_PTR COptionsDialog::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return FALSE;  // the default handling
-      OnSysCommand(wParam, lParam);
-      return TRUE;
+      // Not handled: the default handling.
+      return OnSysCommand(wParam) ? TRUE : FALSE;
     case WM_PAINT:
       return OnPaint() ? TRUE : FALSE;
     case WM_QUERYDRAGICON:

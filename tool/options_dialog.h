@@ -38,7 +38,7 @@ class COptionsDialog : public CDialog {
   INT_PTR windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // Message handlers.
-  void OnSysCommand(WPARAM command, LPARAM lParam);
+  bool OnSysCommand(WPARAM command);  // false: the default handling
   bool OnPaint();
   HICON OnQueryDragIcon() const { return m_icon; }
   void OnFolderOptionClicked();
