@@ -17,6 +17,17 @@ CWinApp::~CWinApp() {
 }
 
 int CWinApp::Run(HINSTANCE instance) {
+  initModule(instance);
+  if (!InitInstance()) return ExitInstance();
+  MSG message;
+  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+  }
+  return ExitInstance();
+}
+
+void CWinApp::initModule(HINSTANCE instance) {
   m_hInstance = instance;
   std::vector<char> path(MAX_PATH * 2, '\0');
   DWORD length = ::GetModuleFileNameA(instance, path.data(), static_cast<DWORD>(path.size()));
@@ -26,14 +37,6 @@ int CWinApp::Run(HINSTANCE instance) {
   size_t dot = base.find_last_of('.');
   m_appName = dot == std::string::npos ? base : base.substr(0, dot);
   m_profileName = m_appName + ".INI";
-
-  if (!InitInstance()) return ExitInstance();
-  MSG message;
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
-  }
-  return ExitInstance();
 }
 
 std::string CWinApp::GetProfileString(const char* section, const char* entry, const char* defaultText) const {

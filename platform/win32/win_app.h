@@ -19,6 +19,8 @@ class CWinApp {
   // Runs the program: InitInstance, and a message loop only when it returns
   // true. Returns the process exit code.
   int Run(HINSTANCE instance);
+  // Takes the module and the names derived from it; Run starts with this.
+  void initModule(HINSTANCE instance);
   virtual bool InitInstance() { return false; }
   virtual int ExitInstance() { return 0; }
 
