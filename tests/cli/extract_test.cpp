@@ -188,6 +188,18 @@ TEST_F(ExtractTest, ManyPagesInOneRun) {
   EXPECT_TRUE(contains(r.err, "brevanto-extract: 2 of 5 pages written, 3 failed\n")) << r.err;
   EXPECT_FALSE(contains(r.err, "\033[")) << "no progress line when standard error is not a terminal";
 
+  // On a terminal, a progress line that every message first clears.
+  if (std::system("command -v script >/dev/null") == 0) {
+    fs::create_directories(work("tty"));
+    const std::string command = "cd " + quote(work().string()) + " && script -qec " +
+                                quote(std::string(BREVANTO_EXTRACT) + " --name-from-input -d tty a.html missing.html") +
+                                " /dev/null </dev/null >" + quote((dir_ / "tty.log").string());
+    ASSERT_EQ(std::system(command.c_str()), 256) << "exit status 1 passed through";
+    const std::string screen = read(dir_ / "tty.log");
+    EXPECT_TRUE(contains(screen, "\r\033[K[1/2] a.html\r\033[Ktty/a.txt")) << screen;
+    EXPECT_TRUE(contains(screen, "[2/2] missing.html\r\033[Kbrevanto-extract: missing.html: cannot read")) << screen;
+  }
+
   r = run({"--name-from-input", "-d", ".", "a.html", "same.html", "-"}, kArticle);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "a.txt\nsame.txt\nstdin.txt\n");
