@@ -194,7 +194,25 @@ TEST_F(WriteTest, AnExistingFileIsKeptWhenReplacingIsNotAllowed) {
   EXPECT_EQ(entries(), 2u);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// A file held open without delete sharing cannot be replaced: the save must
+// fail, keep the old file and remove its temporary one.
+TEST_F(WriteTest, AFileThatCannotBeReplacedIsKept) {
+  const std::string path = pathOf("held.txt");
+  write(path, "the old text");
+  TextNode a("new text");
+  P p;
+  {
+    std::ifstream held(path, std::ios::binary);
+    ASSERT_TRUE(held.is_open());
+    EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 1, "u", "t"), kCannotWrite);
+  }
+  EXPECT_EQ(read(path), "the old text");
+  EXPECT_EQ(entries(), 1u);
+  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 0, "u", "t"), kWritten);
+  EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "u", "t"));
+}
+#else
 // A file size limit makes every write past it fail as a full disk would.
 TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   const std::string path = pathOf("page.txt");
