@@ -92,7 +92,9 @@ SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool re
   }
   const size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  TemporaryFile temporary(folderPart(target) + "." + base + ".XXXXXX");
+  // A short prefix of the name keeps the temporary name within the length
+  // limit whenever the target's name is.
+  TemporaryFile temporary(folderPart(target) + "." + base.substr(0, 32) + ".XXXXXX");
   if (const int error = temporary.create()) return failure(SaveStatus::kCannotCreate, error);
   if (const int error = writeAll(temporary.fd(), bytes, length)) return failure(SaveStatus::kCannotWrite, error);
   if (const int error = temporary.close()) return failure(SaveStatus::kCannotWrite, error);

@@ -162,6 +162,14 @@ TEST_F(WriteTest, WritesTheFormattedBytesAndReplacesAnOldFile) {
   EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "http://u/", "T"));
   EXPECT_EQ(entries(), 1u) << "no temporary file is left beside it";
 
+#ifndef _WIN32
+  // A name as long as a name may be (Windows limits the whole path instead).
+  const std::string longest = pathOf(std::string(251, 'n') + ".txt");
+  EXPECT_EQ(p.writeTextFile(longest.c_str(), {&a.node}, 0, "http://u/", "T"), kWritten);
+  EXPECT_EQ(read(longest), read(path));
+  fs::remove(longest);
+#endif
+
   EXPECT_EQ(p.writeTextFile(path.c_str(), {nullptr}, 0, nullptr, nullptr), kWritten);
   EXPECT_EQ(read(path), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
   EXPECT_EQ(p.writeTextFile(nullptr, {nullptr}, 0, "u", "t"), kNothingToWrite);
