@@ -471,7 +471,10 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   // A frameset page's body is its frameset, as a browser's document says.
   myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
   if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);
-  if (body != nullptr) Serializer(tree_, page.markup).outerMarkup(body);
+  if (body != nullptr) {
+    page.markup.reserve(bytes.size());
+    Serializer(tree_, page.markup).outerMarkup(body);
+  }
   page.title = documentTitle(tree_);
   page.url = documentUrl(tree_);
   return LoadStatus::kLoaded;
