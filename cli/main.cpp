@@ -83,7 +83,8 @@ struct Options {
 };
 
 void usageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(), kProgram);
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(),
+               kProgram);
 }
 
 // Reads the options into `options`; returns -1 to go on, otherwise the exit
@@ -271,7 +272,9 @@ std::string inputStem(const std::string& input) {
   return name.empty() ? "page" : name;
 }
 
-std::string displayName(const std::string& input) { return input == "-" ? "(standard input)" : input; }
+std::string displayName(const std::string& input) {
+  return input == "-" ? "(standard input)" : input;
+}
 
 // The progress line on a terminal's standard error; it is cleared before
 // anything else is printed, so that messages start on a line of their own.
@@ -358,9 +361,11 @@ class Extractor {
 
   bool save(const std::string& name, const std::string& path, const std::string& text) {
     if (written_.count(path) != 0) {
-      return fail(name, "'" + path + "' was already written by another page of this run; use --name-from-input");
+      return fail(name,
+                  "'" + path + "' was already written by another page of this run; use --name-from-input");
     }
-    const platform::SaveOutcome outcome = platform::saveFile(path.c_str(), text.data(), text.size(), options_.force);
+    const platform::SaveOutcome outcome =
+        platform::saveFile(path.c_str(), text.data(), text.size(), options_.force);
     switch (outcome.status) {
       case platform::SaveStatus::kSaved:
         break;
@@ -420,4 +425,6 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace brevanto::cli
 
-int main(int argc, char** argv) { return brevanto::cli::run(argc, argv); }
+int main(int argc, char** argv) {
+  return brevanto::cli::run(argc, argv);
+}

@@ -234,8 +234,8 @@ TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   P p;
   const WriteResult result = p.writeTextFile(path.c_str(), {&big.node}, 1, "u", "t");
-  const platform::SaveOutcome direct = platform::saveFile(pathOf("new.txt").c_str(), big.text.data(),
-                                                          big.text.size(), true);
+  const platform::SaveOutcome direct =
+      platform::saveFile(pathOf("new.txt").c_str(), big.text.data(), big.text.size(), true);
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, previous);
   EXPECT_EQ(result, kCannotWrite);
