@@ -190,6 +190,12 @@ class Serializer {
         replacement = "&gt;";
       } else if (c == '"' && inAttribute) {
         replacement = "&quot;";
+      } else if (c == '\n' && !inAttribute) {
+        // The parser leaves LF alone for every line end; the analysis and the
+        // text file it writes work in CR LF lines, as the Windows browser hands
+        // its markup over. Without this, blank lines would survive cleaning and
+        // the file would mix two kinds of line end.
+        replacement = "\r\n";
       } else if (c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
         replacement = "&nbsp;";  // U+00A0 in UTF-8
         skip = 2;

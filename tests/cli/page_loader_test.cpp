@@ -113,6 +113,10 @@ TEST(PageLoader, SerializesTheBodyAsBrowsersDo) {
   // Content after the body's end tag still belongs to the body.
   EXPECT_EQ(load("<body><p>in</p></body><p>after").markup, "<body><p>in</p><p>after</p></body>");
   EXPECT_EQ(load("").markup, "<body></body>");
+  // Line ends in text come out as CR LF, whatever the page used; attribute
+  // values keep theirs.
+  EXPECT_EQ(load("<body title='x\ny'>a\nb\r\nc\rd</body>").markup,
+            "<body title=\"x\ny\">a\r\nb\r\nc\r\nd</body>");
   EXPECT_EQ(load("<frameset><frame src=a></frameset>").markup, "<frameset><frame src=\"a\"></frameset>");
 }
 
