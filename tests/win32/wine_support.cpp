@@ -180,7 +180,7 @@ std::string messageText(HWND box) {
 }
 
 void screenshot(const std::string& name) {
-  CreateDirectoryA(winPath(BREVANTO_SCREENSHOT_DIR).c_str(), nullptr);
+  runProcess(std::string("/bin/mkdir -p ") + BREVANTO_SCREENSHOT_DIR, 30000);
   const std::string target = std::string(BREVANTO_SCREENSHOT_DIR) + "/" + name + ".png";
   runProcess("/usr/bin/import -window root " + target, 30000);
 }
