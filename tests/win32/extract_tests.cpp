@@ -65,7 +65,7 @@ class Extract : public ::testing::Test {
     runProcess("cmd /c rmdir /s /q \"" + dir_ + "\"");
     ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr)) << dir_;
     deleteKey(HKEY_LOCAL_MACHINE, kSettingsKey);
-    SetEnvironmentVariableA("BREVANTO_STANDIN_CONFIG", (dir_ + "\\standin.txt").c_str());
+    SetEnvironmentVariableA("BREVANTO_STANDIN_CONFIG", (dir_ + "\\standin.cfg").c_str());
     SetEnvironmentVariableA("BREVANTO_STANDIN_LOG", (dir_ + "\\standin.log").c_str());
     SetEnvironmentVariableA("BREVANTO_VIEWER_LOG", (dir_ + "\\viewer.log").c_str());
   }
@@ -82,7 +82,7 @@ class Extract : public ::testing::Test {
     return path;
   }
 
-  void browsers(const std::string& config) { writeFile(dir_ + "\\standin.txt", config); }
+  void browsers(const std::string& config) { writeFile(dir_ + "\\standin.cfg", config); }
 
   // Runs `calls`, VBScript lines with the object in `o`, in cscript.
   void start(const std::string& calls) {
@@ -202,6 +202,202 @@ TEST_F(Extract, SavesTheFirstOfTwoEqualPagesThroughTheSaveAsDialog) {
   EXPECT_EQ(written.find("second window"), std::string::npos);
   // FolderSelection 0 (absent) stores nothing.
   EXPECT_EQ(randomFolder(), "<absent>");
+}
+
+
+TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined) {
+  // A URL differing in letter case, a title with a trailing space, a
+  // document without a title: none matches.
+  browsers("browser One\nurl http://Example.com/a\ntitle Page\nmarkup " + page("a.html", kArticle) +
+           "\nfolder Files\nbrowser Two\nurl http://example.com/a\ntitle Page \nmarkup " +
+           page("b.html", kArticle) + "\nplain\nbrowser Three\nurl http://example.com/a\nno-title\nmarkup " +
+           page("c.html", kArticle) + "\nplain\n");
+  start("o.extract \"http://example.com/a\", \"Page\"");
+  HWND box = waitForMessage();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Three"));
+  EXPECT_EQ(findDialog(kSaveAsCaption), nullptr);
+  screenshot("message-no-page");
+  press(box, IDOK);
+  finish();
+}
+
+TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
+  browsers("browser Empty\nurl u:empty\ntitle E\nmarkup " + page("empty.html", "") +
+           "\nbrowser Absent\nurl u:absent\ntitle A\nno-markup\nbrowser NoBody\nurl u:nobody\ntitle N\nno-body\n");
+  start("o.EXTRACT \"u:empty\", \"E\"");
+  HWND box = waitForMessage();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(messageText(box), "Sorry! cannot get content!");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Empty"));
+  press(box, IDOK);
+  finish();
+
+  start("o.Extract \"u:absent\", \"A\"\r\no.Extract \"u:nobody\", \"N\"");
+  EXPECT_TRUE(finishSilently());
+  EXPECT_FALSE(fileExists("C:\\A.txt"));
+  EXPECT_FALSE(fileExists("C:\\N.txt"));
+}
+
+TEST_F(Extract, CancellingWritesNothingAndKeepsTheRememberedFolder) {
+  const std::string remembered = dir_ + "\\remembered\\";
+  CreateDirectoryA(remembered.c_str(), nullptr);
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", remembered);
+  browsers("browser One\nurl u:1\ntitle Kept\nmarkup " + page("a.html", kArticle) + "\n");
+  // Two calls in one script, with the name in two more spellings.
+  start("o.extract \"u:1\", \"Kept\"\r\no.EXTRACT \"u:1\", \"Kept\"");
+  for (int call = 0; call < 2; ++call) {
+    HWND dialog = waitForSaveAs();
+    ASSERT_NE(dialog, nullptr) << "call " << call;
+    press(dialog, IDCANCEL);
+    waitUntil([&] { return !IsWindow(dialog); }, kWindowTimeout);
+  }
+  EXPECT_TRUE(finishSilently());
+  EXPECT_FALSE(fileExists(remembered + "Kept.txt"));
+  EXPECT_EQ(randomFolder(), remembered);
+}
+
+TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemembered) {
+  const std::string fixed = dir_ + "\\fixed";
+  const std::string other = dir_ + "\\other";
+  CreateDirectoryA(fixed.c_str(), nullptr);
+  CreateDirectoryA(other.c_str(), nullptr);
+  browsers("browser One\nurl u:1\ntitle Notes\nmarkup " + page("a.html", kArticle) + "\n");
+
+  // 0: the fixed folder, completed with its "\"; accepting the proposal
+  // saves there. Nothing is remembered.
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 0);
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", fixed);
+  startExtract("u:1", "Notes");
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  press(dialog, IDOK);
+  finish();
+  EXPECT_TRUE(fileExists(fixed + "\\Notes.txt"));
+  EXPECT_EQ(randomFolder(), "<absent>");
+
+  // 1: the remembered folder; saving elsewhere remembers that folder.
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", fixed);
+  startExtract("u:1", "Notes");
+  dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  saveAs(dialog, other + "\\elsewhere.txt");
+  finish();
+  EXPECT_TRUE(fileExists(other + "\\elsewhere.txt"));
+  EXPECT_EQ(randomFolder(), other + "\\");
+  // ...and the next call proposes it.
+  startExtract("u:1", "Notes");
+  dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  press(dialog, IDOK);
+  finish();
+  EXPECT_TRUE(fileExists(other + "\\Notes.txt"));
+  EXPECT_EQ(randomFolder(), other + "\\");
+
+  // 2: neither folder: "C:\", and nothing is stored.
+  const std::string inRoot = "C:\\Brevanto folder selection two.txt";
+  DeleteFileA(inRoot.c_str());
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 2);
+  startExtract("u:1", "Notes");
+  dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(windowText(fileNameBox(dialog)), "Notes.txt");
+  saveAs(dialog, "Brevanto folder selection two.txt");
+  finish();
+  EXPECT_TRUE(fileExists(inRoot));
+  DeleteFileA(inRoot.c_str());
+  EXPECT_EQ(randomFolder(), other + "\\");
+}
+
+TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", dir_ + "\\");
+  CreateDirectoryA((dir_ + "\\Part one").c_str(), nullptr);
+  const std::string title = "Part one\\Q: why? v1.2";
+  browsers("browser One\nurl u:1\ntitle " + title + "\nmarkup " + page("a.html", kArticle) +
+           "\nbrowser Long\nurl u:2\ntitle " + std::string(300, 'x') + "\nmarkup " +
+           page("b.html", kArticle) + "\n");
+  startExtract("u:1", title);
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(windowText(fileNameBox(dialog)), "Q_ why_ v1_2.txt");
+  // The backslash made a folder of what precedes it.
+  press(dialog, IDOK);
+  finish();
+  const std::string written = readFile(dir_ + "\\Part one\\Q_ why_ v1_2.txt");
+  EXPECT_NE(written.find("\r\ntitle : " + title + "\r\n"), std::string::npos) << written;
+
+  // A proposal longer than the dialog's buffer is cut to 259 characters.
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", "c:\\");
+  startExtract("u:2", std::string(300, 'x'));
+  dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(windowText(fileNameBox(dialog)), std::string(259 - 3, 'x'));
+  press(dialog, IDCANCEL);
+  finish();
+}
+
+TEST_F(Extract, APageTitledOutsideTheCodePageIsFound) {
+  // The document's omega has no ANSI form; the caller's title went through
+  // the same conversion on its way in, which gave it a stand-in character.
+  char ansi[64] = {};
+  WideCharToMultiByte(CP_ACP, 0, L"Omega \u03A9 page", -1, ansi, sizeof(ansi), nullptr, nullptr);
+  browsers("browser One\nurl u:1\ntitle Omega \xCE\xA9 page\nmarkup " + page("a.html", kArticle) + "\n");
+  start("o.Extract \"u:1\", " + vbsQuote(ansi));
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), standinWindow("One"));
+  press(dialog, IDCANCEL);
+  finish();
+}
+
+TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "DispAfterProcess", 7);
+  browsers("browser One\nurl u:1\ntitle Shown\nmarkup " + page("a.html", kArticle) + "\n");
+  startExtract("u:1", "Shown");
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  saveAs(dialog, dir_ + "\\shown.txt");
+  finish();
+  ASSERT_TRUE(waitUntil([&] { return fileExists(dir_ + "\\viewer.log"); }, kWindowTimeout));
+  const std::string log = readFile(dir_ + "\\viewer.log");
+  const size_t lineEnd = log.find('\n');
+  ASSERT_NE(lineEnd, std::string::npos);
+  EXPECT_NE(log.find("shown.txt"), std::string::npos) << log;
+  // The viewer runs in the file's folder.
+  EXPECT_EQ(_stricmp(log.substr(lineEnd + 1, log.size() - lineEnd - 2).c_str(), dir_.c_str()), 0) << log;
+}
+
+TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
+  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
+  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", "c:\\");
+  browsers("browser One\nurl u:1\ntitle Locked\nmarkup " + page("a.html", kArticle) + "\n");
+  const std::string locked = dir_ + "\\locked.txt";
+  writeFile(locked, "earlier text");
+  // Held open without sharing: the save cannot create it.
+  HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  startExtract("u:1", "Locked");
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  saveAs(dialog, locked);
+  // The overwrite prompt first.
+  HWND prompt = nullptr;
+  ASSERT_TRUE(waitUntil([&] { return (prompt = findDialogWithControl(IDYES)) != nullptr; }, kWindowTimeout));
+  press(prompt, IDYES);
+  HWND box = waitForMessage();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(messageText(box), "Sorry, cannot save the text file!");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("One"));
+  screenshot("message-cannot-save");
+  press(box, IDOK);
+  finish();
+  CloseHandle(held);
+  EXPECT_EQ(readFile(locked), "earlier text");
+  // Nothing was saved, so the remembered folder stays.
+  EXPECT_EQ(randomFolder(), "c:\\");
 }
 
 }  // namespace

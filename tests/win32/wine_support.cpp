@@ -135,6 +135,21 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
   return FALSE;
 }
 
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK matchDialogWithControl(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<ControlSearch*>(param);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof(className));
+  if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (GetDlgItem(window, search->id) == nullptr) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 struct ChildSearch {
   int id;
   const char* className;
@@ -158,6 +173,12 @@ BOOL CALLBACK matchChild(HWND window, LPARAM param) {
 HWND findDialog(const char* caption) {
   DialogSearch search = {caption, nullptr};
   EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND findDialogWithControl(int id) {
+  ControlSearch search = {id, nullptr};
+  EnumWindows(matchDialogWithControl, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

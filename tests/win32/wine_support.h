@@ -39,6 +39,9 @@ bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs);
 
 // The first visible top-level dialog window with this caption, or null.
 HWND findDialog(const char* caption);
+// The first visible top-level dialog window that has a control with this
+// identifier, or null.
+HWND findDialogWithControl(int id);
 // The text of a window (WM_GETTEXT works across processes).
 std::string windowText(HWND window);
 // The first child, at any depth, with this control identifier and class
