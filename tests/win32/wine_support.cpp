@@ -201,6 +201,8 @@ std::string messageText(HWND box) {
 }
 
 void screenshot(const std::string& name) {
+  // A window found by the test may not have painted itself yet.
+  Sleep(400);
   runProcess(std::string("/bin/mkdir -p ") + BREVANTO_SCREENSHOT_DIR, 30000);
   const std::string target = std::string(BREVANTO_SCREENSHOT_DIR) + "/" + name + ".png";
   runProcess("/usr/bin/import -window root " + target, 30000);
