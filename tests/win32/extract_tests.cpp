@@ -4,6 +4,7 @@
 // and checks the file, the registry and the references left behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,62 @@ std::string vbsQuote(const std::string& text) {
   std::string out = "\"";
   for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + "\"";
+}
+
+// The pixels of a 32 x 32 square: taken from the screen at `origin`, or an
+// icon drawn on `background`.
+std::vector<COLORREF> squareOf(HDC source, POINT origin) {
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) pixels.push_back(GetPixel(source, origin.x + x, origin.y + y));
+  }
+  return pixels;
+}
+
+std::vector<COLORREF> drawnIcon(LPCSTR id, COLORREF background) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  HBRUSH brush = CreateSolidBrush(background);
+  RECT all = {0, 0, 32, 32};
+  FillRect(memory, &all, brush);
+  DrawIcon(memory, 0, 0, LoadIconA(nullptr, id));
+  std::vector<COLORREF> pixels = squareOf(memory, POINT{0, 0});
+  SelectObject(memory, old);
+  DeleteObject(brush);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+size_t differences(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+  size_t count = 0;
+  for (size_t i = 0; i < a.size(); ++i) count += a[i] != b[i] ? 1 : 0;
+  return count;
+}
+
+// True when the icon that the box shows on screen looks like the system's
+// information icon more than like any other message icon. (Icon handles do
+// not compare across processes: the pixels do.)
+bool showsInformationIcon(HWND box) {
+  HWND icon = nullptr;
+  for (int id : {0x14, 0x440}) {
+    if (icon == nullptr) icon = GetDlgItem(box, id);
+  }
+  if (icon == nullptr) return false;
+  RECT rect = {};
+  GetWindowRect(icon, &rect);
+  HDC screen = GetDC(nullptr);
+  const std::vector<COLORREF> shown = squareOf(screen, POINT{rect.left, rect.top});
+  ReleaseDC(nullptr, screen);
+  const COLORREF background = shown.front();
+  const size_t information = differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(IDI_INFORMATION), background));
+  for (LPCSTR other : {IDI_WARNING, IDI_ERROR, IDI_QUESTION, IDI_APPLICATION}) {
+    if (differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(other), background)) <= information) return false;
+  }
+  return information < 32 * 32 / 10;
 }
 
 bool hasFileNameBox(HWND dialog) {
@@ -163,7 +220,9 @@ class Extract : public ::testing::Test {
 TEST_F(Extract, SavesTheFirstOfTwoEqualPagesThroughTheSaveAsDialog) {
   const std::string url = "http://example.com/harbour?day=3";
   const std::string title = "Harbour news";
-  browsers("folder Files\nbrowser One\nurl http://example.com/other\ntitle Other\nmarkup " +
+  // A document without URL or title is passed over.
+  browsers("folder Files\nbrowser Blank\nno-url\nno-title\nmarkup " + page("blank.html", kOtherArticle) +
+           "\nbrowser One\nurl http://example.com/other\ntitle Other\nmarkup " +
            page("other.html", kOtherArticle) + "\nbrowser Two\nurl " + url + "\ntitle " + title +
            "\nmarkup " + page("article.html", kArticle) + "\nbrowser Three\nurl " + url + "\ntitle " +
            title + "\nmarkup " + page("second.html", kOtherArticle) + "\n");
@@ -216,6 +275,7 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
   HWND box = waitForMessage();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
+  EXPECT_TRUE(showsInformationIcon(box));
   EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Three"));
   EXPECT_EQ(findDialog(kSaveAsCaption), nullptr);
   screenshot("message-no-page");
@@ -230,6 +290,7 @@ TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
   HWND box = waitForMessage();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(messageText(box), "Sorry! cannot get content!");
+  EXPECT_TRUE(showsInformationIcon(box));
   EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Empty"));
   press(box, IDOK);
   finish();
@@ -339,6 +400,18 @@ TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
   finish();
 }
 
+TEST_F(Extract, ArgumentsReachTheLookupAsAnsiText) {
+  // Numbers are coerced to their text.
+  browsers("browser Numbers\nurl 42\ntitle 7\nmarkup " + page("n.html", kArticle) + "\n");
+  start("o.Extract 42, 7");
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetWindow(dialog, GW_OWNER), standinWindow("Numbers"));
+  EXPECT_EQ(windowText(fileNameBox(dialog)), "7.txt");
+  press(dialog, IDCANCEL);
+  finish();
+}
+
 TEST_F(Extract, APageTitledOutsideTheCodePageIsFound) {
   // The document's omega has no ANSI form; the caller's title went through
   // the same conversion on its way in, which gave it a stand-in character.
@@ -361,11 +434,18 @@ TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
   ASSERT_NE(dialog, nullptr);
   saveAs(dialog, dir_ + "\\shown.txt");
   finish();
-  ASSERT_TRUE(waitUntil([&] { return fileExists(dir_ + "\\viewer.log"); }, kWindowTimeout));
+  // The viewer writes two lines once it runs.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        const std::string text = readFile(dir_ + "\\viewer.log");
+        return std::count(text.begin(), text.end(), '\n') == 2;
+      },
+      kWindowTimeout));
   const std::string log = readFile(dir_ + "\\viewer.log");
   const size_t lineEnd = log.find('\n');
   ASSERT_NE(lineEnd, std::string::npos);
-  EXPECT_NE(log.find("shown.txt"), std::string::npos) << log;
+  // It is given the bare file name, not the path.
+  EXPECT_EQ(log.substr(0, lineEnd).substr(lineEnd >= 11 ? lineEnd - 11 : 0), "\"shown.txt\"") << log;
   // The viewer runs in the file's folder.
   EXPECT_EQ(_stricmp(log.substr(lineEnd + 1, log.size() - lineEnd - 2).c_str(), dir_.c_str()), 0) << log;
 }
@@ -390,6 +470,7 @@ TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
   HWND box = waitForMessage();
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(messageText(box), "Sorry, cannot save the text file!");
+  EXPECT_TRUE(showsInformationIcon(box));
   EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("One"));
   screenshot("message-cannot-save");
   press(box, IDOK);

@@ -203,9 +203,16 @@ std::string messageText(HWND box) {
 void screenshot(const std::string& name) {
   // A window found by the test may not have painted itself yet.
   Sleep(400);
-  runProcess(std::string("/bin/mkdir -p ") + BREVANTO_SCREENSHOT_DIR, 30000);
   const std::string target = std::string(BREVANTO_SCREENSHOT_DIR) + "/" + name + ".png";
-  runProcess("/usr/bin/import -window root " + target, 30000);
+  DeleteFileA(winPath(target).c_str());
+  // A program of the build machine started from here cannot be waited for
+  // through its handle: wait for the finished picture instead, which the
+  // shell moves in place in one step.
+  HANDLE shell = startProcess("/bin/sh -c \"mkdir -p '" + std::string(BREVANTO_SCREENSHOT_DIR) +
+                              "' && import -window root '" + target + ".part.png' && mv '" + target +
+                              ".part.png' '" + target + "'\"");
+  if (shell != nullptr) CloseHandle(shell);
+  waitUntil([&] { return fileExists(winPath(target)); }, 30000);
 }
 
 }  // namespace brevanto::testing
