@@ -14,7 +14,6 @@ namespace brevanto {
 // the window handle of every browser window examined, so after a failure it
 // names the last one; the caller sets it beforehand. A URL or title that is
 // absent, on either side, matches nothing.
-bool findBrowserDocument(const wchar_t* urlW, const wchar_t* titleW, IHTMLDocument2** document,
-                         HWND* window);
+bool findBrowserDocument(const wchar_t* urlW, const wchar_t* titleW, IHTMLDocument2** document, HWND* window);
 
 }  // namespace brevanto

@@ -48,7 +48,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
   return COleObjectFactory::getClassObject(clsid, iid, object);
 }
 
-STDAPI DllCanUnloadNow() { return COleObjectFactory::canUnloadNow(); }
+STDAPI DllCanUnloadNow() {
+  return COleObjectFactory::canUnloadNow();
+}
 
 // Succeeds whatever the registry says: a write that fails ends the
 // registration quietly.
@@ -62,4 +64,6 @@ STDAPI DllRegisterServer() {
 }
 
 // Registration entries are left in place.
-STDAPI DllUnregisterServer() { return S_OK; }
+STDAPI DllUnregisterServer() {
+  return S_OK;
+}

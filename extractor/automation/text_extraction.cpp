@@ -64,15 +64,25 @@ constexpr int32_t kLastUsedFolder = 1;
 
 }  // namespace
 
-CAutomationTarget* CTextExtraction::create() { return new (std::nothrow) CTextExtraction(); }
+CAutomationTarget* CTextExtraction::create() {
+  return new (std::nothrow) CTextExtraction();
+}
 
-CTextExtraction::CTextExtraction() { COleObjectFactory::objectCreated(); }
+CTextExtraction::CTextExtraction() {
+  COleObjectFactory::objectCreated();
+}
 
-CTextExtraction::~CTextExtraction() { COleObjectFactory::objectDestroyed(); }
+CTextExtraction::~CTextExtraction() {
+  COleObjectFactory::objectDestroyed();
+}
 
-const DispatchTable& CTextExtraction::dispatchTable() const { return kDispatchTable; }
+const DispatchTable& CTextExtraction::dispatchTable() const {
+  return kDispatchTable;
+}
 
-const InterfaceTable& CTextExtraction::interfaceTable() const { return kInterfaceTable; }
+const InterfaceTable& CTextExtraction::interfaceTable() const {
+  return kInterfaceTable;
+}
 
 void CTextExtraction::Extract(const char* url, const char* title) {
   // Declared in the reverse order of their release: the document goes last.

@@ -18,7 +18,9 @@ std::string toAnsi(const wchar_t* text, size_t length) {
   return out;
 }
 
-std::string toAnsi(const wchar_t* text) { return toAnsi(text, text == nullptr ? 0 : wcslen(text)); }
+std::string toAnsi(const wchar_t* text) {
+  return toAnsi(text, text == nullptr ? 0 : wcslen(text));
+}
 
 BSTR toBstr(const char* text) {
   if (text == nullptr || *text == '\0') return SysAllocStringLen(nullptr, 0);
@@ -52,7 +54,9 @@ ULONG STDMETHODCALLTYPE CAutomationTarget::Release() {
   return static_cast<ULONG>(left);
 }
 
-void CAutomationTarget::onFinalRelease() { delete this; }
+void CAutomationTarget::onFinalRelease() {
+  delete this;
+}
 
 HRESULT STDMETHODCALLTYPE CAutomationTarget::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
@@ -66,8 +70,8 @@ HRESULT STDMETHODCALLTYPE CAutomationTarget::GetTypeInfo(UINT, LCID, ITypeInfo**
   return DISP_E_BADINDEX;
 }
 
-HRESULT STDMETHODCALLTYPE CAutomationTarget::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount,
-                                                           LCID, DISPID* ids) {
+HRESULT STDMETHODCALLTYPE CAutomationTarget::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount, LCID,
+                                                           DISPID* ids) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   if (names == nullptr || ids == nullptr) return E_POINTER;
   if (nameCount == 0) return S_OK;

@@ -21,7 +21,7 @@ LONG lockCount = 0;
 // name.
 struct RegistryTemplate {
   const char* key;
-  const char* value;  // the key's default value
+  const char* value;    // the key's default value
   bool onlyWhenAbsent;  // keep a key that exists, whatever its value
 };
 
@@ -143,8 +143,12 @@ bool COleObjectFactory::updateRegistry(const char* modulePath) const {
   return true;
 }
 
-void COleObjectFactory::objectCreated() { InterlockedIncrement(&objectCount); }
-void COleObjectFactory::objectDestroyed() { InterlockedDecrement(&objectCount); }
+void COleObjectFactory::objectCreated() {
+  InterlockedIncrement(&objectCount);
+}
+void COleObjectFactory::objectDestroyed() {
+  InterlockedDecrement(&objectCount);
+}
 
 HRESULT STDMETHODCALLTYPE COleObjectFactory::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;

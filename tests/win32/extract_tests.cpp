@@ -94,9 +94,11 @@ bool showsInformationIcon(HWND box) {
   const std::vector<COLORREF> shown = squareOf(screen, POINT{rect.left, rect.top});
   ReleaseDC(nullptr, screen);
   const COLORREF background = shown.front();
-  const size_t information = differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(IDI_INFORMATION), background));
+  const size_t information =
+      differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(IDI_INFORMATION), background));
   for (LPCSTR other : {IDI_WARNING, IDI_ERROR, IDI_QUESTION, IDI_APPLICATION}) {
-    if (differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(other), background)) <= information) return false;
+    if (differences(shown, drawnIcon(reinterpret_cast<LPCSTR>(other), background)) <= information)
+      return false;
   }
   return information < 32 * 32 / 10;
 }
@@ -213,7 +215,7 @@ class Extract : public ::testing::Test {
 
   std::string randomFolder() { return readStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder"); }
 
-  std::string dir_;  // the test's own folder, as a Windows path
+  std::string dir_;           // the test's own folder, as a Windows path
   HANDLE process_ = nullptr;  // owned: the running cscript
 };
 
@@ -224,8 +226,8 @@ TEST_F(Extract, SavesTheFirstOfTwoEqualPagesThroughTheSaveAsDialog) {
   browsers("folder Files\nbrowser Blank\nno-url\nno-title\nmarkup " + page("blank.html", kOtherArticle) +
            "\nbrowser One\nurl http://example.com/other\ntitle Other\nmarkup " +
            page("other.html", kOtherArticle) + "\nbrowser Two\nurl " + url + "\ntitle " + title +
-           "\nmarkup " + page("article.html", kArticle) + "\nbrowser Three\nurl " + url + "\ntitle " +
-           title + "\nmarkup " + page("second.html", kOtherArticle) + "\n");
+           "\nmarkup " + page("article.html", kArticle) + "\nbrowser Three\nurl " + url + "\ntitle " + title +
+           "\nmarkup " + page("second.html", kOtherArticle) + "\n");
   startExtract(url, title);
   HWND dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -263,7 +265,6 @@ TEST_F(Extract, SavesTheFirstOfTwoEqualPagesThroughTheSaveAsDialog) {
   EXPECT_EQ(randomFolder(), "<absent>");
 }
 
-
 TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined) {
   // A URL differing in letter case, a title with a trailing space, a
   // document without a title: none matches.
@@ -284,8 +285,9 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
 }
 
 TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
-  browsers("browser Empty\nurl u:empty\ntitle E\nmarkup " + page("empty.html", "") +
-           "\nbrowser Absent\nurl u:absent\ntitle A\nno-markup\nbrowser NoBody\nurl u:nobody\ntitle N\nno-body\n");
+  browsers(
+      "browser Empty\nurl u:empty\ntitle E\nmarkup " + page("empty.html", "") +
+      "\nbrowser Absent\nurl u:absent\ntitle A\nno-markup\nbrowser NoBody\nurl u:nobody\ntitle N\nno-body\n");
   start("o.EXTRACT \"u:empty\", \"E\"");
   HWND box = waitForMessage();
   ASSERT_NE(box, nullptr);

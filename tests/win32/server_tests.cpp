@@ -30,8 +30,8 @@ class ServerModule : public ::testing::Test {
     ASSERT_NE(module_, nullptr);
     getClassObject_ = reinterpret_cast<GetClassObjectFn>(
         reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    canUnloadNow_ =
+        reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
     ASSERT_NE(getClassObject_, nullptr);
     ASSERT_NE(canUnloadNow_, nullptr);
   }
@@ -52,7 +52,8 @@ class ServerModule : public ::testing::Test {
 };
 
 TEST_F(ServerModule, ExportsExactlyTheFourServerFunctionsByName) {
-  for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
+  for (const char* name :
+       {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
     EXPECT_NE(GetProcAddress(module_, name), nullptr) << name;
   }
   // The export directory of the loaded image lists the names and nothing
@@ -197,7 +198,8 @@ class Registration : public ::testing::Test {
   }
   static std::string subkeys(const std::string& key) {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return "<absent>";
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+      return "<absent>";
     std::string names;
     char name[256];
     for (DWORD i = 0;; ++i) {

@@ -81,7 +81,9 @@ static ULONG STDMETHODCALLTYPE release(void* self) {
   return (ULONG)InterlockedDecrement(&outstanding);
 }
 
-static int isIid(REFIID iid, const IID* other) { return IsEqualIID(iid, other); }
+static int isIid(REFIID iid, const IID* other) {
+  return IsEqualIID(iid, other);
+}
 
 static HRESULT answer(void* object, void** out) {
   *out = object;
@@ -89,7 +91,9 @@ static HRESULT answer(void* object, void** out) {
   return S_OK;
 }
 
-static BSTR copyOrNull(const WCHAR* text, int absent) { return absent ? NULL : SysAllocString(text); }
+static BSTR copyOrNull(const WCHAR* text, int absent) {
+  return absent ? NULL : SysAllocString(text);
+}
 
 /* ---- The body element. */
 static HRESULT STDMETHODCALLTYPE elementQuery(IHTMLElement* self, REFIID iid, void** out) {
@@ -159,8 +163,8 @@ static HRESULT STDMETHODCALLTYPE browserQuery(IWebBrowser2* self, REFIID iid, vo
   Window* w = (Window*)self;
   *out = NULL;
   if (isIid(iid, &IID_IUnknown) || isIid(iid, &IID_IDispatch)) return answer(self, out);
-  if (w->kind != kPlain && (isIid(iid, &IID_IWebBrowser2) || isIid(iid, &IID_IWebBrowserApp) ||
-                            isIid(iid, &IID_IWebBrowser)))
+  if (w->kind != kPlain &&
+      (isIid(iid, &IID_IWebBrowser2) || isIid(iid, &IID_IWebBrowserApp) || isIid(iid, &IID_IWebBrowser)))
     return answer(self, out);
   return E_NOINTERFACE;
 }
@@ -229,8 +233,10 @@ static void configure(void) {
     size_t n = strlen(line);
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = 0;
     char* arg = strchr(line, ' ');
-    if (arg) *arg++ = 0;
-    else arg = line + n;
+    if (arg)
+      *arg++ = 0;
+    else
+      arg = line + n;
     if (!strcmp(line, "browser") || !strcmp(line, "folder") || !strcmp(line, "plain")) {
       if (windowCount == kMaxWindows) break;
       w = &windows[windowCount++];
@@ -246,8 +252,8 @@ static void configure(void) {
       if (w->kind != kPlain) {
         WCHAR caption[80];
         swprintf(caption, 80, L"stand-in %ls", w->name);
-        w->hwnd = CreateWindowExW(0, L"BrevantoStandinBrowser", caption, WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                  100, NULL, NULL, module, NULL);
+        w->hwnd = CreateWindowExW(0, L"BrevantoStandinBrowser", caption, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                  NULL, NULL, module, NULL);
       }
     } else if (!w) {
       continue;
@@ -340,17 +346,17 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 }
 
 /* Stays loaded: its windows and counts live as long as the process. */
-HRESULT WINAPI DllCanUnloadNow(void) { return S_FALSE; }
+HRESULT WINAPI DllCanUnloadNow(void) {
+  return S_FALSE;
+}
 
 /* Takes the place of the shell's window list in this prefix. */
 HRESULT WINAPI DllRegisterServer(void) {
   char path[MAX_PATH];
   if (!GetModuleFileNameA(module, path, MAX_PATH)) return E_FAIL;
   HKEY key;
-  const char* name =
-      "Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\InprocServer32";
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL))
-    return E_FAIL;
+  const char* name = "Software\\Classes\\CLSID\\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\\InprocServer32";
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL)) return E_FAIL;
   LONG rc = RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)path, (DWORD)strlen(path) + 1);
   if (!rc) rc = RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, (const BYTE*)"Apartment", 10);
   RegCloseKey(key);

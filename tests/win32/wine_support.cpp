@@ -61,7 +61,10 @@ std::string readDefaultValue(HKEY root, const std::string& key) {
   return readStringValue(root, key, nullptr);
 }
 
-void deleteKey(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); RegDeleteKeyA(root, key.c_str()); }
+void deleteKey(HKEY root, const std::string& key) {
+  RegDeleteTreeA(root, key.c_str());
+  RegDeleteKeyA(root, key.c_str());
+}
 
 bool writeStringValue(HKEY root, const std::string& key, const char* name, const std::string& value) {
   HKEY handle = nullptr;
@@ -184,8 +187,7 @@ HWND findDialogWithControl(int id) {
 
 std::string windowText(HWND window) {
   char text[4096] = {};
-  const LRESULT length =
-      SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+  const LRESULT length = SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
   return std::string(text, static_cast<size_t>(length > 0 ? length : 0));
 }
 
