@@ -282,6 +282,16 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
   screenshot("message-no-page");
   press(box, IDOK);
   finish();
+
+  // With no browser at all the box has no owner.
+  browsers("plain\nplain\n");
+  start("o.Extract \"http://example.com/a\", \"Page\"");
+  box = waitForMessage();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
+  EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
+  press(box, IDOK);
+  finish();
 }
 
 TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
@@ -301,6 +311,20 @@ TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
   EXPECT_TRUE(finishSilently());
   EXPECT_FALSE(fileExists("C:\\A.txt"));
   EXPECT_FALSE(fileExists("C:\\N.txt"));
+}
+
+TEST_F(Extract, MarkupWithoutTextStillSavesTheHeader) {
+  const std::string markup = "<BODY><IMG src=\"a.png\"><SCRIPT>var x = 1;</SCRIPT></BODY>";
+  browsers("browser One\nurl u:bare\ntitle Bare\nmarkup " + page("bare.html", markup) + "\n");
+  startExtract("u:bare", "Bare");
+  HWND dialog = waitForSaveAs();
+  ASSERT_NE(dialog, nullptr);
+  saveAs(dialog, dir_ + "\\bare.txt");
+  finish();
+  const std::string written = readFile(dir_ + "\\bare.txt");
+  EXPECT_EQ(written, expectedFile(markup, "u:bare", "Bare"));
+  EXPECT_EQ(written.rfind("\r\nurl : u:bare\r\n\r\ntitle : Bare\r\n\r\n", 0), 0u);
+  EXPECT_EQ(written.find("var x"), std::string::npos);
 }
 
 TEST_F(Extract, CancellingWritesNothingAndKeepsTheRememberedFolder) {
