@@ -427,9 +427,10 @@ TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
 }
 
 TEST_F(Extract, ArgumentsReachTheLookupAsAnsiText) {
-  // Numbers are coerced to their text.
+  // Numbers are coerced to their text, also from a variable passed by
+  // reference.
   browsers("browser Numbers\nurl 42\ntitle 7\nmarkup " + page("n.html", kArticle) + "\n");
-  start("o.Extract 42, 7");
+  start("n = 42\r\no.Extract n, 7");
   HWND dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(GetWindow(dialog, GW_OWNER), standinWindow("Numbers"));
