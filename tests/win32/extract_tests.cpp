@@ -196,7 +196,11 @@ class Extract : public ::testing::Test {
     const int code = finishProcess(process_, kWindowTimeout);
     process_ = nullptr;
     EXPECT_EQ(code, 0) << "cscript failed or hung";
-    EXPECT_EQ(readFile(dir_ + "\\standin.log"), "outstanding 0\n");
+    const std::string log = readFile(dir_ + "\\standin.log");
+    EXPECT_EQ(log.substr(0, log.find('\n') + 1), "outstanding 0\n");
+    const size_t trace = log.find("\ntrace ");
+    trace_ = trace == std::string::npos ? std::string() : log.substr(trace + 7);
+    if (!trace_.empty() && trace_.back() == '\n') trace_.pop_back();
   }
 
   // Waits for cscript to end while watching for any dialog; true when none
@@ -216,6 +220,7 @@ class Extract : public ::testing::Test {
   std::string randomFolder() { return readStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder"); }
 
   std::string dir_;           // the test's own folder, as a Windows path
+  std::string trace_;         // the calls the last run made on the stand-in
   HANDLE process_ = nullptr;  // owned: the running cscript
 };
 
@@ -256,6 +261,9 @@ TEST_F(Extract, SavesTheFirstOfTwoEqualPagesThroughTheSaveAsDialog) {
   // A name typed without extension gets ".txt".
   saveAs(dialog, dir_ + "\\saved");
   finish();
+  // The search stops at the first match; its body is read once.
+  EXPECT_EQ(trace_.substr(trace_.find(" item3 ")),
+            " item3 qi-browser hwnd document qi-document url title body outer");
   const std::string written = readFile(dir_ + "\\saved.txt");
   EXPECT_EQ(written, expectedFile(kArticle, url, title));
   EXPECT_EQ(written.rfind("\r\nurl : " + url + "\r\n\r\ntitle : " + title + "\r\n\r\n", 0), 0u);
@@ -282,6 +290,15 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
   screenshot("message-no-page");
   press(box, IDOK);
   finish();
+  // Every window is examined in order; the window handle is read before the
+  // document, and both strings are read even when the URL already differs.
+  EXPECT_EQ(trace_,
+            "count item0 qi-browser hwnd document qi-document url title"
+            " item1 qi-browser hwnd document qi-document"
+            " item2 qi-browser hwnd document qi-document url title"
+            " item3 qi-browser"
+            " item4 qi-browser hwnd document qi-document url title"
+            " item5 qi-browser");
 
   // With no browser at all the box has no owner.
   browsers("plain\nplain\n");

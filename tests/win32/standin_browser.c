@@ -14,7 +14,8 @@
  *   no-url | no-title | no-body | no-markup   the read yields nothing
  * A browser's hidden window is titled "stand-in NAME". When the process ends,
  * the number of references still held on the stand-in's objects goes to the
- * file named by BREVANTO_STANDIN_LOG as "outstanding N". */
+ * file named by BREVANTO_STANDIN_LOG as "outstanding N", followed by the
+ * calls made on the stand-in in order ("trace count item0 qi-browser ..."). */
 #define COBJMACROS
 #include <windows.h>
 #include <exdisp.h>
@@ -70,6 +71,16 @@ static int configured = 0;
 static LONG outstanding = 0;
 static List theList;
 static HINSTANCE module;
+/* The calls made on the stand-in, in order, separated by spaces. */
+static char trace[16384];
+
+static void note(const char* call) {
+  size_t used = strlen(trace);
+  if (used + strlen(call) + 2 < sizeof trace) {
+    if (used) strcat(trace, " ");
+    strcat(trace, call);
+  }
+}
 
 static ULONG STDMETHODCALLTYPE addRef(void* self) {
   (void)self;
@@ -103,6 +114,7 @@ static HRESULT STDMETHODCALLTYPE elementQuery(IHTMLElement* self, REFIID iid, vo
   return E_NOINTERFACE;
 }
 static HRESULT STDMETHODCALLTYPE elementOuterHtml(IHTMLElement* self, BSTR* out) {
+  note("outer");
   Window* w = ((Element*)self)->owner;
   *out = w->markup ? SysAllocString(w->markup) : NULL;
   return S_OK;
@@ -117,21 +129,25 @@ static IHTMLElementVtbl elementVtbl = {
 /* ---- The document. */
 static HRESULT STDMETHODCALLTYPE documentQuery(IHTMLDocument2* self, REFIID iid, void** out) {
   *out = NULL;
+  if (isIid(iid, &IID_IHTMLDocument2)) note("qi-document");
   if (isIid(iid, &IID_IUnknown) || isIid(iid, &IID_IDispatch) || isIid(iid, &IID_IHTMLDocument2))
     return answer(self, out);
   return E_NOINTERFACE;
 }
 static HRESULT STDMETHODCALLTYPE documentUrl(IHTMLDocument2* self, BSTR* out) {
+  note("url");
   Window* w = ((Document*)self)->owner;
   *out = copyOrNull(w->url, w->noUrl);
   return S_OK;
 }
 static HRESULT STDMETHODCALLTYPE documentTitle(IHTMLDocument2* self, BSTR* out) {
+  note("title");
   Window* w = ((Document*)self)->owner;
   *out = copyOrNull(w->title, w->noTitle);
   return S_OK;
 }
 static HRESULT STDMETHODCALLTYPE documentBody(IHTMLDocument2* self, IHTMLElement** out) {
+  note("body");
   Window* w = ((Document*)self)->owner;
   *out = NULL;
   if (w->noBody) return S_OK;
@@ -149,6 +165,7 @@ static IHTMLDocument2Vtbl documentVtbl = {
 /* ---- A folder window's view: a dispatch object and nothing more. */
 static HRESULT STDMETHODCALLTYPE plainQuery(IDispatch* self, REFIID iid, void** out) {
   *out = NULL;
+  if (isIid(iid, &IID_IHTMLDocument2)) note("qi-document");
   if (isIid(iid, &IID_IUnknown) || isIid(iid, &IID_IDispatch)) return answer(self, out);
   return E_NOINTERFACE;
 }
@@ -162,6 +179,7 @@ static IDispatchVtbl plainVtbl = {
 static HRESULT STDMETHODCALLTYPE browserQuery(IWebBrowser2* self, REFIID iid, void** out) {
   Window* w = (Window*)self;
   *out = NULL;
+  if (isIid(iid, &IID_IWebBrowser2)) note("qi-browser");
   if (isIid(iid, &IID_IUnknown) || isIid(iid, &IID_IDispatch)) return answer(self, out);
   if (w->kind != kPlain &&
       (isIid(iid, &IID_IWebBrowser2) || isIid(iid, &IID_IWebBrowserApp) || isIid(iid, &IID_IWebBrowser)))
@@ -169,10 +187,12 @@ static HRESULT STDMETHODCALLTYPE browserQuery(IWebBrowser2* self, REFIID iid, vo
   return E_NOINTERFACE;
 }
 static HRESULT STDMETHODCALLTYPE browserHwnd(IWebBrowser2* self, SHANDLE_PTR* out) {
+  note("hwnd");
   *out = (SHANDLE_PTR)((Window*)self)->hwnd;
   return S_OK;
 }
 static HRESULT STDMETHODCALLTYPE browserDocument(IWebBrowser2* self, IDispatch** out) {
+  note("document");
   Window* w = (Window*)self;
   if (w->kind == kFolder) return answer(&w->folderView.iface, (void**)out);
   return answer(&w->document.iface, (void**)out);
@@ -285,6 +305,7 @@ static HRESULT STDMETHODCALLTYPE listQuery(IShellWindows* self, REFIID iid, void
   return E_NOINTERFACE;
 }
 static HRESULT STDMETHODCALLTYPE listCount(IShellWindows* self, LONG* out) {
+  note("count");
   (void)self;
   *out = windowCount;
   return S_OK;
@@ -292,7 +313,13 @@ static HRESULT STDMETHODCALLTYPE listCount(IShellWindows* self, LONG* out) {
 static HRESULT STDMETHODCALLTYPE listItem(IShellWindows* self, VARIANT index, IDispatch** out) {
   (void)self;
   *out = NULL;
-  if (V_VT(&index) != VT_I4) return E_INVALIDARG;
+  if (V_VT(&index) != VT_I4) {
+    note("item-not-i4");
+    return E_INVALIDARG;
+  }
+  char call[32];
+  sprintf(call, "item%ld", (long)V_I4(&index));
+  note(call);
   if (V_I4(&index) < 0 || V_I4(&index) >= windowCount) return S_FALSE;
   return answer(&windows[V_I4(&index)].browser, (void**)out);
 }
@@ -372,7 +399,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (GetEnvironmentVariableA("BREVANTO_STANDIN_LOG", path, MAX_PATH)) {
       FILE* f = fopen(path, "wb");
       if (f) {
-        fprintf(f, "outstanding %ld\n", (long)outstanding);
+        fprintf(f, "outstanding %ld\ntrace %s\n", (long)outstanding, trace);
         fclose(f);
       }
     }
