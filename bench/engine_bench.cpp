@@ -4,6 +4,11 @@
 //   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + selectContent + the
 //                                      text of the chosen nodes, over the
 //                                      body-only form of every page in DIR
+//   engine_bench pages OUTDIR BUDGET PAGE...
+//                                      bench/compare's driver: writes the text
+//                                      of every page's body to OUTDIR/NAME.txt,
+//                                      then times rounds of the same work
+//                                      (output format included) for BUDGET s
 //   engine_bench deep|unclosed|article  one generated input: size, tags, time,
 //                                      peak memory and the bound it must keep
 #include <algorithm>
@@ -17,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/driver_support.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace {
@@ -86,6 +92,42 @@ int corpus(const char* dir, int rounds) {
   return text > 0 ? 0 : 1;
 }
 
+// The text an extraction writes for `markup`: the output file's bytes where
+// the core has its output format, else the cleaned texts of the chosen nodes
+// one after the other.
+std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
+  pipeline.analyze(markup.c_str());
+  const brevanto::ContentList content =
+      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+#ifdef BREVANTO_HAVE_FORMAT
+  return ExtractionPipeline::formatTextFile(content, "", "");
+#else
+  std::string out;
+  for (const brevanto::HtmlNode* node : content) {
+    if (node == nullptr || node->tag->text == nullptr) continue;
+    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+  }
+  return out;
+#endif
+}
+
+int pages(const std::string& outDir, double budget, char** paths, int count) {
+  std::vector<std::string> bodies;
+  size_t total = 0;
+  ExtractionPipeline pipeline;
+  for (int i = 0; i < count; ++i) {
+    bodies.push_back(bodyOf(brevanto::bench::readFile(paths[i])));
+    total += bodies.back().size();
+    const std::filesystem::path page(paths[i]);
+    std::ofstream(outDir + "/" + page.stem().string() + ".txt", std::ios::binary) << outputText(pipeline, bodies.back());
+  }
+  size_t written = 0;
+  brevanto::bench::timeRounds(budget, total, [&] {
+    for (const std::string& body : bodies) written += outputText(pipeline, body).size();
+  });
+  return written > 0 ? 0 : 1;
+}
+
 std::string generate(const std::string& kind) {
   std::string markup = "<BODY>";
   if (kind == "deep") {
@@ -140,6 +182,7 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "corpus") == 0) {
     return corpus(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
   }
+  if (argc >= 5 && std::strcmp(argv[1], "pages") == 0) return pages(argv[2], std::atof(argv[3]), argv + 4, argc - 4);
   if (argc == 2) return generated(argv[1]);
   std::fprintf(stderr, "usage: engine_bench corpus DIR [ROUNDS] | engine_bench deep|unclosed|article\n");
   return 2;
