@@ -38,6 +38,9 @@ public class BoilerpipeDriver {
     for (int i = 0; i < pages.size(); i++) {
       Files.write(outDir.resolve(names.get(i) + ".txt"), extract(pages.get(i)).getBytes(StandardCharsets.UTF_8));
     }
+    com.sun.management.OperatingSystemMXBean os =
+        (com.sun.management.OperatingSystemMXBean) java.lang.management.ManagementFactory.getOperatingSystemMXBean();
+    long cpuStart = os.getProcessCpuTime();
     long start = System.nanoTime();
     int rounds = 0;
     double seconds;
@@ -46,6 +49,7 @@ public class BoilerpipeDriver {
       rounds++;
       seconds = (System.nanoTime() - start) / 1e9;
     } while (seconds < budget);
-    System.out.printf("{\"bytes\": %d, \"rounds\": %d, \"seconds\": %.6f}%n", total, rounds, seconds);
+    System.out.printf(java.util.Locale.ROOT, "{\"bytes\": %d, \"rounds\": %d, \"seconds\": %.6f, \"cpu\": %.6f}%n",
+        total, rounds, seconds, (os.getProcessCpuTime() - cpuStart) / 1e9);
   }
 }

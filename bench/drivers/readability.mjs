@@ -44,6 +44,7 @@ for (const page of pages) {
 }
 const total = pages.reduce((sum, page) => sum + page.size, 0);
 const start = process.hrtime.bigint();
+const cpuStart = process.cpuUsage();
 let rounds = 0;
 let seconds = 0;
 do {
@@ -53,4 +54,5 @@ do {
   rounds += 1;
   seconds = Number(process.hrtime.bigint() - start) / 1e9;
 } while (seconds < budget);
-console.log(JSON.stringify({ bytes: total, rounds, seconds }));
+const cpu = process.cpuUsage(cpuStart);
+console.log(JSON.stringify({ bytes: total, rounds, seconds, cpu: (cpu.user + cpu.system) / 1e6 }));

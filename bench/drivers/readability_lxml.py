@@ -21,7 +21,7 @@ def main():
     out_dir, budget, listing = sys.argv[1], float(sys.argv[2]), sys.argv[3]
     pages = []
     for line in open(listing, encoding="utf-8"):
-        path, charset = line.rstrip("\n").split("\t")
+        path, charset = line.rstrip("\n").split("\t")[:2]
         raw = open(path, "rb").read()
         pages.append((path, len(raw), raw.decode(charset, errors="replace")))
     for path, _, html in pages:
@@ -34,7 +34,7 @@ def main():
         with open(os.path.join(out_dir, name + ".txt"), "w", encoding="utf-8") as out:
             out.write(text)
     total = sum(size for _, size, _ in pages)
-    start, rounds = time.perf_counter(), 0
+    start, cpu, rounds = time.perf_counter(), time.process_time(), 0
     while True:
         for _, _, html in pages:
             try:
@@ -44,7 +44,8 @@ def main():
         rounds += 1
         if time.perf_counter() - start >= budget:
             break
-    print(json.dumps({"bytes": total, "rounds": rounds, "seconds": time.perf_counter() - start}))
+    print(json.dumps({"bytes": total, "rounds": rounds, "seconds": time.perf_counter() - start,
+                      "cpu": time.process_time() - cpu}))
 
 
 main()
