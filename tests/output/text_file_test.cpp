@@ -1,0 +1,224 @@
+// The output file's bytes, the path functions behind the proposed file name,
+// and saving: complete or not at all, never at the cost of an existing file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+#include "platform/output_file.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+namespace brevanto {
+namespace {
+
+namespace fs = std::filesystem;
+using P = ExtractionPipeline;
+
+// A content node whose tag holds `text`; the node refers to the tag.
+struct TextNode {
+  explicit TextNode(const std::string& content) : text(content) {
+    tag.text = text.empty() ? nullptr : text.data();
+    tag.textLength = static_cast<int32_t>(text.size());
+    node.tag = &tag;
+  }
+  std::string text;
+  HtmlTag tag;
+  HtmlNode node;
+};
+
+const std::string kHeader = "\r\nurl : http://example.org/a?b=1\r\n\r\ntitle : A: title/with?signs\r\n\r\n";
+
+std::string format(const ContentList& nodes) {
+  return P::formatTextFile(nodes, "http://example.org/a?b=1", "A: title/with?signs");
+}
+
+TEST(TextFileFormat, HeaderThenEachCleanedTextThenLineBreak) {
+  // Three lines with a blank middle one: the blank line goes, each kept line
+  // ends in CR LF, and the writer adds one more.
+  TextNode threeLines("first\r\n  \r\nthird");
+  EXPECT_EQ(format({&threeLines.node}), kHeader + "first\r\nthird\r\n\r\n");
+
+  // A single CR LF is not enough to split: the text stays as it was, blank
+  // line and all, and the writer's CR LF follows it.
+  TextNode oneBreak("a\r\n");
+  EXPECT_EQ(format({&oneBreak.node}), kHeader + "a\r\n\r\n");
+  TextNode noBreak("just one line");
+  EXPECT_EQ(format({&noBreak.node}), kHeader + "just one line\r\n");
+
+  // Null entries and nodes without text write nothing at all; the others keep
+  // their order. LF alone is no line break for the cleaning.
+  TextNode empty("");
+  TextNode lf("x\n\ny");
+  HtmlNode noTag;
+  EXPECT_EQ(format({nullptr, &noBreak.node, &empty.node, &noTag, &lf.node, nullptr, &threeLines.node}),
+            kHeader + "just one line\r\nx\n\ny\r\nfirst\r\nthird\r\n\r\n");
+
+  // A page without text: the header only. Empty URL and title still have
+  // their lines.
+  EXPECT_EQ(format({nullptr}), kHeader);
+  EXPECT_EQ(P::formatTextFile({}, "", ""), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
+}
+
+TEST(TextFileFormat, SelectedContentOfAnAnalysedPage) {
+  const std::string markup =
+      "<BODY><DIV><A href=x>Home</A></DIV><DIV>\r\n<P>One &amp; two</P>\r\n\r\n<P>three<BR>four</P>\r\n"
+      "</DIV></BODY>";
+  P p;
+  p.analyze(markup.c_str());
+  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  EXPECT_EQ(P::formatTextFile(content, "u", "t"),
+            "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nOne & two\r\nthree\r\nfour\r\n\r\n");
+}
+
+TEST(PathFunctions, ProposedNameFromTitle) {
+  EXPECT_EQ(P::defaultFileName("C:\\Notes 1.2: summary.txt"), "C:\\Notes 1_2_ summary.txt");
+  // An empty title: ".txt" has no dot after its first character, so all of
+  // it is the stem.
+  EXPECT_EQ(P::defaultFileName("C:\\.txt"), "C:\\_txt.txt");
+  // A backslash in the title splits it: what precedes it is folder.
+  EXPECT_EQ(P::defaultFileName("C:\\a\\b.txt"), "C:\\a\\b.txt");
+  EXPECT_EQ(P::defaultFileName("C:\\a<b>c/d*e|f\"g?h.txt"), "C:\\a_b_c_d_e_f_g_h.txt");
+  EXPECT_EQ(P::defaultFileName("title.txt"), "title.txt");
+  EXPECT_EQ(P::defaultFileName(nullptr), std::nullopt);
+  EXPECT_EQ(P::defaultFileName(""), std::nullopt);
+}
+
+TEST(PathFunctions, PartsOfAPath) {
+  EXPECT_EQ(P::folderOf("C:\\dir\\file.txt"), "C:\\dir\\");
+  EXPECT_EQ(P::folderOf("C:\\"), "C:\\");
+  EXPECT_EQ(P::folderOf("file.txt"), std::nullopt);
+  EXPECT_EQ(P::folderOf(nullptr), std::nullopt);
+
+  EXPECT_EQ(P::fileNameOf("C:\\dir\\file.txt"), "file.txt");
+  EXPECT_EQ(P::fileNameOf("file.txt"), std::nullopt);
+  EXPECT_EQ(P::fileNameOf("C:\\"), std::nullopt) << "the only backslash is the last character";
+  EXPECT_EQ(P::fileNameOf("C:\\dir\\"), "dir\\") << "the last backslash with a character after it";
+
+  EXPECT_EQ(P::fileStemOf("C:\\dir\\archive.tar.gz"), "archive.tar");
+  EXPECT_EQ(P::fileStemOf("C:\\dir\\.profile"), ".profile");
+  EXPECT_EQ(P::fileStemOf("C:\\dir\\README"), "README");
+  EXPECT_EQ(P::fileStemOf("name.txt"), "name") << "no backslash: the whole path is the name";
+  EXPECT_EQ(P::fileStemOf("C:\\dir.d\\name"), "name") << "a dot in the folder is no extension";
+
+  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\archive.tar.gz"), ".gz");
+  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\.profile"), ".profile");
+  EXPECT_EQ(P::fileExtensionOf("C:\\dir.d\\name"), std::nullopt);
+  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\name."), ".");
+
+  EXPECT_EQ(P::replaceUnsafeChars("a.b:c\\d"), "a_b_c_d");
+  EXPECT_EQ(P::replaceUnsafeChars("keep 'these' & #1 (ok)"), "keep 'these' & #1 (ok)");
+  EXPECT_EQ(P::replaceUnsafeChars(""), "");
+  EXPECT_EQ(P::replaceUnsafeChars(nullptr), std::nullopt);
+
+  EXPECT_EQ(P::concatStrings("a", nullptr, "c"), "ac");
+  EXPECT_EQ(P::concatStrings(nullptr, "", nullptr), std::nullopt);
+  EXPECT_EQ(P::concatStrings("", "", "x"), "x");
+}
+
+// A fresh empty folder for one test, removed afterwards.
+class WriteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = fs::temp_directory_path() / (std::string("brevanto-output-") + info->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string pathOf(const std::string& name) const { return (folder_ / name).string(); }
+  static std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  static void write(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  size_t entries() const {
+    size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++count;
+    return count;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(WriteTest, WritesTheFormattedBytesAndReplacesAnOldFile) {
+  TextNode a("line one\r\n\r\nline two\r\n");
+  P p;
+  const std::string path = pathOf("out.txt");
+  write(path, std::string(10000, 'x'));
+  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 0, "http://u/", "T"), kWritten);
+  EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "http://u/", "T"));
+  EXPECT_EQ(entries(), 1u) << "no temporary file is left beside it";
+
+  EXPECT_EQ(p.writeTextFile(path.c_str(), {nullptr}, 0, nullptr, nullptr), kWritten);
+  EXPECT_EQ(read(path), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
+  EXPECT_EQ(p.writeTextFile(nullptr, {nullptr}, 0, "u", "t"), kNothingToWrite);
+}
+
+TEST_F(WriteTest, MissingFolderIsReportedAndCreatesNothing) {
+  P p;
+  TextNode a("text");
+  const std::string path = pathOf("missing") + "/out.txt";
+  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 1, "u", "t"), kCannotCreate);
+  EXPECT_EQ(entries(), 0u);
+  // A folder where the file should be is not replaced either.
+  fs::create_directories(pathOf("dir.txt"));
+  EXPECT_EQ(p.writeTextFile(pathOf("dir.txt").c_str(), {&a.node}, 0, "u", "t"), kCannotCreate);
+  EXPECT_TRUE(fs::is_directory(pathOf("dir.txt")));
+}
+
+TEST_F(WriteTest, AnExistingFileIsKeptWhenReplacingIsNotAllowed) {
+  const std::string path = pathOf("keep.txt");
+  write(path, "old");
+  const platform::SaveOutcome outcome = platform::saveFile(path.c_str(), "new", 3, false);
+  EXPECT_EQ(outcome.status, platform::SaveStatus::kExists);
+  EXPECT_FALSE(outcome.reason.empty());
+  EXPECT_EQ(read(path), "old");
+  EXPECT_EQ(entries(), 1u);
+
+  const std::string fresh = pathOf("fresh.txt");
+  EXPECT_EQ(platform::saveFile(fresh.c_str(), "new", 3, false).status, platform::SaveStatus::kSaved);
+  EXPECT_EQ(read(fresh), "new");
+  EXPECT_EQ(entries(), 2u);
+}
+
+#ifndef _WIN32
+// A file size limit makes every write past it fail as a full disk would.
+TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
+  const std::string path = pathOf("page.txt");
+  write(path, "the old text");
+  TextNode big(std::string(64 * 1024, 'a'));
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  P p;
+  const WriteResult result = p.writeTextFile(path.c_str(), {&big.node}, 1, "u", "t");
+  const platform::SaveOutcome direct = platform::saveFile(pathOf("new.txt").c_str(), big.text.data(),
+                                                          big.text.size(), true);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(result, kCannotWrite);
+  EXPECT_EQ(read(path), "the old text");
+  EXPECT_EQ(direct.status, platform::SaveStatus::kCannotWrite);
+  EXPECT_FALSE(direct.reason.empty());
+  EXPECT_EQ(entries(), 1u) << "neither a partial file nor a temporary one is left";
+}
+#endif
+
+}  // namespace
+}  // namespace brevanto
