@@ -12,6 +12,7 @@
 //                                   bound, or time that grows far faster than
 //                                   the input
 //   adversarial seeds DIR           small forms of every input, as fuzz seeds
+//   adversarial write DIR           every input at full size, as NAME.html
 //   adversarial one NAME EIGHTHS    one input at EIGHTHS/8 of its size (used by run)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -292,6 +293,14 @@ int run(const char* self, const std::vector<std::string>& names) {
   return failures == 0 ? 0 : 1;
 }
 
+// Every input at full size as a file, for programs that read pages from disk.
+int write(const std::string& dir) {
+  for (const Input& input : inputs()) {
+    std::ofstream(dir + "/" + input.name + ".html", std::ios::binary) << input.make(1.0);
+  }
+  return 0;
+}
+
 int seeds(const std::string& dir) {
   for (const Input& input : inputs()) {
     // Small enough for the fuzzers' length limit.
@@ -312,7 +321,8 @@ int main(int argc, char** argv) {
   }
   if (mode == "run") return run(argv[0], std::vector<std::string>(argv + 2, argv + argc));
   if (mode == "seeds" && argc == 3) return seeds(argv[2]);
+  if (mode == "write" && argc == 3) return write(argv[2]);
   if (mode == "one" && argc == 4) return one(argv[2], std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: adversarial list | run [NAME...] | seeds DIR | one NAME EIGHTHS\n");
+  std::fprintf(stderr, "usage: adversarial list | run [NAME...] | seeds DIR | write DIR | one NAME EIGHTHS\n");
   return 2;
 }
