@@ -83,7 +83,8 @@ struct Options {
 };
 
 void usageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(), kProgram);
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(),
+               kProgram);
 }
 
 // Reads the options into `options`; returns -1 to go on, otherwise the exit
@@ -271,7 +272,26 @@ std::string inputStem(const std::string& input) {
   return name.empty() ? "page" : name;
 }
 
-std::string displayName(const std::string& input) { return input == "-" ? "(standard input)" : input; }
+std::string displayName(const std::string& input) {
+  return input == "-" ? "(standard input)" : input;
+}
+
+// The progress line on a terminal's standard error; it is cleared before
+// anything else is printed, so that messages start on a line of their own.
+bool progressShown = false;
+
+void showProgress(size_t current, size_t total, const std::string& input) {
+  std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", current, total, displayName(input).c_str());
+  std::fflush(stderr);
+  progressShown = true;
+}
+
+void clearProgress() {
+  if (!progressShown) return;
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+  progressShown = false;
+}
 
 class Extractor {
  public:
@@ -298,6 +318,7 @@ class Extractor {
     }
     if (!options_.hasUrl && url.empty() && input != "-") url = fileUrlOf(input);
     if (markup.empty() || markup[0] == '\0') {
+      clearProgress();
       std::fprintf(stderr, "%s: %s: Sorry! cannot get content!\n", kProgram, name.c_str());
       return false;
     }
@@ -305,6 +326,7 @@ class Extractor {
     ExtractionPipeline pipeline;
     pipeline.analyze(markup.c_str());
     if (options_.dumpTags || options_.dumpTree) {
+      clearProgress();
       if (options_.dumpTags) std::fputs(pipeline.dumpTags().c_str(), stdout);
       if (options_.dumpTree) std::fputs(pipeline.dumpTree().c_str(), stdout);
       return true;
@@ -339,9 +361,11 @@ class Extractor {
 
   bool save(const std::string& name, const std::string& path, const std::string& text) {
     if (written_.count(path) != 0) {
-      return fail(name, "'" + path + "' was already written by another page of this run; use --name-from-input");
+      return fail(name,
+                  "'" + path + "' was already written by another page of this run; use --name-from-input");
     }
-    const platform::SaveOutcome outcome = platform::saveFile(path.c_str(), text.data(), text.size(), options_.force);
+    const platform::SaveOutcome outcome =
+        platform::saveFile(path.c_str(), text.data(), text.size(), options_.force);
     switch (outcome.status) {
       case platform::SaveStatus::kSaved:
         break;
@@ -353,6 +377,7 @@ class Extractor {
         return fail(name, "cannot write '" + path + "': " + outcome.reason);
     }
     written_.insert(path);
+    clearProgress();
     std::printf("%s\n", path.c_str());
     std::fflush(stdout);
     if (options_.open) {
@@ -364,6 +389,7 @@ class Extractor {
   }
 
   static bool fail(const std::string& name, const std::string& cause) {
+    clearProgress();
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), cause.c_str());
     return false;
   }
@@ -381,14 +407,10 @@ int run(int argc, char** argv) {
   size_t failed = 0;
   const size_t total = options.inputs.size();
   for (size_t i = 0; i < total; ++i) {
-    if (progress) {
-      std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", i + 1, total, displayName(options.inputs[i]).c_str());
-      std::fflush(stderr);
-    }
-    // Errors start on a line of their own, below the progress line.
-    if (progress) std::fputs("\r\033[K", stderr);
+    if (progress) showProgress(i + 1, total, options.inputs[i]);
     if (!extractor.extract(options.inputs[i])) ++failed;
   }
+  clearProgress();
   const bool dumping = options.dumpTags || options.dumpTree;
   const char* done = dumping ? "analysed" : "written";
   if (failed == 0) {
@@ -403,4 +425,6 @@ int run(int argc, char** argv) {
 }  // namespace
 }  // namespace brevanto::cli
 
-int main(int argc, char** argv) { return brevanto::cli::run(argc, argv); }
+int main(int argc, char** argv) {
+  return brevanto::cli::run(argc, argv);
+}

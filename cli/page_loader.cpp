@@ -13,9 +13,13 @@ namespace {
 // The prescan looks no further than a browser does.
 constexpr size_t kPrescanBytes = 1024;
 
-bool isAsciiWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+bool isAsciiWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -121,7 +125,8 @@ class Serializer {
   bool openTag(myhtml_tree_node_t* node) {
     out_.push_back('<');
     out_.append(nameOf(node));
-    for (myhtml_tree_attr_t* a = myhtml_node_attribute_first(node); a != nullptr; a = myhtml_attribute_next(a)) {
+    for (myhtml_tree_attr_t* a = myhtml_node_attribute_first(node); a != nullptr;
+         a = myhtml_attribute_next(a)) {
       size_t keyLength = 0;
       const char* key = myhtml_attribute_key(a, &keyLength);
       size_t valueLength = 0;
@@ -185,6 +190,12 @@ class Serializer {
         replacement = "&gt;";
       } else if (c == '"' && inAttribute) {
         replacement = "&quot;";
+      } else if (c == '\n' && !inAttribute) {
+        // The parser leaves LF alone for every line end; the analysis and the
+        // text file it writes work in CR LF lines, as the Windows browser hands
+        // its markup over. Without this, blank lines would survive cleaning and
+        // the file would mix two kinds of line end.
+        replacement = "\r\n";
       } else if (c == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
         replacement = "&nbsp;";  // U+00A0 in UTF-8
         skip = 2;
@@ -321,10 +332,11 @@ std::string documentTitle(myhtml_tree_t* tree) {
 // saves a page, else the canonical link.
 std::string documentUrl(myhtml_tree_t* tree) {
   myhtml_tree_node_t* html = myhtml_tree_get_node_html(tree);
-  for (myhtml_tree_node_t* parent :
-       {myhtml_tree_get_document(tree), html, myhtml_tree_get_node_head(tree), myhtml_tree_get_node_body(tree)}) {
+  for (myhtml_tree_node_t* parent : {myhtml_tree_get_document(tree), html, myhtml_tree_get_node_head(tree),
+                                     myhtml_tree_get_node_body(tree)}) {
     if (parent == nullptr) continue;
-    for (myhtml_tree_node_t* node = myhtml_node_child(parent); node != nullptr; node = myhtml_node_next(node)) {
+    for (myhtml_tree_node_t* node = myhtml_node_child(parent); node != nullptr;
+         node = myhtml_node_next(node)) {
       if (myhtml_node_tag_id(node) != MyHTML_TAG__COMMENT) continue;
       std::string url = savedFromUrl(textOf(node));
       if (!url.empty()) return url;
@@ -380,7 +392,9 @@ size_t firstInvalidUtf8(std::string_view bytes) {
   return std::string_view::npos;
 }
 
-bool isValidUtf8(std::string_view bytes) { return firstInvalidUtf8(bytes) == std::string_view::npos; }
+bool isValidUtf8(std::string_view bytes) {
+  return firstInvalidUtf8(bytes) == std::string_view::npos;
+}
 
 bool isKnownEncoding(std::string_view label) {
   const std::string_view trimmed = trim(label);
@@ -427,7 +441,8 @@ bool chooseEncoding(std::string_view bytes, std::string_view label, int& encodin
 
 PageLoader::PageLoader() {
   parser_ = myhtml_create();
-  if (parser_ != nullptr && myhtml_init(parser_, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0) != MyHTML_STATUS_OK) {
+  if (parser_ != nullptr &&
+      myhtml_init(parser_, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0) != MyHTML_STATUS_OK) {
     myhtml_destroy(parser_);
     parser_ = nullptr;
   }
@@ -452,7 +467,8 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   }
   int encoding = MyENCODING_UTF_8;
   size_t bomLength = 0;
-  if (!chooseEncoding(bytes, encodingLabel, encoding, bomLength, page.error)) return LoadStatus::kUnknownEncoding;
+  if (!chooseEncoding(bytes, encodingLabel, encoding, bomLength, page.error))
+    return LoadStatus::kUnknownEncoding;
   const auto chosen = static_cast<myencoding_t>(encoding);
   page.encoding = encodingName(chosen);
   bytes.remove_prefix(bomLength);
@@ -471,7 +487,10 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   // A frameset page's body is its frameset, as a browser's document says.
   myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
   if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);
-  if (body != nullptr) Serializer(tree_, page.markup).outerMarkup(body);
+  if (body != nullptr) {
+    page.markup.reserve(bytes.size());
+    Serializer(tree_, page.markup).outerMarkup(body);
+  }
   page.title = documentTitle(tree_);
   page.url = documentUrl(tree_);
   return LoadStatus::kLoaded;

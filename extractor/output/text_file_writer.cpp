@@ -28,10 +28,11 @@ std::string ExtractionPipeline::formatTextFile(const ContentList& contentNodes, 
   return file;
 }
 
-WriteResult ExtractionPipeline::writeTextFile(const char* path, const ContentList& contentNodes,
-                                              int openFile, const char* url, const char* title) {
+WriteResult ExtractionPipeline::writeTextFile(const char* path, const ContentList& contentNodes, int openFile,
+                                              const char* url, const char* title) {
   if (path == nullptr) return kNothingToWrite;
-  const std::string bytes = formatTextFile(contentNodes, url == nullptr ? "" : url, title == nullptr ? "" : title);
+  const std::string bytes =
+      formatTextFile(contentNodes, url == nullptr ? "" : url, title == nullptr ? "" : title);
   const platform::SaveOutcome saved = platform::saveFile(path, bytes.data(), bytes.size(), true);
   switch (saved.status) {
     case platform::SaveStatus::kSaved:

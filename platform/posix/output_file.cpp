@@ -15,7 +15,9 @@
 namespace brevanto::platform {
 namespace {
 
-SaveOutcome failure(SaveStatus status, int error) { return {status, std::strerror(error)}; }
+SaveOutcome failure(SaveStatus status, int error) {
+  return {status, std::strerror(error)};
+}
 
 // The folder part of `path` with its final "/", or "" for a bare name.
 std::string folderPart(const std::string& path) {
@@ -92,9 +94,12 @@ SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool re
   }
   const size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  TemporaryFile temporary(folderPart(target) + "." + base + ".XXXXXX");
+  // A short prefix of the name keeps the temporary name within the length
+  // limit whenever the target's name is.
+  TemporaryFile temporary(folderPart(target) + "." + base.substr(0, 32) + ".XXXXXX");
   if (const int error = temporary.create()) return failure(SaveStatus::kCannotCreate, error);
-  if (const int error = writeAll(temporary.fd(), bytes, length)) return failure(SaveStatus::kCannotWrite, error);
+  if (const int error = writeAll(temporary.fd(), bytes, length))
+    return failure(SaveStatus::kCannotWrite, error);
   if (const int error = temporary.close()) return failure(SaveStatus::kCannotWrite, error);
   if (!replaceExisting) {
     // A hard link puts the file in place only while the name is still free,
@@ -104,7 +109,8 @@ SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool re
     const int error = errno;
     if (error == EEXIST) return failure(SaveStatus::kExists, error);
     // Some file systems have no hard links: check, then rename.
-    if (error != EPERM && error != ENOTSUP && error != ENOSYS) return failure(SaveStatus::kCannotWrite, error);
+    if (error != EPERM && error != ENOTSUP && error != ENOSYS)
+      return failure(SaveStatus::kCannotWrite, error);
     if (::access(path, F_OK) == 0) return failure(SaveStatus::kExists, EEXIST);
   }
   if (::rename(temporary.name().c_str(), path) != 0) return failure(SaveStatus::kCannotWrite, errno);

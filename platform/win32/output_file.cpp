@@ -1,7 +1,10 @@
 #include "platform/output_file.h"
 
+// windows.h first: shellapi.h depends on it.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <string>
 
@@ -22,7 +25,9 @@ std::string systemMessage(DWORD error) {
   return message;
 }
 
-SaveOutcome failure(SaveStatus status, DWORD error) { return {status, systemMessage(error)}; }
+SaveOutcome failure(SaveStatus status, DWORD error) {
+  return {status, systemMessage(error)};
+}
 
 // The temporary file beside the target: deleted on every path that does not
 // move it in place.

@@ -27,7 +27,9 @@ std::string read(const fs::path& path) {
   return bytes.str();
 }
 
-void write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void write(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::string quote(const std::string& text) {
   std::string quoted = "'";
@@ -41,7 +43,9 @@ struct Result {
   std::string err;
 };
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 class ExtractTest : public ::testing::Test {
  protected:
@@ -58,8 +62,8 @@ class ExtractTest : public ::testing::Test {
   Result run(const std::vector<std::string>& args, const std::string& input = "",
              const std::string& shellPrefix = "") {
     write(dir_ / "stdin", input);
-    std::string command = "cd " + quote((dir_ / "work").string()) + " && " + shellPrefix + " exec " +
-                          quote(BREVANTO_EXTRACT);
+    std::string command =
+        "cd " + quote((dir_ / "work").string()) + " && " + shellPrefix + " exec " + quote(BREVANTO_EXTRACT);
     for (const std::string& arg : args) command += " " + quote(arg);
     command += " <" + quote((dir_ / "stdin").string()) + " >" + quote((dir_ / "stdout").string()) + " 2>" +
                quote((dir_ / "stderr").string());
@@ -74,7 +78,8 @@ class ExtractTest : public ::testing::Test {
   fs::path work(const std::string& name = "") const { return dir_ / "work" / name; }
   std::vector<std::string> filesIn(const fs::path& folder) const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+      names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -113,12 +118,13 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
   // Bytes that loading would change: a CR LF, an undecoded entity, a byte
   // that is not UTF-8, upper-case tags.
   const std::string markup =
-      "<BODY><DIV>menu</DIV><DIV>\r\n<P>caf\xE9 &eacute; one</P>\r\n<P>two&nbsp;<BR>three</P>\r\n</DIV></BODY>";
+      "<BODY><DIV>menu</DIV><DIV>\r\n<P>caf\xE9 &eacute; "
+      "one</P>\r\n<P>two&nbsp;<BR>three</P>\r\n</DIV></BODY>";
   write(work("body.html"), markup);
   ExtractionPipeline p;
   p.analyze(markup.c_str());
-  const std::string expected =
-      ExtractionPipeline::formatTextFile(p.selectContent(&p.root, p.minParagraphs, p.minPlainShare), "U", "T");
+  const std::string expected = ExtractionPipeline::formatTextFile(
+      p.selectContent(&p.root, p.minParagraphs, p.minPlainShare), "U", "T");
   Result r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
@@ -143,7 +149,8 @@ TEST_F(ExtractTest, FileNamesFollowTheTitleAndNeverOverwriteUnasked) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Tide_ times_heights_.txt\n");
   const std::string text = read(work("Tide_ times_heights_.txt"));
-  EXPECT_EQ(text.rfind("\r\nurl : https://example.org/tide\r\n\r\ntitle : Tide: times/heights?\r\n\r\n", 0), 0u);
+  EXPECT_EQ(text.rfind("\r\nurl : https://example.org/tide\r\n\r\ntitle : Tide: times/heights?\r\n\r\n", 0),
+            0u);
   EXPECT_TRUE(contains(text, "High water at six in the morning."));
   EXPECT_FALSE(contains(text, "Home"));
 
@@ -188,6 +195,20 @@ TEST_F(ExtractTest, ManyPagesInOneRun) {
   EXPECT_TRUE(contains(r.err, "brevanto-extract: 2 of 5 pages written, 3 failed\n")) << r.err;
   EXPECT_FALSE(contains(r.err, "\033[")) << "no progress line when standard error is not a terminal";
 
+  // On a terminal, a progress line that every message first clears.
+  if (std::system("command -v script >/dev/null") == 0) {
+    fs::create_directories(work("tty"));
+    const std::string command =
+        "cd " + quote(work().string()) + " && script -qec " +
+        quote(std::string(BREVANTO_EXTRACT) + " --name-from-input -d tty a.html missing.html") +
+        " /dev/null </dev/null >" + quote((dir_ / "tty.log").string());
+    ASSERT_EQ(std::system(command.c_str()), 256) << "exit status 1 passed through";
+    const std::string screen = read(dir_ / "tty.log");
+    EXPECT_TRUE(contains(screen, "\r\033[K[1/2] a.html\r\033[Ktty/a.txt")) << screen;
+    EXPECT_TRUE(contains(screen, "[2/2] missing.html\r\033[Kbrevanto-extract: missing.html: cannot read"))
+        << screen;
+  }
+
   r = run({"--name-from-input", "-d", ".", "a.html", "same.html", "-"}, kArticle);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "a.txt\nsame.txt\nstdin.txt\n");
@@ -196,18 +217,22 @@ TEST_F(ExtractTest, ManyPagesInOneRun) {
 }
 
 TEST_F(ExtractTest, EncodingsAsABrowserReadsThem) {
-  const std::string cyrillic1251 = "<title>\xCD\xEE\xE2\xEE\xF1\xF2\xE8</title><div><p>\xE0</p><p>\xE1</p></div>";
+  const std::string cyrillic1251 =
+      "<title>\xCD\xEE\xE2\xEE\xF1\xF2\xE8</title><div><p>\xE0</p><p>\xE1</p></div>";
   write(work("ru.html"), cyrillic1251);
   // Not UTF-8 and no meta tag: windows-1252.
   Result r = run({"-o", "-", "ru.html"});
-  EXPECT_TRUE(contains(r.out, "title : \xC3\x8D\xC3\xAE\xC3\xA2\xC3\xAE\xC3\xB1\xC3\xB2\xC3\xA8\r\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "title : \xC3\x8D\xC3\xAE\xC3\xA2\xC3\xAE\xC3\xB1\xC3\xB2\xC3\xA8\r\n"))
+      << r.out;
   r = run({"-o", "-", "--encoding", "windows-1251", "ru.html"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n"))
+      << r.out;
   // The label wins over the page's meta tag.
   write(work("meta.html"), "<meta charset=koi8-r>" + cyrillic1251);
   r = run({"-o", "-", "--encoding=cp1251", "meta.html"});
-  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n"))
+      << r.out;
 
   r = run({"--encoding", "utf-8", "ru.html"});
   EXPECT_EQ(r.status, 1);
@@ -277,7 +302,8 @@ TEST_F(ExtractTest, OpenStartsTheViewerOnlyAfterAWrite) {
   Result r = run({"--open", "-d", "out", "a.html"}, "", path);
   EXPECT_EQ(r.status, 0) << r.err;
   // The viewer runs detached: wait for it.
-  for (int i = 0; i < 200 && !fs::exists(log); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  for (int i = 0; i < 200 && !fs::exists(log); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(read(log), fs::canonical(work("out")).string() + "|Tide_ times_heights_.txt\n");
 

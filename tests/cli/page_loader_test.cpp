@@ -1,12 +1,11 @@
 // Loading a page as a browser does: which encoding, the serialized body,
 // and the title and URL the page gives.
-#include <gtest/gtest.h>
+#include "cli/page_loader.h"
 
+#include <gtest/gtest.h>
 #include <myencoding/myosi.h>
 
 #include <string>
-
-#include "cli/page_loader.h"
 
 namespace brevanto::cli {
 namespace {
@@ -67,12 +66,12 @@ TEST(IsValidUtf8, RejectsWhatABrowserWouldReplace) {
   EXPECT_TRUE(isValidUtf8("\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
   EXPECT_FALSE(isValidUtf8("\xE9t\xE9"));
   EXPECT_EQ(firstInvalidUtf8("ok \xC3\xA9 \xE2\x82"), 6u);
-  EXPECT_FALSE(isValidUtf8("\xC3"));                 // cut short
-  EXPECT_FALSE(isValidUtf8("\xE2\x82"));             // cut short
-  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));             // overlong
-  EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));         // overlong
-  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));         // surrogate
-  EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));     // beyond U+10FFFF
+  EXPECT_FALSE(isValidUtf8("\xC3"));              // cut short
+  EXPECT_FALSE(isValidUtf8("\xE2\x82"));          // cut short
+  EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong
+  EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));      // overlong
+  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
   EXPECT_FALSE(isValidUtf8("\xF8\x88\x80\x80\x80"));
 }
 
@@ -105,14 +104,19 @@ TEST(PageLoader, SerializesTheBodyAsBrowsersDo) {
       "<p>a &amp; b&nbsp;c &lt;d&gt; \"q\"<p>two<br/>lines<img src=x alt=y>"
       "<script>if (a < b && c > d) {}</script><style>p > a {}</style>"
       "<!-- a comment --><textarea><b>&lt;</textarea><ul><li>one<li>two</ul></body></html>");
-  EXPECT_EQ(page.markup,
-            "<body class=\"main\" data-x=\"a&quot;b&lt;c&gt;&amp;\">"
-            "<p>a &amp; b&nbsp;c &lt;d&gt; \"q\"</p><p>two<br>lines<img src=\"x\" alt=\"y\">"
-            "<script>if (a < b && c > d) {}</script><style>p > a {}</style>"
-            "<!-- a comment --><textarea>&lt;b&gt;&lt;</textarea></p><ul><li>one</li><li>two</li></ul></body>");
+  EXPECT_EQ(
+      page.markup,
+      "<body class=\"main\" data-x=\"a&quot;b&lt;c&gt;&amp;\">"
+      "<p>a &amp; b&nbsp;c &lt;d&gt; \"q\"</p><p>two<br>lines<img src=\"x\" alt=\"y\">"
+      "<script>if (a < b && c > d) {}</script><style>p > a {}</style>"
+      "<!-- a comment --><textarea>&lt;b&gt;&lt;</textarea></p><ul><li>one</li><li>two</li></ul></body>");
   // Content after the body's end tag still belongs to the body.
   EXPECT_EQ(load("<body><p>in</p></body><p>after").markup, "<body><p>in</p><p>after</p></body>");
   EXPECT_EQ(load("").markup, "<body></body>");
+  // Line ends in text come out as CR LF, whatever the page used; attribute
+  // values keep theirs.
+  EXPECT_EQ(load("<body title='x\ny'>a\nb\r\nc\rd</body>").markup,
+            "<body title=\"x\ny\">a\r\nb\r\nc\r\nd</body>");
   EXPECT_EQ(load("<frameset><frame src=a></frameset>").markup, "<frameset><frame src=\"a\"></frameset>");
 }
 
@@ -122,7 +126,8 @@ TEST(PageLoader, DeepNestingGoesThrough) {
   for (int i = 0; i < depth; ++i) html += "<span>";
   html += "deep";
   const LoadedPage page = load(html);
-  EXPECT_EQ(page.markup.size(), std::string("<body>deep</body>").size() + depth * std::string("<span></span>").size());
+  EXPECT_EQ(page.markup.size(),
+            std::string("<body>deep</body>").size() + depth * std::string("<span></span>").size());
   EXPECT_NE(page.markup.find("<span>deep</span></span>"), std::string::npos);
 }
 
@@ -134,8 +139,9 @@ TEST(PageLoader, TitleAndWhereThePageCameFrom) {
   EXPECT_EQ(page.title, "Two words");
   EXPECT_EQ(page.url, "https://example.org/a b?c=(1)") << "the count keeps spaces and parentheses";
 
-  page = load("<html><head><link rel=\"stylesheet\" href=\"https://example.org/s.css\">"
-              "<link rel=\"Alternate  CANONICAL\" href=\" https://example.org/c \"></head><p>x");
+  page = load(
+      "<html><head><link rel=\"stylesheet\" href=\"https://example.org/s.css\">"
+      "<link rel=\"Alternate  CANONICAL\" href=\" https://example.org/c \"></head><p>x");
   EXPECT_EQ(page.url, "https://example.org/c");
   EXPECT_EQ(page.title, "");
 

@@ -162,6 +162,14 @@ TEST_F(WriteTest, WritesTheFormattedBytesAndReplacesAnOldFile) {
   EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "http://u/", "T"));
   EXPECT_EQ(entries(), 1u) << "no temporary file is left beside it";
 
+#ifndef _WIN32
+  // A name as long as a name may be (Windows limits the whole path instead).
+  const std::string longest = pathOf(std::string(251, 'n') + ".txt");
+  EXPECT_EQ(p.writeTextFile(longest.c_str(), {&a.node}, 0, "http://u/", "T"), kWritten);
+  EXPECT_EQ(read(longest), read(path));
+  fs::remove(longest);
+#endif
+
   EXPECT_EQ(p.writeTextFile(path.c_str(), {nullptr}, 0, nullptr, nullptr), kWritten);
   EXPECT_EQ(read(path), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
   EXPECT_EQ(p.writeTextFile(nullptr, {nullptr}, 0, "u", "t"), kNothingToWrite);
@@ -194,7 +202,25 @@ TEST_F(WriteTest, AnExistingFileIsKeptWhenReplacingIsNotAllowed) {
   EXPECT_EQ(entries(), 2u);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// A file held open without delete sharing cannot be replaced: the save must
+// fail, keep the old file and remove its temporary one.
+TEST_F(WriteTest, AFileThatCannotBeReplacedIsKept) {
+  const std::string path = pathOf("held.txt");
+  write(path, "the old text");
+  TextNode a("new text");
+  P p;
+  {
+    std::ifstream held(path, std::ios::binary);
+    ASSERT_TRUE(held.is_open());
+    EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 1, "u", "t"), kCannotWrite);
+  }
+  EXPECT_EQ(read(path), "the old text");
+  EXPECT_EQ(entries(), 1u);
+  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 0, "u", "t"), kWritten);
+  EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "u", "t"));
+}
+#else
 // A file size limit makes every write past it fail as a full disk would.
 TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   const std::string path = pathOf("page.txt");
@@ -208,8 +234,8 @@ TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   P p;
   const WriteResult result = p.writeTextFile(path.c_str(), {&big.node}, 1, "u", "t");
-  const platform::SaveOutcome direct = platform::saveFile(pathOf("new.txt").c_str(), big.text.data(),
-                                                          big.text.size(), true);
+  const platform::SaveOutcome direct =
+      platform::saveFile(pathOf("new.txt").c_str(), big.text.data(), big.text.size(), true);
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, previous);
   EXPECT_EQ(result, kCannotWrite);

@@ -1,0 +1,67 @@
+// The Windows driver of one extraction: analyse the body markup, select the
+// content, ask the user where to save it, write it.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "extractor/automation/messages.h"
+#include "extractor/extraction_pipeline.h"
+#include "platform/win32/automation_target.h"
+
+namespace brevanto {
+
+namespace {
+
+// The Save As dialog's file buffer: a longer proposal is cut to fit.
+constexpr size_t kFileBufferSize = MAX_PATH;
+
+// Pairs of display text and pattern, each NUL-terminated, then an empty one.
+constexpr char kSaveFilter[] = "text file(*.txt)\0*.txt\0all files(*.*)\0*.*\0";
+
+}  // namespace
+
+void ExtractionPipeline::run(const char* markup, const wchar_t* urlW, const wchar_t* titleW,
+                             HWND__* ownerWindow) {
+  if (markup == nullptr || *markup == '\0') {
+    MessageBoxA(ownerWindow, kEmptyBodyMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  analyze(markup);
+  const ContentList contentNodes = selectContent(&root, minParagraphs, minPlainShare);
+
+  const std::string title = toAnsi(titleW);
+  // outputFolder always ends in "\": no separator goes between.
+  const std::string proposed = outputFolder + title + ".txt";
+  const std::optional<std::string> cleaned = defaultFileName(proposed.c_str());
+
+  char file[kFileBufferSize] = {};
+  if (cleaned) std::strncpy(file, cleaned->c_str(), kFileBufferSize - 1);
+
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  // Borrowed for the dialog's span: the dialog disables it while it is open.
+  dialog.hwndOwner = ownerWindow;
+  dialog.lpstrFilter = kSaveFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = static_cast<DWORD>(kFileBufferSize);
+  dialog.lpstrDefExt = "txt";
+  dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+  if (!GetSaveFileNameA(&dialog)) return;
+
+  const std::string url = toAnsi(urlW);
+  const WriteResult written = writeTextFile(file, contentNodes, openAfterWrite, url.c_str(), title.c_str());
+  if (written == kCannotCreate || written == kCannotWrite) {
+    MessageBoxA(ownerWindow, kCannotSaveMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  // Only a folder that now holds the saved file is remembered.
+  if (written == kWritten) {
+    if (std::optional<std::string> folder = folderOf(file)) chosenFolder = *folder;
+  }
+}
+
+}  // namespace brevanto

@@ -1,0 +1,135 @@
+#include "extractor/automation/text_extraction.h"
+
+#include <mshtml.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "common/settings/extraction_settings.h"
+#include "extractor/automation/browser_lookup.h"
+#include "extractor/automation/messages.h"
+#include "extractor/extraction_pipeline.h"
+
+namespace brevanto {
+
+const CLSID kTextExtractionClsid = {
+    0x3122BA8F, 0x3EC8, 0x4BD3, {0xA6, 0x0B, 0x31, 0xEA, 0x12, 0x36, 0xCC, 0x82}};
+const IID kTextExtractionDispatchIid = {
+    0x5E75E7F4, 0x7C0C, 0x4428, {0xA2, 0x88, 0x1B, 0xF3, 0xE9, 0xB9, 0x27, 0x14}};
+const char kTextExtractionProgId[] = "Brevanto.TextExtraction";
+
+COleObjectFactory CTextExtraction::factory(kTextExtractionClsid, &CTextExtraction::create, false,
+                                           kTextExtractionProgId);
+
+namespace {
+
+void invokeExtract(CAutomationTarget& target, const char* const* args) {
+  static_cast<CTextExtraction&>(target).Extract(args[0], args[1]);
+}
+
+// The dispatch identifier of a method is its position here, from 1.
+constexpr DispatchEntry kDispatchEntries[] = {
+    {"Extract", 2, &invokeExtract},
+};
+constexpr DispatchTable kDispatchTable = {kDispatchEntries, 1};
+
+const IID* const kInterfaceIds[] = {&kTextExtractionDispatchIid};
+constexpr InterfaceTable kInterfaceTable = {kInterfaceIds, 1};
+
+// Releases one interface reference when the call ends, whichever way.
+template <typename T>
+struct ComRef {
+  T* ptr = nullptr;  // owned: one reference
+  ComRef() = default;
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ~ComRef() {
+    if (ptr != nullptr) ptr->Release();
+  }
+};
+
+// Frees one wide automation string when the call ends.
+struct OwnedBstr {
+  BSTR text = nullptr;  // owned
+  explicit OwnedBstr(BSTR owned) : text(owned) {}
+  OwnedBstr(const OwnedBstr&) = delete;
+  OwnedBstr& operator=(const OwnedBstr&) = delete;
+  ~OwnedBstr() { SysFreeString(text); }
+};
+
+constexpr int32_t kFixedFolder = 0;
+constexpr int32_t kLastUsedFolder = 1;
+
+}  // namespace
+
+CAutomationTarget* CTextExtraction::create() {
+  return new (std::nothrow) CTextExtraction();
+}
+
+CTextExtraction::CTextExtraction() {
+  COleObjectFactory::objectCreated();
+}
+
+CTextExtraction::~CTextExtraction() {
+  COleObjectFactory::objectDestroyed();
+}
+
+const DispatchTable& CTextExtraction::dispatchTable() const {
+  return kDispatchTable;
+}
+
+const InterfaceTable& CTextExtraction::interfaceTable() const {
+  return kInterfaceTable;
+}
+
+void CTextExtraction::Extract(const char* url, const char* title) {
+  // Declared in the reverse order of their release: the document goes last.
+  ComRef<IHTMLDocument2> document;
+  OwnedBstr urlW(toBstr(url));
+  OwnedBstr titleW(toBstr(title));
+  HWND window = nullptr;
+
+  if (!findBrowserDocument(urlW.text, titleW.text, &document.ptr, &window)) {
+    MessageBoxA(window, kNoPageMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+
+  ComRef<IHTMLElement> body;
+  if (FAILED(document.ptr->get_body(&body.ptr)) || body.ptr == nullptr) return;
+  std::string markup;
+  {
+    BSTR outer = nullptr;
+    if (FAILED(body.ptr->get_outerHTML(&outer)) || outer == nullptr) {
+      SysFreeString(outer);
+      return;
+    }
+    OwnedBstr outerW(outer);
+    const size_t length = SysStringLen(outerW.text);
+    markup = toAnsi(outerW.text, length);
+    // A markup that does not convert is no markup; an empty one is, and the
+    // pipeline tells the user about it.
+    if (length != 0 && markup.empty()) return;
+  }
+
+  auto pipeline = std::make_unique<ExtractionPipeline>();
+  ExtractionSettings settings;
+  const int32_t folderSelection = settings.folderSelection();
+  if (folderSelection == kFixedFolder) {
+    pipeline->outputFolder = settings.fixedFolder();
+  } else if (folderSelection == kLastUsedFolder) {
+    pipeline->outputFolder = settings.randomFolder();
+  }
+  pipeline->openAfterWrite = settings.dispAfterProcess() ? 1 : 0;
+
+  pipeline->run(markup.c_str(), urlW.text, titleW.text, window);
+
+  // A call that saved nothing keeps the folder remembered from the last
+  // save, instead of sending the next proposal back to the default.
+  if (folderSelection == kLastUsedFolder && !pipeline->chosenFolder.empty()) {
+    settings.setRandomFolder(pipeline->chosenFolder.c_str());
+  }
+}
+
+}  // namespace brevanto
