@@ -4,8 +4,15 @@
 //   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + selectContent + the
 //                                      text of the chosen nodes, over the
 //                                      body-only form of every page in DIR
+//   engine_bench pages OUTDIR BUDGET PAGE...
+//                                      bench/compare's driver: writes the text
+//                                      of every page's body to OUTDIR/NAME.txt,
+//                                      then times rounds of the same work
+//                                      (output format included) for BUDGET s
 //   engine_bench deep|unclosed|article  one generated input: size, tags, time,
 //                                      peak memory and the bound it must keep
+//   engine_bench body MB | depth LEVELS the scaling inputs: MB of article
+//                                      markup, or LEVELS nested elements
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/driver_support.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace {
@@ -86,8 +94,68 @@ int corpus(const char* dir, int rounds) {
   return text > 0 ? 0 : 1;
 }
 
-std::string generate(const std::string& kind) {
+// The text an extraction writes for `markup`: the output file's bytes where
+// the core has its output format, else the cleaned texts of the chosen nodes
+// one after the other.
+std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
+  pipeline.analyze(markup.c_str());
+  const brevanto::ContentList content =
+      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+#ifdef BREVANTO_HAVE_FORMAT
+  return ExtractionPipeline::formatTextFile(content, "", "");
+#else
+  std::string out;
+  for (const brevanto::HtmlNode* node : content) {
+    if (node == nullptr || node->tag->text == nullptr) continue;
+    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+  }
+  return out;
+#endif
+}
+
+int pages(const std::string& outDir, double budget, char** paths, int count) {
+  std::vector<std::string> bodies;
+  size_t total = 0;
+  ExtractionPipeline pipeline;
+  for (int i = 0; i < count; ++i) {
+    bodies.push_back(bodyOf(brevanto::bench::readFile(paths[i])));
+    total += bodies.back().size();
+    const std::filesystem::path page(paths[i]);
+    std::ofstream(outDir + "/" + page.stem().string() + ".txt", std::ios::binary) << outputText(pipeline, bodies.back());
+  }
+  size_t written = 0;
+  brevanto::bench::timeRounds(budget, total, [&] {
+    for (const std::string& body : bodies) written += outputText(pipeline, body).size();
+  });
+  return written > 0 ? 0 : 1;
+}
+
+// Ordinary article markup: headings, paragraphs with links and emphasis,
+// menus and tables.
+const std::string kArticleBlock =
+    "<DIV class=\"story\"><H2>A heading for this part</H2>\n"
+    "<P>Some ordinary article text with <A href=\"/link\">a link</A> and <B>bold words</B>, "
+    "&quot;quoted&quot; &amp; decoded.</P>\n<P>Another paragraph, a little longer, that goes on "
+    "about the subject at hand for a while.<BR>With a line break.</P>\n"
+    "<UL><LI><A href=\"/a\">Menu one</A><LI><A href=\"/b\">Menu two</A></UL>\n"
+    "<TABLE><TR><TD>cell</TD><TD>cell</TD></TR></TABLE></DIV>\n";
+
+std::string generate(const std::string& kind, size_t amount = 0) {
   std::string markup = "<BODY>";
+  if (kind == "body") {
+    // `amount` MB of article markup.
+    while (markup.size() < amount * 1000 * 1000) markup += kArticleBlock;
+    return markup + "</BODY>";
+  }
+  if (kind == "depth") {
+    // `amount` nested levels with a short text at each, and paragraphs at the
+    // bottom.
+    markup.reserve(amount * 30 + 4096);
+    for (size_t i = 0; i < amount; ++i) markup += "<DIV>level ";
+    for (int i = 0; i < 20; ++i) markup += "<P>A paragraph at the bottom of it all.</P>";
+    for (size_t i = 0; i < amount; ++i) markup += "</DIV>";
+    return markup + "</BODY>";
+  }
   if (kind == "deep") {
     // A million levels with a word at each, and 1 MB of text at the bottom.
     constexpr int kDepth = 1000000;
@@ -98,16 +166,7 @@ std::string generate(const std::string& kind) {
   } else if (kind == "unclosed") {
     for (int i = 0; i < 1000000; ++i) markup += "<DD>d";
   } else if (kind == "article") {
-    // 50 MB of ordinary article markup: headings, paragraphs with links and
-    // emphasis, menus and tables.
-    const std::string block =
-        "<DIV class=\"story\"><H2>A heading for this part</H2>\n"
-        "<P>Some ordinary article text with <A href=\"/link\">a link</A> and <B>bold words</B>, "
-        "&quot;quoted&quot; &amp; decoded.</P>\n<P>Another paragraph, a little longer, that goes on "
-        "about the subject at hand for a while.<BR>With a line break.</P>\n"
-        "<UL><LI><A href=\"/a\">Menu one</A><LI><A href=\"/b\">Menu two</A></UL>\n"
-        "<TABLE><TR><TD>cell</TD><TD>cell</TD></TR></TABLE></DIV>\n";
-    while (markup.size() < 50u * 1000 * 1000) markup += block;
+    while (markup.size() < 50u * 1000 * 1000) markup += kArticleBlock;
   } else {
     return {};
   }
@@ -115,20 +174,23 @@ std::string generate(const std::string& kind) {
   return markup;
 }
 
-int generated(const std::string& kind) {
-  const std::string markup = generate(kind);
+int generated(const std::string& kind, size_t amount = 0) {
+  const std::string markup = generate(kind, amount);
   if (markup.empty()) {
     std::fprintf(stderr, "engine_bench: unknown input '%s'\n", kind.c_str());
     return 2;
   }
   ExtractionPipeline pipeline;
-  const auto start = Clock::now();
+  // CPU time: the machines are shared, and wall time counts other programs'
+  // turns too.
+  const double start = brevanto::bench::cpuSeconds();
   const size_t text = extract(pipeline, markup);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = brevanto::bench::cpuSeconds() - start;
   const size_t peak = peakResidentBytes();
   const size_t bound = 4 * markup.size() + 256 * pipeline.tags.size() + (32u << 20);
-  std::printf("%-8s %8.1f MB markup, %8zu tags, %6.2f s (%6.1f MB/s), peak %7.1f MB, bound %7.1f MB: %s\n",
-              kind.c_str(), static_cast<double>(markup.size()) / 1e6, pipeline.tags.size(), seconds,
+  const std::string label = amount > 0 ? kind + " " + std::to_string(amount) : kind;
+  std::printf("%-14s %8.1f MB markup, %8zu tags, %6.2f CPU s (%6.1f MB/s), peak %7.1f MB, bound %7.1f MB: %s\n",
+              label.c_str(), static_cast<double>(markup.size()) / 1e6, pipeline.tags.size(), seconds,
               static_cast<double>(markup.size()) / 1e6 / seconds, static_cast<double>(peak) / 1e6,
               static_cast<double>(bound) / 1e6, peak <= bound ? "within" : "OVER");
   return peak <= bound && text > 0 ? 0 : 1;
@@ -140,7 +202,9 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "corpus") == 0) {
     return corpus(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
   }
+  if (argc >= 5 && std::strcmp(argv[1], "pages") == 0) return pages(argv[2], std::atof(argv[3]), argv + 4, argc - 4);
   if (argc == 2) return generated(argv[1]);
+  if (argc == 3) return generated(argv[1], std::strtoull(argv[2], nullptr, 10));
   std::fprintf(stderr, "usage: engine_bench corpus DIR [ROUNDS] | engine_bench deep|unclosed|article\n");
   return 2;
 }

@@ -3,6 +3,8 @@
 // elements that carry the article. Every walk keeps its own stack, so no
 // depth of markup can exhaust the call stack.
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
@@ -55,6 +57,13 @@ void preOrder(HtmlNode* top, Visit visit) {
   }
 }
 
+// Nested links count once per enclosing link, so a few megabytes of nested
+// links add up past 32 bits: the figure stops at the largest int instead of
+// wrapping to a negative length.
+void addLinkText(int32_t& sum, int32_t more) {
+  sum = more > std::numeric_limits<int32_t>::max() - sum ? std::numeric_limits<int32_t>::max() : sum + more;
+}
+
 int plainLength(const HtmlTag& tag) { return std::max(tag.textLength - tag.linkTextLength, 0); }
 
 }  // namespace
@@ -68,20 +77,20 @@ void ExtractionPipeline::measureLinks(HtmlNode* node) {
     size_t nextChild;
   };
   std::vector<Level> levels{{node, 0}};
-  if (nameIs(node->tag, "A")) node->tag->linkTextLength += node->tag->textLength;
+  if (nameIs(node->tag, "A")) addLinkText(node->tag->linkTextLength, node->tag->textLength);
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.nextChild < level.node->children.size()) {
       HtmlNode* child = level.node->children[level.nextChild++];
       if (child->tag->hasContent == 0) continue;
-      if (nameIs(child->tag, "A")) child->tag->linkTextLength += child->tag->textLength;
+      if (nameIs(child->tag, "A")) addLinkText(child->tag->linkTextLength, child->tag->textLength);
       levels.push_back({child, 0});
       continue;
     }
     HtmlNode* done = level.node;
     levels.pop_back();
     if (!levels.empty() && levels.back().node->tag != nullptr) {
-      levels.back().node->tag->linkTextLength += done->tag->linkTextLength;
+      addLinkText(levels.back().node->tag->linkTextLength, done->tag->linkTextLength);
     }
   }
 }

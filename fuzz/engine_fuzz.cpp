@@ -1,0 +1,102 @@
+// Any bytes through the whole analysis: scan, match, tree, text, selection,
+// line cleaning and the output format. Besides the sanitizers' own checks,
+// every run verifies the tag and tree invariants that the later stages rely
+// on, and aborts on the first one broken.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "extractor/extraction_pipeline.h"
+
+namespace {
+
+using brevanto::ExtractionPipeline;
+using brevanto::HtmlNode;
+using brevanto::HtmlTag;
+
+[[noreturn]] void fail(const char* what, long index) {
+  std::fprintf(stderr, "engine_fuzz: %s (at %ld)\n", what, index);
+  std::abort();
+}
+
+void checkTags(const ExtractionPipeline& p, const std::string& markup) {
+  const long count = static_cast<long>(p.tags.size());
+  for (const HtmlTag& tag : p.tags) {
+    if (tag.partner < 0 || tag.partner >= count) fail("partner out of range", tag.index);
+    if (tag.startOffset < 0 || tag.endOffset < tag.startOffset ||
+        static_cast<size_t>(tag.endOffset) >= markup.size()) {
+      fail("tag offsets outside the markup", tag.index);
+    }
+    if (markup[static_cast<size_t>(tag.startOffset)] != '<' ||
+        markup[static_cast<size_t>(tag.endOffset)] != '>') {
+      fail("tag offsets not on '<' and '>'", tag.index);
+    }
+    if (tag.element == nullptr) fail("tag without an element row", tag.index);
+    if ((tag.text == nullptr) != (tag.textLength == 0)) fail("empty text that is not absent", tag.index);
+    // Nested links count once per enclosing link, so the figure may pass the
+    // text length, but never wraps.
+    if (tag.linkTextLength < 0) fail("negative link text length", tag.index);
+    if (tag.partner != tag.index && !tag.isOpen) {
+      const HtmlTag& start = p.tags[static_cast<size_t>(tag.partner)];
+      if (tag.partner > tag.index || start.partner != tag.index) fail("end tag not paired back", tag.index);
+    }
+  }
+}
+
+void checkTree(const ExtractionPipeline& p) {
+  std::vector<const HtmlNode*> pending{&p.root};
+  size_t seen = 0;
+  while (!pending.empty()) {
+    const HtmlNode* node = pending.back();
+    pending.pop_back();
+    if (++seen > p.tags.size() + 1) fail("tree has more nodes than tags (a cycle?)", static_cast<long>(seen));
+    for (const HtmlNode* child : node->children) {
+      if (child == nullptr || child->parent != node || child->tag == nullptr) fail("broken tree link", -1);
+      pending.push_back(child);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The markup is a NUL-terminated string: bytes after a NUL are never seen,
+  // as in a real call.
+  // An exact-size buffer, so that a read past the terminating NUL is a
+  // sanitizer report.
+  std::unique_ptr<char[]> markup(new char[size + 1]);
+  if (size > 0) std::memcpy(markup.get(), data, size);
+  markup[size] = '\0';
+  ExtractionPipeline pipeline;
+  pipeline.analyze(markup.get());
+  const std::string seen(markup.get());
+  checkTags(pipeline, seen);
+  checkTree(pipeline);
+
+  const brevanto::ContentList content =
+      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+  if (content.empty()) fail("selectContent returned an empty list", -1);
+  for (const HtmlNode* node : content) {
+    if (node == nullptr || node->tag == nullptr) continue;
+    const auto cleaned =
+        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+    // Cleaning only drops lines; a last line without its CR LF gets one.
+    if (cleaned && cleaned->size() > static_cast<size_t>(node->tag->textLength) + 2) {
+      fail("cleaned text grew", node->tag->index);
+    }
+  }
+#ifdef BREVANTO_FUZZ_FORMAT
+  const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
+  if (file.empty()) fail("empty output file", -1);
+#endif
+
+  // A second analysis in the same pipeline must start from nothing.
+  pipeline.analyze(markup.get());
+  checkTags(pipeline, seen);
+  return 0;
+}

@@ -1,0 +1,46 @@
+// Any bytes through the page loader of brevanto-extract (encoding choice,
+// decoding, the HTML5 parse, the serialization of the body), then through the
+// analysis and the output format, as the program runs them. The first byte
+// picks the encoding label the user might give.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "cli/page_loader.h"
+#include "extractor/extraction_pipeline.h"
+
+namespace {
+
+constexpr const char* kLabels[] = {"", "", "", "", "utf-8", "windows-1252", "iso-8859-2", "shift_jis",
+                                   "euc-jp", "gb18030", "utf-16le", "utf-16be", "koi8-r", "big5", "no-such-label"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string_view label = kLabels[data[0] % (sizeof kLabels / sizeof kLabels[0])];
+  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  // A loader of its own for every input: the parser keeps state from a UTF-16
+  // page into the next one (a crash, reported apart), which would stop every
+  // run at its first UTF-16 input.
+  brevanto::cli::PageLoader loader;
+  brevanto::cli::LoadedPage page;
+  const brevanto::cli::LoadStatus status = loader.load(bytes, label, page);
+  if (status != brevanto::cli::LoadStatus::kLoaded) {
+    if (page.error.empty()) {
+      std::fprintf(stderr, "loader_fuzz: a failed load without a cause\n");
+      std::abort();
+    }
+    return 0;
+  }
+  brevanto::ExtractionPipeline pipeline;
+  pipeline.analyze(page.markup.c_str());
+  const brevanto::ContentList content =
+      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+  const std::string file = brevanto::ExtractionPipeline::formatTextFile(content, page.url, page.title);
+  if (file.empty()) std::abort();
+  return 0;
+}
