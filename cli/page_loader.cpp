@@ -358,38 +358,61 @@ std::string documentUrl(myhtml_tree_t* tree) {
 
 }  // namespace
 
+namespace {
+
+// Reads the UTF-8 sequence at `i`. Returns true for a valid one; either way
+// `length` is the bytes it takes: the sequence, or the maximal part of one
+// that a decoder replaces by a single U+FFFD (at least one byte).
+bool utf8SequenceAt(std::string_view bytes, size_t i, size_t& length) {
+  const auto c = static_cast<unsigned char>(bytes[i]);
+  length = 1;
+  if (c < 0x80) return true;
+  size_t extra = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    extra = 1;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    extra = 2;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;  // no surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    extra = 3;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return false;
+  }
+  for (size_t k = 1; k <= extra; ++k) {
+    if (i + k >= bytes.size()) return false;
+    const auto b = static_cast<unsigned char>(bytes[i + k]);
+    if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) return false;
+    length = k + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 size_t firstInvalidUtf8(std::string_view bytes) {
-  size_t i = 0;
-  const size_t n = bytes.size();
-  while (i < n) {
-    const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t extra = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2;
-      if (c == 0xE0) low = 0xA0;
-      if (c == 0xED) high = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3;
-      if (c == 0xF0) low = 0x90;
-      if (c == 0xF4) high = 0x8F;
-    } else {
-      return i;
-    }
-    if (i + extra >= n) return i;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto b = static_cast<unsigned char>(bytes[i + k]);
-      if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) return i;
-    }
-    i += extra + 1;
+  size_t length = 0;
+  for (size_t i = 0; i < bytes.size(); i += length) {
+    if (!utf8SequenceAt(bytes, i, length)) return i;
   }
   return std::string_view::npos;
+}
+
+std::string replaceInvalidUtf8(std::string_view bytes) {
+  std::string repaired;
+  repaired.reserve(bytes.size() + bytes.size() / 8);
+  size_t length = 0;
+  for (size_t i = 0; i < bytes.size(); i += length) {
+    if (utf8SequenceAt(bytes, i, length)) {
+      repaired.append(bytes.substr(i, length));
+    } else {
+      repaired.append("\xEF\xBF\xBD");
+    }
+  }
+  return repaired;
 }
 
 bool isValidUtf8(std::string_view bytes) {
@@ -479,7 +502,30 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
       return LoadStatus::kUndecodable;
     }
   }
+  // A tree that has parsed UTF-16 keeps decoder state that cleaning does not
+  // reset, and the next page then crashes the parser: such a tree is not
+  // reused.
+  if (treeNeedsRenewal_) {
+    myhtml_tree_destroy(tree_);
+    tree_ = myhtml_tree_create();
+    if (tree_ != nullptr && myhtml_tree_init(tree_, parser_) != MyHTML_STATUS_OK) {
+      myhtml_tree_destroy(tree_);
+      tree_ = nullptr;
+    }
+    if (tree_ == nullptr) {
+      page.error = "the HTML parser could not be set up";
+      return LoadStatus::kParseFailed;
+    }
+  }
+  treeNeedsRenewal_ = chosen != MyENCODING_UTF_8 && chosen != MyENCODING_WINDOWS_1252;
   myhtml_tree_clean(tree_);
+  // Bytes that are not UTF-8 in a page read as UTF-8 become U+FFFD, as a
+  // browser shows them, instead of reaching the text as they are.
+  std::string repaired;
+  if (chosen == MyENCODING_UTF_8 && firstInvalidUtf8(bytes) != std::string_view::npos) {
+    repaired = replaceInvalidUtf8(bytes);
+    bytes = repaired;
+  }
   if (myhtml_parse(tree_, chosen, bytes.data(), bytes.size()) != MyHTML_STATUS_OK) {
     page.error = "the HTML parser failed";
     return LoadStatus::kParseFailed;

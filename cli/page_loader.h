@@ -37,6 +37,9 @@ bool chooseEncoding(std::string_view bytes, std::string_view label, int& encodin
 
 // The offset of the first byte that is not part of valid UTF-8, or npos.
 size_t firstInvalidUtf8(std::string_view bytes);
+// The bytes with each maximal run that is not part of valid UTF-8 replaced by
+// U+FFFD, as a browser's UTF-8 decoder does.
+std::string replaceInvalidUtf8(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes);
 
 // Whether `label` names an encoding a browser knows.
@@ -57,6 +60,7 @@ class PageLoader {
  private:
   myhtml* parser_ = nullptr;     // owned
   myhtml_tree* tree_ = nullptr;  // owned; cleaned for every page
+  bool treeNeedsRenewal_ = false;  // the last page left state that cleaning keeps
 };
 
 }  // namespace brevanto::cli

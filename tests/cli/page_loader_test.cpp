@@ -73,6 +73,10 @@ TEST(IsValidUtf8, RejectsWhatABrowserWouldReplace) {
   EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
   EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
   EXPECT_FALSE(isValidUtf8("\xF8\x88\x80\x80\x80"));
+
+  // Each maximal broken run becomes one U+FFFD; valid sequences stay.
+  EXPECT_EQ(replaceInvalidUtf8("caf\xE9 \xE2\x82x \xF0\x9F\x98\x80 \xC0\xAF \xE2\x82"),
+            "caf\xEF\xBF\xBD \xEF\xBF\xBDx \xF0\x9F\x98\x80 \xEF\xBF\xBD\xEF\xBF\xBD \xEF\xBF\xBD");
 }
 
 TEST(PageLoader, DecodesToUtf8) {
@@ -94,6 +98,17 @@ TEST(PageLoader, DecodesToUtf8) {
   // The same loader goes on to the next page.
   EXPECT_EQ(loader.load("<p>next", "", page), LoadStatus::kLoaded);
   EXPECT_EQ(page.markup, "<body><p>next</p></body>");
+
+  // A page declared UTF-8 whose bytes are not shows U+FFFD where they were.
+  EXPECT_EQ(loader.load("<meta charset=utf-8><p>caf\xE9", "", page), LoadStatus::kLoaded);
+  EXPECT_EQ(page.markup, "<body><p>caf\xEF\xBF\xBD</p></body>");
+  // Pages after a UTF-16 one parse as well as the first did.
+  for (const char* label : {"utf-16le", "utf-16be", ""}) {
+    SCOPED_TRACE(label);
+    EXPECT_EQ(loader.load("ab", label, page), LoadStatus::kLoaded);
+    EXPECT_EQ(loader.load("<p>after", "", page), LoadStatus::kLoaded);
+    EXPECT_EQ(page.markup, "<body><p>after</p></body>");
+  }
 }
 
 TEST(PageLoader, SerializesTheBodyAsBrowsersDo) {
