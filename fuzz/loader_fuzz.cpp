@@ -23,10 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string_view label = kLabels[data[0] % (sizeof kLabels / sizeof kLabels[0])];
   const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-  // A loader of its own for every input: the parser keeps state from a UTF-16
-  // page into the next one (a crash, reported apart), which would stop every
-  // run at its first UTF-16 input.
-  brevanto::cli::PageLoader loader;
+  // One loader for the whole run, as brevanto-extract uses it for a batch, so
+  // that state one page leaves behind meets the next page.
+  static brevanto::cli::PageLoader loader;
   brevanto::cli::LoadedPage page;
   const brevanto::cli::LoadStatus status = loader.load(bytes, label, page);
   if (status != brevanto::cli::LoadStatus::kLoaded) {
