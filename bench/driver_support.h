@@ -21,6 +21,17 @@ inline std::string readFile(const char* path) {
   return bytes.str();
 }
 
+// The pages named by argv[first...], and their total size in `total`.
+inline std::vector<std::string> readPages(int argc, char** argv, int first, size_t& total) {
+  std::vector<std::string> pages;
+  total = 0;
+  for (int i = first; i < argc; ++i) {
+    pages.push_back(readFile(argv[i]));
+    total += pages.back().size();
+  }
+  return pages;
+}
+
 // CPU seconds (user and system) of this process so far. The machines are
 // shared, so wall time also counts other programs' turns.
 inline double cpuSeconds() {

@@ -12,12 +12,8 @@
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const double budget = std::atof(argv[1]);
-  std::vector<std::string> pages;
   size_t total = 0;
-  for (int i = 2; i < argc; ++i) {
-    pages.push_back(brevanto::bench::readFile(argv[i]));
-    total += pages.back().size();
-  }
+  const std::vector<std::string> pages = brevanto::bench::readPages(argc, argv, 2, total);
   size_t children = 0;
   auto round = [&] {
     for (const std::string& page : pages) {
