@@ -92,26 +92,12 @@ const std::vector<Input>& inputs() {
          return m;
        }},
       {"all-bytes", "every byte value 1-255 in text and inside tags, then a NUL", [](double s) {
+         // Each "#" of the pattern stands for the byte: in text, in an
+         // attribute value, as an attribute, in end-tag names and an entity.
+         const std::string pattern = "<P>#x<DIV a=\"#\" #>#</DIV#><#></#>&#;\n";
          std::string unit;
          for (int b = 1; b < 256; ++b) {
-           const char c = static_cast<char>(b);
-           unit += "<P>";
-           unit += c;
-           unit += "x<DIV a=\"";
-           unit += c;
-           unit += "\" ";
-           unit += c;
-           unit += '>';
-           unit += c;
-           unit += "</DIV";
-           unit += c;
-           unit += "><";
-           unit += c;
-           unit += "></";
-           unit += c;
-           unit += ">&";
-           unit += c;
-           unit += ";\n";
+           for (const char p : pattern) unit += p == '#' ? static_cast<char>(b) : p;
          }
          std::string m = "<BODY>";
          fill(m, unit, scaled(s, 10 * kMB));

@@ -123,6 +123,12 @@ bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
 
 namespace {
 
+bool isVisibleDialog(HWND window) {
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof(className));
+  return std::strcmp(className, "#32770") == 0 && IsWindowVisible(window);
+}
+
 struct DialogSearch {
   const char* caption;
   HWND found;
@@ -130,9 +136,7 @@ struct DialogSearch {
 
 BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<DialogSearch*>(param);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof(className));
-  if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (!isVisibleDialog(window)) return TRUE;
   if (windowText(window) != search->caption) return TRUE;
   search->found = window;
   return FALSE;
@@ -145,9 +149,7 @@ struct ControlSearch {
 
 BOOL CALLBACK matchDialogWithControl(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<ControlSearch*>(param);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof(className));
-  if (std::strcmp(className, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  if (!isVisibleDialog(window)) return TRUE;
   if (GetDlgItem(window, search->id) == nullptr) return TRUE;
   search->found = window;
   return FALSE;
