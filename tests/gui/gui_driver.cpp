@@ -278,7 +278,7 @@ long long fileSize(const std::string& path) {
 }  // namespace
 
 void screenshot(const char* name) {
-  std::string unixPath = BREVANTO_SOURCE_DIR "/docs/screenshots/" + std::string(name) + ".png";
+  std::string unixPath = BREVANTO_SCREENSHOT_DIR "/" + std::string(name) + ".png";
   std::string part = unixPath + ".part";
   std::string windowsPart = "Z:" + part;
   for (int attempt = 0; attempt < 4; ++attempt) {

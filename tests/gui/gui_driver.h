@@ -82,7 +82,7 @@ bool profileExists();
 std::string profileValue(const char* section, const char* key);
 void setProfileValue(const char* section, const char* key, const char* value);
 
-// Saves the whole screen as docs/screenshots/<name>.png in the source tree.
+// Saves a picture of the whole screen as screenshots/NAME.png in the build tree.
 void screenshot(const char* name);
 
 }  // namespace gui

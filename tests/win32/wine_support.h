@@ -50,7 +50,7 @@ HWND findChild(HWND parent, int id, const char* className = nullptr);
 // The text of a message box: its static control 0xFFFF.
 std::string messageText(HWND box);
 
-// Saves a picture of the whole screen as docs/screenshots/NAME.png.
+// Saves a picture of the whole screen as screenshots/NAME.png in the build tree.
 void screenshot(const std::string& name);
 
 }  // namespace brevanto::testing
