@@ -1,5 +1,6 @@
-// The texts of the message boxes that an extraction shows, each with an
-// information icon and an OK button, owned by the browser window.
+// The texts that an extraction shows its user. The Windows server shows them
+// in message boxes with an information icon and an OK button, owned by the
+// browser window; the command line prints them on standard error.
 #pragma once
 
 namespace brevanto {

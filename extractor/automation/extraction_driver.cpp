@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "extractor/automation/messages.h"
+#include "extractor/messages.h"
 #include "extractor/extraction_pipeline.h"
 #include "platform/win32/automation_target.h"
 

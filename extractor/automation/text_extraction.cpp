@@ -9,7 +9,7 @@
 
 #include "common/settings/extraction_settings.h"
 #include "extractor/automation/browser_lookup.h"
-#include "extractor/automation/messages.h"
+#include "extractor/messages.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {

@@ -1,0 +1,26 @@
+// ASCII letter case, the one way every part of the system compares names
+// (elements, entities, registry keys and values) without regard to case.
+// Bytes outside A-Z and a-z are never changed: the system's texts are 8-bit
+// strings in a code page it does not interpret.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace brevanto::ascii {
+
+constexpr char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char toLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether `a` and `b` are the same text when ASCII letter case is ignored.
+constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (toUpper(a[i]) != toUpper(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace brevanto::ascii

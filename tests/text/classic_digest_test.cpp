@@ -1,0 +1,90 @@
+// The Windows server's analysis must not move by one byte while the engine
+// around it changes. For every page of the shared corpus, whole and cut down
+// to its body element, this pins a digest of the written file, of the tag
+// dump and of the tree dump to the values in classic_digests.tsv. Setting
+// BREVANTO_WRITE_DIGESTS=1 rewrites that file: only after a change that is
+// meant to move the classic output.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+
+namespace brevanto {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages";
+const fs::path kDigests = fs::path(BREVANTO_SOURCE_DIR) / "tests" / "text" / "classic_digests.tsv";
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// FNV-1a, 64 bits: stable on every platform and compiler.
+std::string digest(const std::string& bytes) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ULL;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
+}
+
+// The three digests of one markup, separated by tabs.
+std::string digestsOf(const std::string& markup) {
+  ExtractionPipeline p;
+  p.analyze(markup.c_str());
+  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  return digest(ExtractionPipeline::formatTextFile(content, "u", "t")) + "\t" + digest(p.dumpTags()) + "\t" +
+         digest(p.dumpTree());
+}
+
+// From "<body" to the end of the last "</body>", without regard to case; the
+// whole page when there is none.
+std::string bodyOf(const std::string& page) {
+  std::string lower(page);
+  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  const size_t start = lower.find("<body");
+  const size_t end = lower.rfind("</body>");
+  if (start == std::string::npos || end == std::string::npos || end < start) return page;
+  return page.substr(start, end + 7 - start);
+}
+
+TEST(ClassicDigests, EveryCorpusPageAnalysesAsItAlwaysHas) {
+  if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  std::map<std::string, std::string> actual;  // "id/whole" or "id/body" -> digests
+  for (const auto& entry : fs::directory_iterator(kCorpus)) {
+    if (entry.path().extension() != ".html") continue;
+    const std::string page = readFile(entry.path());
+    const std::string id = entry.path().stem().string();
+    actual[id + "/whole"] = digestsOf(page);
+    actual[id + "/body"] = digestsOf(bodyOf(page));
+  }
+  ASSERT_FALSE(actual.empty());
+  if (const char* write = std::getenv("BREVANTO_WRITE_DIGESTS"); write != nullptr && *write == '1') {
+    std::ofstream out(kDigests, std::ios::binary);
+    for (const auto& [key, value] : actual) out << key << '\t' << value << '\n';
+    GTEST_SKIP() << "wrote " << kDigests;
+  }
+  std::map<std::string, std::string> expected;
+  std::istringstream lines(readFile(kDigests));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos) expected[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  ASSERT_EQ(expected.size(), actual.size()) << "the corpus and " << kDigests << " list different pages";
+  for (const auto& [key, value] : actual) EXPECT_EQ(value, expected[key]) << key;
+}
+
+}  // namespace
+}  // namespace brevanto
