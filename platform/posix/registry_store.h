@@ -28,6 +28,9 @@ using HKEY = HKEY__*;
 using PHKEY = HKEY*;
 struct SECURITY_ATTRIBUTES;
 
+// The calling convention that Windows declarations carry; here there is one.
+#define WINAPI
+
 // Root keys: fixed handles that are never closed, as on Windows.
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(uintptr_t{0x80000000});
 inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
@@ -53,11 +56,8 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
-LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                     REGSAM desired, const SECURITY_ATTRIBUTES* security, PHKEY result,
-                     LPDWORD disposition);
-LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize);
-LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize);
+LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM desired,
+                     const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegCloseKey(HKEY key);
