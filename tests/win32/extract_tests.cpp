@@ -14,7 +14,6 @@
 namespace brevanto::testing {
 namespace {
 
-const char kSettingsKey[] = "SOFTWARE\\Brevanto\\TextExtraction";
 const char kSaveAsCaption[] = "Save As";
 const char kCaption[] = "infomation";
 constexpr int kFileNameCombo = 0x47C;  // cmb13
@@ -113,9 +112,9 @@ class Extract : public ::testing::Test {
     ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_DLL)), 0);
     ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_STANDIN_DLL)), 0);
     // Text files open with the probe, which records how it was started.
-    writeStringValue(HKEY_CLASSES_ROOT, ".txt", nullptr, "BrevantoProbe.Text");
-    writeStringValue(HKEY_CLASSES_ROOT, "BrevantoProbe.Text\\shell\\open\\command", nullptr,
-                     "\"" + winPath(BREVANTO_VIEWER_PROBE) + "\" \"%1\"");
+    writeString(HKEY_CLASSES_ROOT, ".txt", nullptr, "BrevantoProbe.Text");
+    writeString(HKEY_CLASSES_ROOT, "BrevantoProbe.Text\\shell\\open\\command", nullptr,
+                "\"" + winPath(BREVANTO_VIEWER_PROBE) + "\" \"%1\"");
   }
 
   void SetUp() override {
@@ -123,7 +122,7 @@ class Extract : public ::testing::Test {
     dir_ = winPath(BREVANTO_TEST_DIR) + "\\" + info->name();
     runProcess("cmd /c rmdir /s /q \"" + dir_ + "\"");
     ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr)) << dir_;
-    deleteKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+    deleteSettings();
     SetEnvironmentVariableA("BREVANTO_STANDIN_CONFIG", (dir_ + "\\standin.cfg").c_str());
     SetEnvironmentVariableA("BREVANTO_STANDIN_LOG", (dir_ + "\\standin.log").c_str());
     SetEnvironmentVariableA("BREVANTO_VIEWER_LOG", (dir_ + "\\viewer.log").c_str());
@@ -131,7 +130,7 @@ class Extract : public ::testing::Test {
 
   void TearDown() override {
     if (process_ != nullptr) finishProcess(process_, 1000);
-    deleteKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+    deleteSettings();
   }
 
   // Writes a page's markup to a file of the test folder; its path.
@@ -217,7 +216,7 @@ class Extract : public ::testing::Test {
     return silent;
   }
 
-  std::string randomFolder() { return readStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder"); }
+  std::string randomFolder() { return readString("RandomFolder").value_or("<absent>"); }
 
   std::string dir_;           // the test's own folder, as a Windows path
   std::string trace_;         // the calls the last run made on the stand-in
@@ -347,8 +346,8 @@ TEST_F(Extract, MarkupWithoutTextStillSavesTheHeader) {
 TEST_F(Extract, CancellingWritesNothingAndKeepsTheRememberedFolder) {
   const std::string remembered = dir_ + "\\remembered\\";
   CreateDirectoryA(remembered.c_str(), nullptr);
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", remembered);
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", remembered);
   browsers("browser One\nurl u:1\ntitle Kept\nmarkup " + page("a.html", kArticle) + "\n");
   // Two calls in one script, with the name in two more spellings.
   start("o.extract \"u:1\", \"Kept\"\r\no.EXTRACT \"u:1\", \"Kept\"");
@@ -372,8 +371,8 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
 
   // 0: the fixed folder, completed with its "\"; accepting the proposal
   // saves there. Nothing is remembered.
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 0);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", fixed);
+  writeDword("FolderSelection", 0);
+  writeString("FixedFolder", fixed);
   startExtract("u:1", "Notes");
   HWND dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -383,8 +382,8 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
   EXPECT_EQ(randomFolder(), "<absent>");
 
   // 1: the remembered folder; saving elsewhere remembers that folder.
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", fixed);
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", fixed);
   startExtract("u:1", "Notes");
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -404,7 +403,7 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
   // 2: neither folder: "C:\", and nothing is stored.
   const std::string inRoot = "C:\\Brevanto folder selection two.txt";
   DeleteFileA(inRoot.c_str());
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 2);
+  writeDword("FolderSelection", 2);
   startExtract("u:1", "Notes");
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -417,7 +416,7 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
 }
 
 TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", dir_ + "\\");
+  writeString("FixedFolder", dir_ + "\\");
   CreateDirectoryA((dir_ + "\\Part one").c_str(), nullptr);
   const std::string title = "Part one\\Q: why? v1.2";
   browsers("browser One\nurl u:1\ntitle " + title + "\nmarkup " + page("a.html", kArticle) +
@@ -434,7 +433,7 @@ TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
   EXPECT_NE(written.find("\r\ntitle : " + title + "\r\n"), std::string::npos) << written;
 
   // A proposal longer than the dialog's buffer is cut to 259 characters.
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", "c:\\");
+  writeString("FixedFolder", "c:\\");
   startExtract("u:2", std::string(300, 'x'));
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -471,7 +470,7 @@ TEST_F(Extract, APageTitledOutsideTheCodePageIsFound) {
 }
 
 TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "DispAfterProcess", 7);
+  writeDword("DispAfterProcess", 7);
   browsers("browser One\nurl u:1\ntitle Shown\nmarkup " + page("a.html", kArticle) + "\n");
   startExtract("u:1", "Shown");
   HWND dialog = waitForSaveAs();
@@ -495,8 +494,8 @@ TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
 }
 
 TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", "c:\\");
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", "c:\\");
   browsers("browser One\nurl u:1\ntitle Locked\nmarkup " + page("a.html", kArticle) + "\n");
   const std::string locked = dir_ + "\\locked.txt";
   writeFile(locked, "earlier text");
