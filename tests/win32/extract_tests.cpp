@@ -165,10 +165,19 @@ class Extract : public ::testing::Test {
     return dialog != nullptr && hasFileNameBox(dialog) ? dialog : nullptr;
   }
 
-  HWND waitForMessage(const char* caption = kCaption) {
+  // Waits for the server's message box and checks what each of them must
+  // be: this text, the information icon and, as its owner, the stand-in
+  // browser window of that name (none for null). The caption is how it is
+  // found. The box, or null when none came.
+  HWND expectMessage(const char* text, const char* ownerName) {
     HWND box = nullptr;
-    waitUntil([&] { return (box = findDialog(caption)) != nullptr && messageText(box) != ""; },
+    waitUntil([&] { return (box = findDialog(kCaption)) != nullptr && messageText(box) != ""; },
               kWindowTimeout);
+    EXPECT_NE(box, nullptr) << text;
+    if (box == nullptr) return nullptr;
+    EXPECT_EQ(messageText(box), text);
+    EXPECT_TRUE(showsInformationIcon(box)) << text;
+    EXPECT_EQ(GetWindow(box, GW_OWNER), ownerName != nullptr ? standinWindow(ownerName) : nullptr) << text;
     return box;
   }
 
@@ -280,11 +289,8 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
            page("b.html", kArticle) + "\nplain\nbrowser Three\nurl http://example.com/a\nno-title\nmarkup " +
            page("c.html", kArticle) + "\nplain\n");
   start("o.extract \"http://example.com/a\", \"Page\"");
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry, cannot get content!", "Three");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Three"));
   EXPECT_EQ(findDialog(kSaveAsCaption), nullptr);
   screenshot("message-no-page");
   press(box, IDOK);
@@ -302,10 +308,8 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
   // With no browser at all the box has no owner.
   browsers("plain\nplain\n");
   start("o.Extract \"http://example.com/a\", \"Page\"");
-  box = waitForMessage();
+  box = expectMessage("Sorry, cannot get content!", nullptr);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
-  EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
   press(box, IDOK);
   finish();
 }
@@ -315,11 +319,8 @@ TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
       "browser Empty\nurl u:empty\ntitle E\nmarkup " + page("empty.html", "") +
       "\nbrowser Absent\nurl u:absent\ntitle A\nno-markup\nbrowser NoBody\nurl u:nobody\ntitle N\nno-body\n");
   start("o.EXTRACT \"u:empty\", \"E\"");
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry! cannot get content!", "Empty");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry! cannot get content!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Empty"));
   press(box, IDOK);
   finish();
 
@@ -510,11 +511,8 @@ TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
   HWND prompt = nullptr;
   ASSERT_TRUE(waitUntil([&] { return (prompt = findDialogWithControl(IDYES)) != nullptr; }, kWindowTimeout));
   press(prompt, IDYES);
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry, cannot save the text file!", "One");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot save the text file!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("One"));
   screenshot("message-cannot-save");
   press(box, IDOK);
   finish();
