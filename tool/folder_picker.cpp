@@ -19,6 +19,10 @@ const char kFolderFilter[] =
     "*.FolderPicker-5D1F0A3E-93B2-4C7A-B8E1-2F6C4D9A7B30||";
 // The longest current directory and list item name taken, in characters.
 constexpr int kPathChars = 518;
+// The history keeps the folders chosen last, and its list drops down far
+// enough to show this many of them.
+constexpr int kHistoryEntries = 50;
+constexpr int kHistoryDropItems = 20;
 
 // The system's file-name and file-type fields are moved out of sight, 1 by
 // 1 pixel at a place no screen reaches, and disabled, rather than
@@ -42,7 +46,6 @@ constexpr int kDefaultLabelLeft = 60;
 // is cut back to end ten pixels right of Cancel, and below Cancel by half a
 // button's height plus three.
 constexpr int kFrameRightMargin = 10;
-constexpr int kButtonHeightsBelowCancel = 2;  // divides: half a button's height
 constexpr int kFrameBottomExtra = 3;
 
 // The places bar is measured after the system's dialog has finished its own
@@ -140,8 +143,8 @@ void CFolderPickerDialog::exchangeData(bool save) {
 
 bool CFolderPickerDialog::OnInitDialog() {
   CFileDialog::OnInitDialog();
-  m_history.SetEntryLimit(50);
-  m_history.m_dropItems = 20;
+  m_history.SetEntryLimit(kHistoryEntries);
+  m_history.m_dropItems = kHistoryDropItems;
   m_history.m_checkExists = 1;
   m_history.LoadEntries("FolderHistory", "Folder", true, nullptr);
   if (m_history.GetCount() > 0) m_history.SetWindowText(m_history.GetLBText(0).c_str());
@@ -195,8 +198,7 @@ void CFolderPickerDialog::fitFrameToCancelButton(HWND dialog) {
   RECT frame{};
   ::GetWindowRect(dialog, &frame);
   const int right = cancelOnScreen.right + kFrameRightMargin;
-  const int bottom =
-      cancelOnScreen.bottom + height(cancelOnScreen) / kButtonHeightsBelowCancel + kFrameBottomExtra;
+  const int bottom = cancelOnScreen.bottom + height(cancelOnScreen) / 2 + kFrameBottomExtra;
   ::SetWindowPos(dialog, nullptr, 0, 0, right - frame.left, bottom - frame.top, SWP_NOMOVE | kQuietMove);
 }
 
@@ -217,6 +219,8 @@ void CFolderPickerDialog::OnSize() {
     m_run.firstLayoutPending = false;
     ::SetTimer(m_hWnd, kPlacesBarTimer, kPlacesBarDelayMs, nullptr);
   } else {
+    // Focus selects the box's whole text; a start of -1 takes the selection
+    // away, so that the next key typed does not replace the folder shown.
     m_history.SetEditSel(-1, 0);
   }
   m_inLayout = false;
