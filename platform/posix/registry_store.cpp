@@ -255,7 +255,8 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD /*reserved*/, LPDWORD type,
   *dataSize = static_cast<DWORD>(bytes.size());
   if (!data) return ERROR_SUCCESS;
   if (bytes.size() > available) return ERROR_MORE_DATA;
-  std::memcpy(data, bytes.data(), bytes.size());
+  // Value data is bytes: a text carries the NUL it was stored with, or none.
+  std::memcpy(data, bytes.data(), bytes.size());  // NOLINT(bugprone-not-null-terminated-result)
   return ERROR_SUCCESS;
 }
 

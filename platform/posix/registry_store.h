@@ -23,7 +23,9 @@ using LPCSTR = const char*;
 using LPSTR = char*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
-struct HKEY__;
+// The key handle's type keeps its Windows name, so that code written for
+// the real calls reads the same here.
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier)
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
 struct SECURITY_ATTRIBUTES;
@@ -31,10 +33,12 @@ struct SECURITY_ATTRIBUTES;
 // The calling convention that Windows declarations carry; here there is one.
 #define WINAPI
 
-// Root keys: fixed handles that are never closed, as on Windows.
+// Root keys: fixed handles that are never closed, with their Windows values.
+// NOLINTBEGIN(performance-no-int-to-ptr)
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(uintptr_t{0x80000000});
 inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t{0x80000002});
+// NOLINTEND(performance-no-int-to-ptr)
 
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
