@@ -301,7 +301,8 @@ void CFolderPickerDialog::OnOK() {
   // The result is the folder just checked, whatever the notifications last
   // showed, as a full path (the current directory follows the browsing).
   std::string folder = trimmed(text);
-  std::vector<char> full(kPathChars * 2, '\0');
+  // A folder typed relative to the browsed one can make a longer full path.
+  std::vector<char> full(size_t{2} * kPathChars, '\0');
   DWORD length = ::GetFullPathNameA(folder.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   m_chosenFolder = length > 0 && length < full.size() ? std::string(full.data(), length) : folder;
   m_history.StoreEntries(true);
