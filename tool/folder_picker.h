@@ -13,7 +13,15 @@ namespace brevanto {
 
 class CFolderPickerDialog : public CFileDialog {
  public:
-  CFolderPickerDialog(const char* initialFolder, DWORD extraFlags, HWND parent);
+  // What lasts from one picker to the next within one run of the program,
+  // kept by whoever opens the pickers. Only the first layout of a run makes
+  // the places bar tall enough for all its buttons; every later layout, of
+  // the same picker or of a later one, leaves the bar's height to the system.
+  struct RunState {
+    bool firstLayoutPending = true;
+  };
+
+  CFolderPickerDialog(const char* initialFolder, DWORD extraFlags, HWND parent, RunState& run);
 
   INT_PTR DoModal() override;
   // The folder confirmed with OK, as a full path.
@@ -34,28 +42,28 @@ class CFolderPickerDialog : public CFileDialog {
   void OnTimer(UINT_PTR timer);
 
   bool useExtendedStructure() const;
+  // The steps of OnSize, each on the system's dialog window.
+  void parkSystemFields(HWND dialog);
+  void placeOverOkButton(HWND dialog);
+  void fitFrameToCancelButton(HWND dialog);
 
   CFolderHistoryCombo m_history;
-  // The structure handed to the system, in its full size; its first
-  // OPENFILENAME_SIZE_VERSION_400A bytes are the classic form the base keeps.
-  OPENFILENAMEA m_systemStructure{};
-  int m_fileNameLabelId = 1090;  // stc3
-  int m_fileNameBoxId = 1148;    // cmb13; edt1 (1152) when the dialog has no cmb13
-  int m_typeLabelId = 1089;      // stc2
-  int m_typeBoxId = 1136;        // cmb1
-  int m_placesBarId = 1184;      // ctl1
-  int m_labelLeft = 60;
+  // The system's controls that the template replaces or follows, by their
+  // <dlgs.h> names.
+  int m_fileNameLabelId;  // stc3
+  int m_fileNameBoxId;    // cmb13, or edt1 when the dialog has no cmb13
+  int m_typeLabelId;      // stc2
+  int m_typeBoxId;        // cmb1
+  int m_placesBarId;      // ctl1
+  int m_labelLeft = 0;    // set when the dialog opens
   std::string m_caption;  // empty: "Select Folder"
   DWORD m_extraFlags;
   std::string m_initialFolder;
   std::string m_chosenFolder;
   int m_structureMode = kBySystemVersion;
-
-  // Shared by every picker of the process.
-  static DWORD s_osPlatform;
-  static DWORD s_osMajorVersion;
-  static bool s_firstLayoutPending;
-  static HWND s_foundListView;  // not owned
+  DWORD m_osPlatform = 0;
+  DWORD m_osMajorVersion = 0;
+  RunState& m_run;  // not owned: outlives the picker
 
  private:
   bool m_inLayout = false;

@@ -4,7 +4,6 @@
 
 #include "common/settings/extraction_settings.h"
 #include "platform/win32/win_app.h"
-#include "tool/folder_picker.h"
 #include "tool/resource.h"
 
 namespace brevanto {
@@ -65,19 +64,17 @@ bool COptionsDialog::OnInitDialog() {
     m_toolTip.AddTool(GetDlgItem(IDCANCEL), "Exit without save");
   }
 
-  {
-    ExtractionSettings settings;
-    m_folderOption = settings.folderSelection();
-    m_folder = settings.fixedFolder();
-    m_openAfterProcess = settings.dispAfterProcess() ? 1 : 0;
-  }
+  const ExtractionSettings::ToolOptions stored = ExtractionSettings().loadToolOptions();
+  m_folderOption = stored.folderSelection;
+  m_folder = stored.fixedFolder;
+  m_openAfterProcess = stored.dispAfterProcess ? 1 : 0;
   UpdateData(false);
   enableFolderControls();
   return true;
 }
 
 void COptionsDialog::enableFolderControls() {
-  bool enable = m_folderOption != kRandomFolder;
+  bool enable = m_folderOption != ExtractionSettings::kRandomFolder;
   ::EnableWindow(GetDlgItem(IDC_SEARCH_FOLDER), enable);
   ::EnableWindow(GetDlgItem(IDC_FOLDER_PATH), enable);
 }
@@ -91,7 +88,7 @@ void COptionsDialog::OnSearchFolder() {
   // Take the controls first, so that refreshing them after the pick keeps
   // what the user changed since the last option click.
   UpdateData(true);
-  CFolderPickerDialog picker(m_folder.c_str(), 0, nullptr);
+  CFolderPickerDialog picker(m_folder.c_str(), 0, nullptr, m_pickerRun);
   if (picker.DoModal() != IDOK) return;
   m_folder = picker.GetSelectedFolder();
   UpdateData(false);
@@ -99,18 +96,12 @@ void COptionsDialog::OnSearchFolder() {
 
 void COptionsDialog::OnOK() {
   UpdateData(true);
-  if (m_folderOption == kFixedFolder && m_folder.empty()) {
+  if (m_folderOption == ExtractionSettings::kFixedFolder && m_folder.empty()) {
     AfxMessageBox("Fixed folder is empty! Please reselect it...", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  bool saved = true;
-  {
-    ExtractionSettings settings;
-    saved = settings.setFolderSelection(m_folderOption) && saved;
-    if (m_folderOption == kFixedFolder) saved = settings.setFixedFolder(m_folder.c_str()) && saved;
-    saved = settings.setDispAfterProcess(m_openAfterProcess) && saved;
-  }
-  if (!saved) {
+  const ExtractionSettings::ToolOptions edited = {m_folderOption, m_folder, m_openAfterProcess != 0};
+  if (!ExtractionSettings().saveToolOptions(edited)) {
     // Closing now would look like a save: say so, and let the user retry or leave with Exit.
     AfxMessageBox("The settings could not be saved! You may not have the rights to change them.",
                   MB_OK | MB_ICONEXCLAMATION);

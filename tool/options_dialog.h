@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "common/settings/extraction_settings.h"
 #include "platform/win32/controls.h"
 #include "platform/win32/dialog.h"
+#include "tool/folder_picker.h"
 
 namespace brevanto {
 
@@ -23,11 +25,6 @@ class CAboutDialog : public CDialog {
 class COptionsDialog : public CDialog {
  public:
   explicit COptionsDialog(HWND parent = nullptr);
-
-  // The folder option indices of the group that starts at "&Fixed folder".
-  static constexpr int kFixedFolder = 0;
-  static constexpr int kRandomFolder = 1;
-  static constexpr int kNoFolderOption = -1;
 
  protected:
   void exchangeData(bool save) override;
@@ -47,11 +44,16 @@ class COptionsDialog : public CDialog {
   void enableFolderControls();
 
   CFolderPathEdit m_folderPathEdit;
-  int m_folderOption = kNoFolderOption;
+  // The index of the checked option of the group that starts at "&Fixed
+  // folder", which is the FolderSelection code it stands for; kNoFolder when
+  // neither is checked.
+  int m_folderOption = ExtractionSettings::kNoFolder;
   std::string m_folder;
   int m_openAfterProcess = 0;
   HICON m_icon;  // not owned: a shared resource icon
   CToolTipCtrl m_toolTip;
+  // Shared by the folder pickers this dialog opens: one dialog per run.
+  CFolderPickerDialog::RunState m_pickerRun;
 };
 
 }  // namespace brevanto

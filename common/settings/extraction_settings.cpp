@@ -12,46 +12,57 @@ constexpr DWORD kTextBufferSize = 1024;
 // Closes the key it holds when it goes out of scope.
 class OpenKey {
  public:
-  OpenKey() = default;
+  explicit OpenKey(const RegistryCalls& registry) : registry_(registry) {}
   OpenKey(const OpenKey&) = delete;
   OpenKey& operator=(const OpenKey&) = delete;
   ~OpenKey() {
-    if (key_) RegCloseKey(key_);
+    if (key_) registry_.closeKey(key_);
   }
   HKEY* out() { return &key_; }
   HKEY get() const { return key_; }
 
  private:
+  const RegistryCalls& registry_;
   HKEY key_ = nullptr;  // owned
 };
 
 }  // namespace
 
-ExtractionSettings::ExtractionSettings(HKEY root, const char* path)
-    : rootKey(root ? root : HKEY_LOCAL_MACHINE), keyPath(path ? path : kDefaultKeyPath) {}
+const RegistryCalls& systemRegistry() {
+  static const RegistryCalls calls = {&::RegOpenKeyExA, &::RegCreateKeyExA, &::RegQueryValueExA,
+                                      &::RegSetValueExA, &::RegCloseKey};
+  return calls;
+}
+
+ExtractionSettings::ExtractionSettings(HKEY root, const char* path, const RegistryCalls* calls)
+    : rootKey(root ? root : HKEY_LOCAL_MACHINE),
+      keyPath(path ? path : kDefaultKeyPath),
+      registry(calls ? calls : &systemRegistry()) {}
 
 ExtractionSettings::~ExtractionSettings() = default;
 
 uint32_t ExtractionSettings::readDword(const char* name) const {
-  OpenKey key;
-  if (RegOpenKeyExA(rootKey, keyPath, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return 0;
+  OpenKey key(*registry);
+  if (registry->openKey(rootKey, keyPath, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return 0;
   DWORD value = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
-                       &size) != ERROR_SUCCESS) {
+  if (registry->queryValue(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+      ERROR_SUCCESS) {
     return 0;
   }
-  // Data shorter than 4 bytes fills only the low bytes of the zeroed value.
+  // Only the bytes the query reports are data: shorter data is the low bytes
+  // of the number, whatever the rest of the buffer holds.
+  if (size < sizeof value) value &= (DWORD{1} << (8 * size)) - 1;
   return value;
 }
 
 std::string ExtractionSettings::readString(const char* name) const {
-  OpenKey key;
-  if (RegOpenKeyExA(rootKey, keyPath, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return {};
+  OpenKey key(*registry);
+  if (registry->openKey(rootKey, keyPath, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return {};
   char buffer[kTextBufferSize];
   DWORD size = sizeof buffer;
-  if (RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                       &size) != ERROR_SUCCESS) {
+  if (registry->queryValue(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+      ERROR_SUCCESS) {
     return {};
   }
   // A value stored without its NUL ends where the query says it ends, not at
@@ -63,34 +74,32 @@ std::string ExtractionSettings::readString(const char* name) const {
 
 // Stores through a key opened for writing, or created (with the keys above it)
 // when it cannot be opened.
-template <typename Store>
-static bool writeValue(HKEY root, const char* path, Store store) {
-  OpenKey key;
-  if (RegOpenKeyExA(root, path, 0, KEY_WRITE, key.out()) != ERROR_SUCCESS &&
-      RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                      key.out(), nullptr) != ERROR_SUCCESS) {
+static bool writeValue(const ExtractionSettings& settings, const char* name, DWORD type, const void* data,
+                       DWORD size) {
+  const RegistryCalls& registry = *settings.registry;
+  OpenKey key(registry);
+  if (registry.openKey(settings.rootKey, settings.keyPath, 0, KEY_WRITE, key.out()) != ERROR_SUCCESS &&
+      registry.createKey(settings.rootKey, settings.keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                         KEY_ALL_ACCESS, nullptr, key.out(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  return store(key.get()) == ERROR_SUCCESS;
+  return registry.setValue(key.get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool ExtractionSettings::writeDword(const char* name, uint32_t value) const {
   const DWORD data = value;
-  return writeValue(rootKey, keyPath, [&](HKEY key) {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                          sizeof data);
-  });
+  return writeValue(*this, name, REG_DWORD, &data, sizeof data);
 }
 
 bool ExtractionSettings::writeString(const char* name, const char* text) const {
+  // Stored with its NUL, as text values are.
   const char* stored = text ? text : "";
-  return writeValue(rootKey, keyPath, [&](HKEY key) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(stored),
-                          static_cast<DWORD>(std::strlen(stored) + 1));
-  });
+  return writeValue(*this, name, REG_SZ, stored, static_cast<DWORD>(std::strlen(stored) + 1));
 }
 
-bool ExtractionSettings::dispAfterProcess() const { return readDword("DispAfterProcess") != 0; }
+bool ExtractionSettings::dispAfterProcess() const {
+  return readDword("DispAfterProcess") != 0;
+}
 
 bool ExtractionSettings::setDispAfterProcess(int flag) const {
   return writeDword("DispAfterProcess", flag != 0 ? 1 : 0);
@@ -118,6 +127,20 @@ std::string ExtractionSettings::randomFolder() const {
 
 bool ExtractionSettings::setRandomFolder(const char* text) const {
   return writeString("RandomFolder", text);
+}
+
+ExtractionSettings::ToolOptions ExtractionSettings::loadToolOptions() const {
+  ToolOptions options;
+  options.folderSelection = folderSelection();
+  options.fixedFolder = fixedFolder();
+  options.dispAfterProcess = dispAfterProcess();
+  return options;
+}
+
+bool ExtractionSettings::saveToolOptions(const ToolOptions& options) const {
+  bool saved = setFolderSelection(options.folderSelection);
+  if (options.folderSelection == kFixedFolder) saved = setFixedFolder(options.fixedFolder.c_str()) && saved;
+  return setDispAfterProcess(options.dispAfterProcess ? 1 : 0) && saved;
 }
 
 std::string completeFolder(std::string text) {

@@ -12,10 +12,37 @@
 
 namespace brevanto {
 
+// The registry functions the store calls. The system's are the default; a
+// test puts its own in front of them to see what the store makes of what a
+// registry may hand back.
+struct RegistryCalls {
+  decltype(&::RegOpenKeyExA) openKey;
+  decltype(&::RegCreateKeyExA) createKey;
+  decltype(&::RegQueryValueExA) queryValue;
+  decltype(&::RegSetValueExA) setValue;
+  decltype(&::RegCloseKey) closeKey;
+};
+const RegistryCalls& systemRegistry();
+
 class ExtractionSettings {
  public:
-  // A null root or path keeps the default.
-  explicit ExtractionSettings(HKEY root = nullptr, const char* path = nullptr);
+  // The FolderSelection codes: which folder starts the proposed file name.
+  // Any other stored value selects neither, and the proposal starts in "C:\".
+  static constexpr int32_t kFixedFolder = 0;
+  static constexpr int32_t kRandomFolder = 1;
+  // What the settings program stores when neither of its options is chosen.
+  static constexpr int32_t kNoFolder = -1;
+
+  // The values the settings program shows and edits.
+  struct ToolOptions {
+    int32_t folderSelection = kFixedFolder;
+    std::string fixedFolder;
+    bool dispAfterProcess = false;
+  };
+
+  // A null root, path or registry keeps the default.
+  explicit ExtractionSettings(HKEY root = nullptr, const char* path = nullptr,
+                              const RegistryCalls* registry = nullptr);
   virtual ~ExtractionSettings();
 
   // The 32-bit value, or 0 when the key cannot be opened or the value cannot
@@ -30,15 +57,24 @@ class ExtractionSettings {
 
   bool dispAfterProcess() const;
   bool setDispAfterProcess(int flag) const;  // stores 1 for any non-zero flag
-  int32_t folderSelection() const;           // as stored: 0 fixed, 1 last used, else neither
+  int32_t folderSelection() const;           // as stored, unchecked
   bool setFolderSelection(int32_t value) const;
   std::string fixedFolder() const;  // never empty, always ending in "\"
   bool setFixedFolder(const char* text) const;
   std::string randomFolder() const;  // never empty, always ending in "\"
   bool setRandomFolder(const char* text) const;
 
-  HKEY const rootKey;         // not owned: a predefined root
-  const char* const keyPath;  // not owned: a constant text
+  // Reads FolderSelection, FixedFolder and DispAfterProcess, in that order.
+  ToolOptions loadToolOptions() const;
+  // Writes them in the same order, every write tried whatever the one before
+  // gave. The fixed folder is written only while it is the one selected, so
+  // that choosing the random folder keeps the fixed one stored. True when
+  // every write succeeded.
+  bool saveToolOptions(const ToolOptions& options) const;
+
+  HKEY const rootKey;                   // not owned: a predefined root
+  const char* const keyPath;            // not owned: a constant text
+  const RegistryCalls* const registry;  // not owned: a table that outlives the object
 };
 
 // The folder text as the readers hand it out: "c:\" for no text, else the

@@ -3,10 +3,10 @@
 #include <exdisp.h>
 #include <oleauto.h>
 
-#include <cstring>
-#include <string>
+#include <new>
 
-#include "platform/win32/automation_target.h"
+#include "platform/win32/code_page.h"
+#include "platform/win32/com_ref.h"
 
 namespace brevanto {
 
@@ -15,16 +15,28 @@ namespace {
 // Both texts are compared as the ANSI bytes they convert to, so that a page
 // whose title holds characters the code page lacks is still found by a
 // caller whose title went through the same conversion. An absent text has
-// nothing to compare and equals nothing.
+// nothing to compare and equals nothing; so does one that cannot be
+// converted for want of memory.
 bool sameAnsiText(const wchar_t* a, const wchar_t* b) {
   if (a == nullptr || b == nullptr) return false;
-  return toAnsi(a) == toAnsi(b);
+  try {
+    return toAnsi(a) == toAnsi(b);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
-template <typename T>
-void release(T*& ref) {
-  if (ref != nullptr) ref->Release();
-  ref = nullptr;
+// The item at `index` of the shell's list, or null. The index goes as a
+// 4-byte integer variant, as the list expects.
+IDispatch* itemAt(IShellWindows& list, long index) {
+  VARIANT position;
+  VariantInit(&position);
+  position.vt = VT_I4;
+  position.lVal = index;
+  ComRef<IDispatch> item;
+  const HRESULT hr = list.Item(position, item.out());
+  VariantClear(&position);
+  return SUCCEEDED(hr) ? item.detach() : nullptr;
 }
 
 }  // namespace
@@ -34,89 +46,50 @@ bool findBrowserDocument(const wchar_t* urlW, const wchar_t* titleW, IHTMLDocume
   if (document == nullptr) return false;
   *document = nullptr;
 
-  IShellWindows* list = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_ShellWindows, nullptr,
-                                CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                                IID_IShellWindows, reinterpret_cast<void**>(&list));
-  if (FAILED(hr) || list == nullptr) {
-    release(list);
+  ComRef<IShellWindows> list;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr,
+                              CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
+                              IID_IShellWindows, list.outVoid())) ||
+      !list) {
     return false;
   }
   long count = 0;
-  if (FAILED(list->get_Count(&count))) {
-    release(list);
-    return false;
-  }
+  if (FAILED(list->get_Count(&count))) return false;
 
+  // Each pass gives back every reference it took, except the document of a
+  // match, which goes to the caller.
   for (long i = 0; i < count; ++i) {
-    IDispatch* item = nullptr;
-    VARIANT index;
-    VariantInit(&index);
-    index.vt = VT_I4;
-    index.lVal = i;
-    hr = list->Item(index, &item);
-    VariantClear(&index);
-    if (FAILED(hr) || item == nullptr) {
-      release(item);
-      continue;
-    }
-
-    IWebBrowser2* browser = nullptr;
-    if (FAILED(item->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
-        browser == nullptr) {
-      release(browser);
-      release(item);
-      continue;
-    }
+    ComRef<IDispatch> item(itemAt(*list.get(), i));
+    ComRef<IWebBrowser2> browser;
+    if (!item || FAILED(item->QueryInterface(IID_IWebBrowser2, browser.outVoid())) || !browser) continue;
     // Every browser examined leaves its window here, matching or not.
     if (window != nullptr) {
       SHANDLE_PTR handle = 0;
       browser->get_HWND(&handle);
       *window = reinterpret_cast<HWND>(handle);
     }
-    release(item);
+    item.reset();
 
-    IDispatch* documentDispatch = nullptr;
-    if (FAILED(browser->get_Document(&documentDispatch)) || documentDispatch == nullptr) {
-      release(documentDispatch);
-      release(browser);
-      continue;
-    }
+    ComRef<IDispatch> documentDispatch;
+    if (FAILED(browser->get_Document(documentDispatch.out())) || !documentDispatch) continue;
     // A folder window's document is no markup document and ends here.
-    if (FAILED(documentDispatch->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(document)))) {
-      *document = nullptr;
-      release(browser);
-      release(documentDispatch);
+    ComRef<IHTMLDocument2> candidate;
+    if (FAILED(documentDispatch->QueryInterface(IID_IHTMLDocument2, candidate.outVoid())) || !candidate) {
       continue;
     }
 
-    BSTR url = nullptr;
-    BSTR title = nullptr;
-    (*document)->get_URL(&url);
-    (*document)->get_title(&title);
-    bool equal = false;
-    try {
-      // Both comparisons are made whatever the first gives.
-      const bool sameUrl = sameAnsiText(url, urlW);
-      const bool sameTitle = sameAnsiText(title, titleW);
-      equal = sameUrl && sameTitle;
-    } catch (...) {
-      equal = false;
-    }
-    SysFreeString(url);
-    SysFreeString(title);
-
-    if (equal) {
-      release(list);
-      release(browser);
-      release(documentDispatch);
+    OwnedBstr url;
+    OwnedBstr title;
+    candidate->get_URL(url.out());
+    candidate->get_title(title.out());
+    // Both comparisons are made whatever the first gives.
+    const bool sameUrl = sameAnsiText(url.get(), urlW);
+    const bool sameTitle = sameAnsiText(title.get(), titleW);
+    if (sameUrl && sameTitle) {
+      *document = candidate.detach();
       return true;
     }
-    release(*document);
-    release(browser);
-    release(documentDispatch);
   }
-  release(list);
   return false;
 }
 

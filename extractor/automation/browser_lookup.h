@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+// The system headers that follow need windows.h before them.
 #include <mshtml.h>
 
 namespace brevanto {

@@ -1,15 +1,16 @@
 // The Windows driver of one extraction: analyse the body markup, select the
 // content, ask the user where to save it, write it.
 #include <windows.h>
+// The system headers that follow need windows.h before them.
 #include <commdlg.h>
 
 #include <cstring>
 #include <optional>
 #include <string>
 
-#include "extractor/messages.h"
 #include "extractor/extraction_pipeline.h"
-#include "platform/win32/automation_target.h"
+#include "extractor/messages.h"
+#include "platform/win32/code_page.h"
 
 namespace brevanto {
 

@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 
+#include <string>
+
 #include "extractor/automation/text_extraction.h"
 #include "platform/win32/ole_object_factory.h"
 

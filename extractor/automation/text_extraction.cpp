@@ -9,8 +9,10 @@
 
 #include "common/settings/extraction_settings.h"
 #include "extractor/automation/browser_lookup.h"
-#include "extractor/messages.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/messages.h"
+#include "platform/win32/code_page.h"
+#include "platform/win32/com_ref.h"
 
 namespace brevanto {
 
@@ -20,7 +22,7 @@ const IID kTextExtractionDispatchIid = {
     0x5E75E7F4, 0x7C0C, 0x4428, {0xA2, 0x88, 0x1B, 0xF3, 0xE9, 0xB9, 0x27, 0x14}};
 const char kTextExtractionProgId[] = "Brevanto.TextExtraction";
 
-COleObjectFactory CTextExtraction::factory(kTextExtractionClsid, &CTextExtraction::create, false,
+COleObjectFactory CTextExtraction::factory(kTextExtractionClsid, &CTextExtraction::create,
                                            kTextExtractionProgId);
 
 namespace {
@@ -37,30 +39,6 @@ constexpr DispatchTable kDispatchTable = {kDispatchEntries, 1};
 
 const IID* const kInterfaceIds[] = {&kTextExtractionDispatchIid};
 constexpr InterfaceTable kInterfaceTable = {kInterfaceIds, 1};
-
-// Releases one interface reference when the call ends, whichever way.
-template <typename T>
-struct ComRef {
-  T* ptr = nullptr;  // owned: one reference
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() {
-    if (ptr != nullptr) ptr->Release();
-  }
-};
-
-// Frees one wide automation string when the call ends.
-struct OwnedBstr {
-  BSTR text = nullptr;  // owned
-  explicit OwnedBstr(BSTR owned) : text(owned) {}
-  OwnedBstr(const OwnedBstr&) = delete;
-  OwnedBstr& operator=(const OwnedBstr&) = delete;
-  ~OwnedBstr() { SysFreeString(text); }
-};
-
-constexpr int32_t kFixedFolder = 0;
-constexpr int32_t kLastUsedFolder = 1;
 
 }  // namespace
 
@@ -91,23 +69,19 @@ void CTextExtraction::Extract(const char* url, const char* title) {
   OwnedBstr titleW(toBstr(title));
   HWND window = nullptr;
 
-  if (!findBrowserDocument(urlW.text, titleW.text, &document.ptr, &window)) {
+  if (!findBrowserDocument(urlW.get(), titleW.get(), document.out(), &window)) {
     MessageBoxA(window, kNoPageMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
 
   ComRef<IHTMLElement> body;
-  if (FAILED(document.ptr->get_body(&body.ptr)) || body.ptr == nullptr) return;
+  if (FAILED(document->get_body(body.out())) || !body) return;
   std::string markup;
   {
-    BSTR outer = nullptr;
-    if (FAILED(body.ptr->get_outerHTML(&outer)) || outer == nullptr) {
-      SysFreeString(outer);
-      return;
-    }
-    OwnedBstr outerW(outer);
-    const size_t length = SysStringLen(outerW.text);
-    markup = toAnsi(outerW.text, length);
+    OwnedBstr outerW;
+    if (FAILED(body->get_outerHTML(outerW.out())) || outerW.get() == nullptr) return;
+    const size_t length = SysStringLen(outerW.get());
+    markup = toAnsi(outerW.get(), length);
     // A markup that does not convert is no markup; an empty one is, and the
     // pipeline tells the user about it.
     if (length != 0 && markup.empty()) return;
@@ -116,18 +90,18 @@ void CTextExtraction::Extract(const char* url, const char* title) {
   auto pipeline = std::make_unique<ExtractionPipeline>();
   ExtractionSettings settings;
   const int32_t folderSelection = settings.folderSelection();
-  if (folderSelection == kFixedFolder) {
+  if (folderSelection == ExtractionSettings::kFixedFolder) {
     pipeline->outputFolder = settings.fixedFolder();
-  } else if (folderSelection == kLastUsedFolder) {
+  } else if (folderSelection == ExtractionSettings::kRandomFolder) {
     pipeline->outputFolder = settings.randomFolder();
   }
   pipeline->openAfterWrite = settings.dispAfterProcess() ? 1 : 0;
 
-  pipeline->run(markup.c_str(), urlW.text, titleW.text, window);
+  pipeline->run(markup.c_str(), urlW.get(), titleW.get(), window);
 
   // A call that saved nothing keeps the folder remembered from the last
   // save, instead of sending the next proposal back to the default.
-  if (folderSelection == kLastUsedFolder && !pipeline->chosenFolder.empty()) {
+  if (folderSelection == ExtractionSettings::kRandomFolder && !pipeline->chosenFolder.empty()) {
     settings.setRandomFolder(pipeline->chosenFolder.c_str());
   }
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
+
 // An open key: its full path from the root's name, and what it was opened for.
 struct HKEY__ {
   std::string path;
@@ -28,18 +30,18 @@ struct Value {
 };
 
 struct Key {
-  std::string path;                    // as first spelled
-  std::map<std::string, Value> values;  // by upper-case name
+  std::string path;                               // as first spelled
+  std::map<std::string, Value> values;            // by upper-case name
   std::map<std::string, std::string> valueNames;  // upper-case name -> as spelled
 };
 
 // Every key of the store, by its upper-case path.
 using Store = std::map<std::string, Key>;
 
+// Key and value names compare without regard to ASCII case: the store files
+// them under their upper-case spelling and keeps the first spelling for show.
 std::string upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : text) c = brevanto::ascii::toUpper(c);
   return text;
 }
 
@@ -63,7 +65,9 @@ const char* rootName(HKEY key) {
   return nullptr;
 }
 
-bool isRoot(HKEY key) { return rootName(key) != nullptr; }
+bool isRoot(HKEY key) {
+  return rootName(key) != nullptr;
+}
 
 // The full path of `subKey` below `parent`, with empty path steps dropped;
 // empty when the parent is not a valid handle.
@@ -145,8 +149,7 @@ Store load() {
 }
 
 bool makeFolders(const std::string& file) {
-  for (size_t slash = file.find('/', 1); slash != std::string::npos;
-       slash = file.find('/', slash + 1)) {
+  for (size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1)) {
     const std::string folder = file.substr(0, slash);
     if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
   }
@@ -159,8 +162,8 @@ LONG save(const Store& store) {
     text += "key " + key.path + "\n";
     for (const auto& [upperName, value] : key.values) {
       const std::string& name = key.valueNames.at(upperName);
-      text += "value " + std::to_string(value.type) + " " + (name.empty() ? "-" : toHex(name)) +
-              " " + toHex(value.data) + "\n";
+      text += "value " + std::to_string(value.type) + " " + (name.empty() ? "-" : toHex(name)) + " " +
+              toHex(value.data) + "\n";
     }
   }
   const std::string path = storePath();
@@ -208,9 +211,9 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD /*options*/, REGSAM desired, 
   return ERROR_SUCCESS;
 }
 
-LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/,
-                     DWORD /*options*/, REGSAM desired, const SECURITY_ATTRIBUTES* /*security*/,
-                     PHKEY result, LPDWORD disposition) {
+LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/, DWORD /*options*/,
+                     REGSAM desired, const SECURITY_ATTRIBUTES* /*security*/, PHKEY result,
+                     LPDWORD disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   const std::string path = fullPath(root, subKey);
@@ -252,12 +255,12 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD /*reserved*/, LPDWORD type,
   *dataSize = static_cast<DWORD>(bytes.size());
   if (!data) return ERROR_SUCCESS;
   if (bytes.size() > available) return ERROR_MORE_DATA;
-  std::memcpy(data, bytes.data(), bytes.size());
+  // Value data is bytes: a text carries the NUL it was stored with, or none.
+  std::memcpy(data, bytes.data(), bytes.size());  // NOLINT(bugprone-not-null-terminated-result)
   return ERROR_SUCCESS;
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data,
-                    DWORD dataSize) {
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize) {
   if (!key) return ERROR_INVALID_HANDLE;
   if (!canWrite(key)) return ERROR_ACCESS_DENIED;
   if (!data && dataSize != 0) return ERROR_INVALID_PARAMETER;

@@ -23,15 +23,22 @@ using LPCSTR = const char*;
 using LPSTR = char*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
-struct HKEY__;
+// The key handle's type keeps its Windows name, so that code written for
+// the real calls reads the same here.
+struct HKEY__;  // NOLINT(bugprone-reserved-identifier)
 using HKEY = HKEY__*;
 using PHKEY = HKEY*;
 struct SECURITY_ATTRIBUTES;
 
-// Root keys: fixed handles that are never closed, as on Windows.
+// The calling convention that Windows declarations carry; here there is one.
+#define WINAPI
+
+// Root keys: fixed handles that are never closed, with their Windows values.
+// NOLINTBEGIN(performance-no-int-to-ptr)
 inline HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(uintptr_t{0x80000000});
 inline HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(uintptr_t{0x80000001});
 inline HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(uintptr_t{0x80000002});
+// NOLINTEND(performance-no-int-to-ptr)
 
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
@@ -53,11 +60,8 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD options, REGSAM desired, PHKEY result);
-LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options,
-                     REGSAM desired, const SECURITY_ATTRIBUTES* security, PHKEY result,
-                     LPDWORD disposition);
-LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize);
-LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize);
+LONG RegCreateKeyExA(HKEY root, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM desired,
+                     const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegCloseKey(HKEY key);

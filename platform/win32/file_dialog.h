@@ -41,8 +41,11 @@ class CFileDialog : public CDialog {
 
   static UINT_PTR CALLBACK hookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  // The classic form of the structure the framework keeps: only its first
-  // OPENFILENAME_SIZE_VERSION_400A bytes are in use, and lStructSize says so.
+  // The one open-file structure of the dialog, the very one handed to the
+  // system, which fills it in while the dialog runs. It has the full size;
+  // lStructSize says how much of it the system reads, the classic form
+  // (OPENFILENAME_SIZE_VERSION_400A) unless a derived dialog asks for more.
+  // The fields past the classic form stay zero.
   OPENFILENAMEA m_ofn{};
   bool m_openFileDialog;
 

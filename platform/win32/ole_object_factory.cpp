@@ -3,6 +3,8 @@
 #include <new>
 #include <string>
 
+#include "platform/win32/code_page.h"
+
 namespace brevanto {
 
 namespace {
@@ -16,9 +18,16 @@ COleObjectFactory* firstFactory = nullptr;  // not owned: static factories
 LONG objectCount = 0;
 LONG lockCount = 0;
 
-// One registry entry under HKEY_CLASSES_ROOT. Symbols: %1 the class
-// identifier in braces, %2 the ProgID, %3 the module's path, %5 the type
-// name.
+// What the numbered symbols of the key templates stand for; no template of
+// this server uses %4.
+struct Symbols {
+  std::string classId;     // %1: the class identifier in braces
+  std::string progId;      // %2
+  std::string modulePath;  // %3: short form when the file system gives one
+  std::string typeName;    // %5: here the ProgID as well
+};
+
+// One registry entry under HKEY_CLASSES_ROOT.
 struct RegistryTemplate {
   const char* key;
   const char* value;    // the key's default value
@@ -33,11 +42,29 @@ constexpr RegistryTemplate kServerEntries[] = {
     {"CLSID\\%1\\InProcServer32", "%3", false},
 };
 
-std::string expand(const char* pattern, const std::string (&symbols)[6]) {
+// The value of symbol %`digit`, or null for a number that stands for nothing.
+const std::string* symbolValue(const Symbols& symbols, char digit) {
+  switch (digit) {
+    case '1':
+      return &symbols.classId;
+    case '2':
+      return &symbols.progId;
+    case '3':
+      return &symbols.modulePath;
+    case '5':
+      return &symbols.typeName;
+    default:
+      return nullptr;
+  }
+}
+
+// The template with every symbol replaced; anything else is copied as it is.
+std::string expand(const char* pattern, const Symbols& symbols) {
   std::string out;
   for (const char* p = pattern; *p != '\0'; ++p) {
-    if (p[0] == '%' && p[1] >= '1' && p[1] <= '5') {
-      out += symbols[p[1] - '0'];
+    const std::string* value = p[0] == '%' ? symbolValue(symbols, p[1]) : nullptr;
+    if (value != nullptr) {
+      out += *value;
       ++p;
     } else {
       out += *p;
@@ -54,9 +81,8 @@ std::string guidString(const GUID& id) {
 
 }  // namespace
 
-COleObjectFactory::COleObjectFactory(const CLSID& clsid, Creator creator, bool multiInstance,
-                                     const char* progId)
-    : clsid_(clsid), creator_(creator), multiInstance_(multiInstance), progId_(progId) {
+COleObjectFactory::COleObjectFactory(const CLSID& clsid, Creator creator, const char* progId)
+    : clsid_(clsid), creator_(creator), progId_(progId) {
   AcquireSRWLockExclusive(&factoryListLock);
   next_ = firstFactory;
   firstFactory = this;
@@ -123,8 +149,7 @@ bool COleObjectFactory::updateRegistryAll(const char* modulePath) {
 bool COleObjectFactory::updateRegistry(const char* modulePath) const {
   if (progId_ == nullptr || modulePath == nullptr) return false;
   try {
-    const std::string symbols[6] = {std::string(), guidString(clsid_), progId_,
-                                    modulePath,    std::string(),      progId_};
+    const Symbols symbols = {guidString(clsid_), progId_, modulePath, progId_};
     for (const RegistryTemplate& entry : kServerEntries) {
       const std::string key = expand(entry.key, symbols);
       const std::string value = expand(entry.value, symbols);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// The system headers that follow need windows.h before them.
 #include <objbase.h>
 
 #include "platform/win32/automation_target.h"
@@ -16,8 +17,11 @@ class COleObjectFactory : public IClassFactory {
   using Creator = CAutomationTarget* (*)();
 
   // A factory is a static object of the module: constructing it adds it to
-  // the module's list, unavailable until registerAll marks it.
-  COleObjectFactory(const CLSID& clsid, Creator creator, bool multiInstance, const char* progId);
+  // the module's list, unavailable until registerAll marks it. Each process
+  // that loads the module has its own factories, and each makes a new object
+  // per request: there is no single-use or multiple-use choice to make, as a
+  // server in a process of its own would have.
+  COleObjectFactory(const CLSID& clsid, Creator creator, const char* progId);
   ~COleObjectFactory();
   COleObjectFactory(const COleObjectFactory&) = delete;
   COleObjectFactory& operator=(const COleObjectFactory&) = delete;
@@ -57,7 +61,6 @@ class COleObjectFactory : public IClassFactory {
 
   const CLSID clsid_;
   const Creator creator_;
-  const bool multiInstance_;
   const char* const progId_;  // not owned: a static string
   bool available_ = false;
   LONG references_ = 1;

@@ -9,7 +9,7 @@
 #include "common/settings/extraction_settings.h"
 // The common controls header needs windows.h before it.
 // clang-format off
-#include "gui_driver.h"
+#include "tests/gui/gui_driver.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -87,7 +87,7 @@ class FolderPicker : public ::testing::Test {
     HANDLE file = CreateFileA((std::string(kRoot) + "\\note.txt").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, 0, nullptr);
     CloseHandle(file);
-    gui::setString("FixedFolder", kRoot);
+    gui::writeString("FixedFolder", kRoot);
   }
   void TearDown() override {
     gui::deleteSettings();
@@ -101,25 +101,25 @@ class FolderPicker : public ::testing::Test {
     gui::click(GetDlgItem(app.dialog, IDC_SEARCH_FOLDER));
     picker = app.waitForDialog("Select Folder");
     if (picker == nullptr) return false;
-    box = gui::findControl(picker, IDC_FOLDER_HISTORY);
-    okButton = gui::findControl(picker, IDC_PICKER_OK);
+    box = gui::findChild(picker, IDC_FOLDER_HISTORY);
+    okButton = gui::findChild(picker, IDC_PICKER_OK);
     listView = nullptr;
-    gui::waitFor([&] {
+    gui::waitUntil([&] {
       EnumChildWindows(picker, findListView, reinterpret_cast<LPARAM>(&listView));
       return listView != nullptr;
     });
     return box != nullptr && okButton != nullptr && listView != nullptr;
   }
   bool boxShows(const std::string& expected) {
-    return gui::waitFor([&] { return gui::text(box) == expected; }, 5000);
+    return gui::waitUntil([&] { return gui::windowText(box) == expected; }, 5000);
   }
   bool pickerClosed() {
-    return gui::waitFor([&] { return !IsWindow(picker); });
+    return gui::waitUntil([&] { return !IsWindow(picker); });
   }
   HWND folderEdit() const { return GetDlgItem(app.dialog, IDC_FOLDER_PATH); }
   // Each folder browsed gets a list view of its own.
   bool listShows(int items) {
-    return gui::waitFor(
+    return gui::waitUntil(
         [&] {
           listView = nullptr;
           EnumChildWindows(picker, findListView, reinterpret_cast<LPARAM>(&listView));
@@ -161,7 +161,7 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
                    HIWORD(SendMessageA(places, TB_GETBUTTONSIZE, 0, 0)) +
                2;
   EXPECT_GT(needed, 2);
-  EXPECT_TRUE(gui::waitFor(
+  EXPECT_TRUE(gui::waitUntil(
       [&] {
         RECT bar;
         GetWindowRect(places, &bar);
@@ -187,7 +187,7 @@ TEST_F(FolderPicker, ShowsFoldersOnlyAndBrowsingFillsTheBoxAndTheChoiceReachesTh
 
   gui::click(okButton);
   ASSERT_TRUE(pickerClosed());
-  EXPECT_EQ(gui::text(folderEdit()), std::string(kRoot) + "\\alpha\\beta");
+  EXPECT_EQ(gui::windowText(folderEdit()), std::string(kRoot) + "\\alpha\\beta");
   EXPECT_TRUE(gui::checked(GetDlgItem(app.dialog, IDC_OPEN_AFTER_PROCESS)));
   EXPECT_TRUE(IsWindowEnabled(app.dialog));
   // The first confirmation makes the section with the entry and the last text.
@@ -222,7 +222,7 @@ TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverSt
   gui::click(okButton);
   ASSERT_TRUE(pickerClosed());
   // The picker returns the folder it checked, not the one it browsed last.
-  EXPECT_EQ(gui::text(folderEdit()), "c:\\brevanto-picker\\alpha");
+  EXPECT_EQ(gui::windowText(folderEdit()), "c:\\brevanto-picker\\alpha");
   EXPECT_EQ(gui::profileValue(kSection, "Folder0000"), "c:\\brevanto-picker\\alpha");
   EXPECT_EQ(gui::profileValue(kSection, "Folder0001"), std::string(kRoot) + "\\gamma");
   EXPECT_EQ(gui::profileValue(kSection, "Folder0002"), kRoot);
@@ -245,12 +245,12 @@ TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverSt
   RECT list;
   GetClientRect(listView, &list);
   gui::clickAt(listView, list.right - 10, list.bottom - 10);
-  ASSERT_TRUE(gui::waitFor([&] { return gui::focusOf(picker) == listView; }, 3000));
+  ASSERT_TRUE(gui::waitUntil([&] { return gui::focusOf(picker) == listView; }, 3000));
   RECT frame;
   GetWindowRect(picker, &frame);
   SetWindowPos(picker, nullptr, 0, 0, frame.right - frame.left + 80, frame.bottom - frame.top + 60,
                SWP_NOMOVE | SWP_NOZORDER);
-  EXPECT_TRUE(gui::waitFor(inBox, 3000));
+  EXPECT_TRUE(gui::waitUntil(inBox, 3000));
   RECT ours, theirs;
   GetWindowRect(okButton, &ours);
   GetWindowRect(GetDlgItem(picker, IDOK), &theirs);
@@ -259,7 +259,7 @@ TEST_F(FolderPicker, ConfirmingPutsTheFolderOnTopWithoutDuplicateAndStoresOverSt
   gui::setText(box, std::string(kRoot).c_str());
   gui::click(GetDlgItem(picker, IDCANCEL));
   ASSERT_TRUE(pickerClosed());
-  EXPECT_EQ(gui::text(folderEdit()), "c:\\brevanto-picker\\alpha");
+  EXPECT_EQ(gui::windowText(folderEdit()), "c:\\brevanto-picker\\alpha");
   EXPECT_EQ(gui::profileValue(kSection, "Folder0000"), "c:\\brevanto-picker\\alpha");
   EXPECT_EQ(gui::profileValue(kSection, "Folder"), "c:\\brevanto-picker\\alpha");
   gui::click(GetDlgItem(app.dialog, IDCANCEL));
@@ -286,7 +286,7 @@ TEST_F(FolderPicker, TheFiftyFirstEntryDropsTheOldestAndStaleKeysGoUpToTheFirstG
   gui::bringToFront(picker);
   gui::pressWith(VK_MENU, VK_DOWN);
   HWND dropped = nullptr;
-  ASSERT_TRUE(gui::waitFor(
+  ASSERT_TRUE(gui::waitUntil(
       [&] {
         dropped = FindWindowA("ComboLBox", nullptr);
         while (dropped != nullptr && !IsWindowVisible(dropped))
@@ -298,7 +298,7 @@ TEST_F(FolderPicker, TheFiftyFirstEntryDropsTheOldestAndStaleKeysGoUpToTheFirstG
   GetClientRect(dropped, &droppedRect);
   EXPECT_EQ(droppedRect.bottom / SendMessageA(box, CB_GETITEMHEIGHT, 0, 0), 20);
   gui::pressWith(VK_MENU, VK_UP);
-  ASSERT_TRUE(gui::waitFor([&] { return !IsWindowVisible(dropped); }, 3000));
+  ASSERT_TRUE(gui::waitUntil([&] { return !IsWindowVisible(dropped); }, 3000));
 
   gui::setText(box, kRoot);
   gui::click(okButton);
@@ -321,18 +321,18 @@ TEST_F(FolderPicker, AFolderThatIsNotThereIsRefusedWithItsTextAndNothingIsStored
     gui::click(okButton);
     HWND message = app.waitForMessageBox();
     ASSERT_NE(message, nullptr) << typed;
-    EXPECT_EQ(gui::messageBoxText(message), std::string("The folder '") + typed + "' isn't accessible.");
-    EXPECT_EQ(gui::text(message), "Kelvata");
+    EXPECT_EQ(gui::messageText(message), std::string("The folder '") + typed + "' isn't accessible.");
+    EXPECT_EQ(gui::windowText(message), "Kelvata");
     EXPECT_EQ(GetWindow(message, GW_OWNER), picker);
     if (*typed != '\0') gui::screenshot("folder-picker-not-accessible");
     PostMessageA(message, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(gui::waitFor([&] { return !IsWindow(message); }));
+    ASSERT_TRUE(gui::waitUntil([&] { return !IsWindow(message); }));
     EXPECT_TRUE(IsWindowVisible(picker));
   }
   EXPECT_FALSE(gui::profileExists());
   gui::click(GetDlgItem(picker, IDCANCEL));
   ASSERT_TRUE(pickerClosed());
-  EXPECT_EQ(gui::text(folderEdit()), std::string(kRoot) + "\\");
+  EXPECT_EQ(gui::windowText(folderEdit()), std::string(kRoot) + "\\");
   EXPECT_FALSE(gui::profileExists());
   gui::click(GetDlgItem(app.dialog, IDCANCEL));
   EXPECT_TRUE(app.waitForExit());
@@ -355,7 +355,7 @@ TEST_F(FolderPicker, PickingAHistoryEntryBrowsesThatFolder) {
   EXPECT_TRUE(boxShows(std::string(kRoot) + "\\alpha"));
   gui::click(okButton);
   ASSERT_TRUE(pickerClosed());
-  EXPECT_EQ(gui::text(folderEdit()), std::string(kRoot) + "\\alpha");
+  EXPECT_EQ(gui::windowText(folderEdit()), std::string(kRoot) + "\\alpha");
   gui::click(GetDlgItem(app.dialog, IDCANCEL));
   EXPECT_TRUE(app.waitForExit());
 }

@@ -1,32 +1,11 @@
-#include "gui_driver.h"
+#include "tests/gui/gui_driver.h"
 
-#include <cstdio>
+#include <vector>
 
 namespace gui {
 
 namespace {
 const char kCaption[] = "Brevanto Tool";
-
-struct Search {
-  DWORD pid;
-  std::function<bool(HWND)> accept;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK searchTopLevel(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<Search*>(data);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != search->pid || !IsWindowVisible(window) || !search->accept(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-std::string className(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
 
 void send(std::vector<INPUT>& inputs) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
@@ -42,79 +21,41 @@ INPUT key(WORD code, bool up) {
 }
 }  // namespace
 
-bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    if (condition()) return true;
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(30);
-  }
-}
-
 void settle(DWORD ms) {
   Sleep(ms);
 }
 
 Kelvata::~Kelvata() {
-  if (process.hProcess != nullptr) {
-    if (running()) {
-      TerminateProcess(process.hProcess, 99);
-      WaitForSingleObject(process.hProcess, 5000);
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
+  // Ends the program only if a test left it running.
+  if (process_ != nullptr) finishProcess(process_, 0);
 }
 
 bool Kelvata::start() {
-  std::string command = "\"" KELVATA_EXE "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
+  process_ = startProcess("\"" KELVATA_EXE "\"");
+  if (process_ == nullptr) return false;
+  processId_ = GetProcessId(process_);
   dialog = waitForDialog(kCaption, 20000);
   return dialog != nullptr;
 }
 
 bool Kelvata::running() const {
-  return process.hProcess != nullptr && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT;
+  return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
 bool Kelvata::waitForExit(DWORD timeoutMs) {
-  return process.hProcess != nullptr && WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-}
-
-HWND Kelvata::findDialog(const char* caption) const {
-  Search search{process.dwProcessId,
-                [caption](HWND window) { return className(window) == "#32770" && text(window) == caption; }};
-  EnumWindows(searchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
 }
 
 HWND Kelvata::waitForDialog(const char* caption, DWORD timeoutMs) const {
   HWND found = nullptr;
-  waitFor([&] { return (found = findDialog(caption)) != nullptr; }, timeoutMs);
+  waitUntil([&] { return (found = findDialog(caption, processId_)) != nullptr; }, timeoutMs);
   return found;
-}
-
-HWND Kelvata::findMessageBox() const {
-  Search search{process.dwProcessId, [](HWND window) {
-                  return className(window) == "#32770" && GetDlgItem(window, 0xFFFF) != nullptr;
-                }};
-  EnumWindows(searchTopLevel, reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 HWND Kelvata::waitForMessageBox(DWORD timeoutMs) const {
   HWND found = nullptr;
-  waitFor([&] { return (found = findMessageBox()) != nullptr; }, timeoutMs);
+  waitUntil([&] { return (found = findMessageBox(processId_)) != nullptr; }, timeoutMs);
   return found;
-}
-
-std::string text(HWND window) {
-  char buffer[2048] = {};
-  SendMessageA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
-  return buffer;
 }
 
 void setText(HWND window, const char* value) {
@@ -129,32 +70,9 @@ void click(HWND button) {
   PostMessageA(button, BM_CLICK, 0, 0);
 }
 
-namespace {
-struct ControlSearch {
-  int id;
-  HWND found = nullptr;
-};
-BOOL CALLBACK searchControl(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<ControlSearch*>(data);
-  if (GetDlgCtrlID(window) != search->id) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-}  // namespace
-
-HWND findControl(HWND parent, int id) {
-  ControlSearch search{id};
-  EnumChildWindows(parent, searchControl, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::string messageBoxText(HWND box) {
-  return text(GetDlgItem(box, 0xFFFF));
-}
-
 void bringToFront(HWND window) {
   SetForegroundWindow(window);
-  waitFor([window] { return GetForegroundWindow() == window; }, 3000);
+  waitUntil([window] { return GetForegroundWindow() == window; }, 3000);
   settle(100);
 }
 
@@ -199,51 +117,6 @@ HWND focusOf(HWND window) {
   return info.hwndFocus;
 }
 
-const char kSettingsKey[] = "SOFTWARE\\Brevanto\\TextExtraction";
-
-void deleteSettings() {
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
-}
-
-void setDword(const char* name, DWORD value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return;
-  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-}
-
-void setString(const char* name, const char* value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return;
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                 static_cast<DWORD>(strlen(value) + 1));
-  RegCloseKey(key);
-}
-
-std::optional<DWORD> readDword(const char* name) {
-  DWORD value = 0, size = sizeof value, type = 0;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, &value, &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return std::nullopt;
-  return value;
-}
-
-std::optional<std::string> readString(const char* name) {
-  char value[2048] = {};
-  DWORD size = sizeof value - 1, type = 0;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name, RRF_RT_ANY, &type, value, &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ)
-    return std::nullopt;
-  return std::string(value);
-}
-
 std::string profilePath() {
   char directory[MAX_PATH] = {};
   GetWindowsDirectoryA(directory, MAX_PATH);
@@ -266,57 +139,6 @@ std::string profileValue(const char* section, const char* key) {
 
 void setProfileValue(const char* section, const char* key, const char* value) {
   WritePrivateProfileStringA(section, key, value, profilePath().c_str());
-}
-
-namespace {
-// The size of a file, or -1 while it is not there.
-long long fileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-}  // namespace
-
-void screenshot(const char* name) {
-  std::string unixPath = BREVANTO_SCREENSHOT_DIR "/" + std::string(name) + ".png";
-  std::string part = unixPath + ".part";
-  std::string windowsPart = "Z:" + part;
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    // Wine paints a moment after the messages that change a window.
-    settle(500);
-    DeleteFileA(windowsPart.c_str());
-    // ImageMagick runs as a program of the host, started through Wine. The
-    // handle Wine gives for a host program does not tell when it ends, so
-    // wait for its file to appear and stop growing.
-    std::string command = "/usr/bin/import -window root png:" + part;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-      std::fprintf(stderr, "screenshot %s: cannot start import (%lu)\n", name, GetLastError());
-      return;
-    }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    long long size = -1;
-    waitFor(
-        [&] {
-          long long now = fileSize(windowsPart);
-          bool stable = now > 0 && now == size;
-          size = now;
-          return stable;
-        },
-        15000);
-    settle(200);
-    // A desktop without any window is a few hundred bytes: the grab came too early.
-    if (fileSize(windowsPart) > 1000) {
-      MoveFileExA(windowsPart.c_str(), ("Z:" + unixPath).c_str(), MOVEFILE_REPLACE_EXISTING);
-      return;
-    }
-  }
-  DeleteFileA(windowsPart.c_str());
-  std::fprintf(stderr, "screenshot %s: only an empty desktop was captured\n", name);
 }
 
 }  // namespace gui

@@ -3,7 +3,7 @@
 
 // The common controls header needs windows.h before it.
 // clang-format off
-#include "gui_driver.h"
+#include "tests/gui/gui_driver.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -32,12 +32,12 @@ TEST_F(OptionsDialog, OpensWithTheDefaultsWhenNothingIsStoredAndExitWritesNothin
   ASSERT_TRUE(app.start());
   EXPECT_TRUE(gui::checked(item(IDC_FIXED_FOLDER_OPTION)));
   EXPECT_FALSE(gui::checked(item(IDC_RANDOM_FOLDER_OPTION)));
-  EXPECT_EQ(gui::text(item(IDC_FOLDER_PATH)), "c:\\");
+  EXPECT_EQ(gui::windowText(item(IDC_FOLDER_PATH)), "c:\\");
   EXPECT_FALSE(gui::checked(item(IDC_OPEN_AFTER_PROCESS)));
   EXPECT_TRUE(IsWindowEnabled(item(IDC_FOLDER_PATH)));
   EXPECT_TRUE(IsWindowEnabled(item(IDC_SEARCH_FOLDER)));
-  EXPECT_EQ(gui::text(item(IDOK)), "&OK");
-  EXPECT_EQ(gui::text(item(IDCANCEL)), "&Exit");
+  EXPECT_EQ(gui::windowText(item(IDOK)), "&OK");
+  EXPECT_EQ(gui::windowText(item(IDCANCEL)), "&Exit");
 
   gui::click(item(IDC_OPEN_AFTER_PROCESS));
   gui::click(item(IDCANCEL));
@@ -48,15 +48,15 @@ TEST_F(OptionsDialog, OpensWithTheDefaultsWhenNothingIsStoredAndExitWritesNothin
 }
 
 TEST_F(OptionsDialog, NeitherOptionSelectedStoresMinusOneAndKeepsTheFixedFolder) {
-  gui::setDword("FolderSelection", 2);
-  gui::setString("FixedFolder", "D:\\Keep");
-  gui::setDword("DispAfterProcess", 7);
+  gui::writeDword("FolderSelection", 2);
+  gui::writeString("FixedFolder", "D:\\Keep");
+  gui::writeDword("DispAfterProcess", 7);
   ASSERT_TRUE(app.start());
   EXPECT_FALSE(gui::checked(item(IDC_FIXED_FOLDER_OPTION)));
   EXPECT_FALSE(gui::checked(item(IDC_RANDOM_FOLDER_OPTION)));
   EXPECT_TRUE(IsWindowEnabled(item(IDC_FOLDER_PATH)));
   EXPECT_TRUE(IsWindowEnabled(item(IDC_SEARCH_FOLDER)));
-  EXPECT_EQ(gui::text(item(IDC_FOLDER_PATH)), "D:\\Keep\\");
+  EXPECT_EQ(gui::windowText(item(IDC_FOLDER_PATH)), "D:\\Keep\\");
   EXPECT_TRUE(gui::checked(item(IDC_OPEN_AFTER_PROCESS)));
 
   gui::click(item(IDOK));
@@ -92,11 +92,11 @@ TEST_F(OptionsDialog, TheRandomOptionDisablesTheFolderControlsAndOkLeavesTheFixe
 }
 
 TEST_F(OptionsDialog, OkWithTheFixedOptionStoresTheFolderAsShownAndExitLeavesEverything) {
-  gui::setDword("FolderSelection", 1);
-  gui::setString("FixedFolder", "C:\\Texts");
+  gui::writeDword("FolderSelection", 1);
+  gui::writeString("FixedFolder", "C:\\Texts");
   ASSERT_TRUE(app.start());
   EXPECT_TRUE(gui::checked(item(IDC_RANDOM_FOLDER_OPTION)));
-  EXPECT_EQ(gui::text(item(IDC_FOLDER_PATH)), "C:\\Texts\\");
+  EXPECT_EQ(gui::windowText(item(IDC_FOLDER_PATH)), "C:\\Texts\\");
   SendMessageA(item(IDC_FIXED_FOLDER_OPTION), BM_CLICK, 0, 0);
   gui::screenshot("options-fixed-folder");
   gui::click(item(IDCANCEL));
@@ -116,7 +116,7 @@ TEST_F(OptionsDialog, OkWithTheFixedOptionStoresTheFolderAsShownAndExitLeavesEve
 }
 
 TEST_F(OptionsDialog, TheCloseButtonAndTheSystemMenuCloseWriteNothing) {
-  gui::setDword("FolderSelection", 0);
+  gui::writeDword("FolderSelection", 0);
   for (UINT close : {static_cast<UINT>(WM_CLOSE), static_cast<UINT>(WM_SYSCOMMAND)}) {
     Kelvata run;
     ASSERT_TRUE(run.start());
@@ -136,7 +136,7 @@ TEST_F(OptionsDialog, TheCloseButtonAndTheSystemMenuCloseWriteNothing) {
 TEST_F(OptionsDialog, ToolTipsAreSetForTheThreeButtons) {
   ASSERT_TRUE(app.start());
   HWND tips = nullptr;
-  gui::waitFor([&] {
+  gui::waitUntil([&] {
     tips = FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr);
     while (tips != nullptr && GetWindow(tips, GW_OWNER) != app.dialog)
       tips = FindWindowExA(nullptr, tips, TOOLTIPS_CLASSA, nullptr);
@@ -151,7 +151,7 @@ TEST_F(OptionsDialog, ToolTipsAreSetForTheThreeButtons) {
 }
 
 TEST_F(OptionsDialog, EnterAndEscapeDoNothingAndTheFolderEditOnlyMovesTheCaret) {
-  gui::setString("FixedFolder", "C:\\Texts");
+  gui::writeString("FixedFolder", "C:\\Texts");
   ASSERT_TRUE(app.start());
   gui::bringToFront(app.dialog);
 
@@ -191,21 +191,21 @@ TEST_F(OptionsDialog, EnterAndEscapeDoNothingAndTheFolderEditOnlyMovesTheCaret) 
   EXPECT_EQ(caret(), atEnd - 1);
   gui::typeText("abc");
   gui::pressKeys({VK_BACK, VK_DELETE, VK_HOME, VK_END, VK_TAB, VK_RETURN, VK_ESCAPE});
-  EXPECT_EQ(gui::text(edit), "C:\\Texts\\");
+  EXPECT_EQ(gui::windowText(edit), "C:\\Texts\\");
   EXPECT_EQ(caret(), atEnd - 1);
   EXPECT_EQ(gui::focusOf(app.dialog), edit);
   ASSERT_TRUE(app.running());
 
   // The mnemonics work from the edit: Alt+L, Alt+F, Alt+V, then Alt+O saves.
   gui::pressWith(VK_MENU, 'L');
-  EXPECT_TRUE(gui::waitFor([&] { return gui::checked(item(IDC_RANDOM_FOLDER_OPTION)); }, 3000));
+  EXPECT_TRUE(gui::waitUntil([&] { return gui::checked(item(IDC_RANDOM_FOLDER_OPTION)); }, 3000));
   EXPECT_FALSE(IsWindowEnabled(edit));
   gui::pressWith(VK_MENU, 'F');
-  EXPECT_TRUE(gui::waitFor([&] { return gui::checked(item(IDC_FIXED_FOLDER_OPTION)); }, 3000));
+  EXPECT_TRUE(gui::waitUntil([&] { return gui::checked(item(IDC_FIXED_FOLDER_OPTION)); }, 3000));
   EXPECT_TRUE(IsWindowEnabled(edit));
   bool viewBefore = gui::checked(item(IDC_OPEN_AFTER_PROCESS));
   gui::pressWith(VK_MENU, 'V');
-  EXPECT_TRUE(gui::waitFor([&] { return gui::checked(item(IDC_OPEN_AFTER_PROCESS)) != viewBefore; }, 3000));
+  EXPECT_TRUE(gui::waitUntil([&] { return gui::checked(item(IDC_OPEN_AFTER_PROCESS)) != viewBefore; }, 3000));
   EXPECT_FALSE(gui::readDword("FolderSelection"));
   gui::pressWith(VK_MENU, 'O');
   ASSERT_TRUE(app.waitForExit());
@@ -215,18 +215,18 @@ TEST_F(OptionsDialog, EnterAndEscapeDoNothingAndTheFolderEditOnlyMovesTheCaret) 
 }
 
 TEST_F(OptionsDialog, AnEmptyFixedFolderIsRefusedAndTheDialogStays) {
-  gui::setDword("DispAfterProcess", 1);
+  gui::writeDword("DispAfterProcess", 1);
   ASSERT_TRUE(app.start());
   // What the edit's context menu would do: its text is cleared.
   gui::setText(item(IDC_FOLDER_PATH), "");
   gui::click(item(IDOK));
   HWND box = app.waitForMessageBox();
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(gui::messageBoxText(box), "Fixed folder is empty! Please reselect it...");
-  EXPECT_EQ(gui::text(box), "Kelvata");
+  EXPECT_EQ(gui::messageText(box), "Fixed folder is empty! Please reselect it...");
+  EXPECT_EQ(gui::windowText(box), "Kelvata");
   EXPECT_EQ(GetWindow(box, GW_OWNER), app.dialog);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(gui::waitFor([&] { return !IsWindow(box); }));
+  ASSERT_TRUE(gui::waitUntil([&] { return !IsWindow(box); }));
   gui::settle();
   EXPECT_TRUE(app.running());
   EXPECT_TRUE(IsWindowVisible(app.dialog));
@@ -254,9 +254,9 @@ TEST_F(OptionsDialog, SettingsThatCannotBeWrittenAreReportedAndTheDialogStays) {
   gui::click(item(IDOK));
   HWND box = app.waitForMessageBox();
   ASSERT_NE(box, nullptr);
-  EXPECT_NE(gui::messageBoxText(box).find("could not be saved"), std::string::npos);
+  EXPECT_NE(gui::messageText(box).find("could not be saved"), std::string::npos);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(gui::waitFor([&] { return !IsWindow(box); }));
+  ASSERT_TRUE(gui::waitUntil([&] { return !IsWindow(box); }));
   gui::settle();
   EXPECT_TRUE(app.running());
   EXPECT_FALSE(gui::readDword("FolderSelection"));
@@ -273,7 +273,7 @@ TEST_F(OptionsDialog, TheSystemMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
   // Alt+Space opens the system menu; Up wraps to its last item.
   gui::pressWith(VK_MENU, VK_SPACE);
   HWND menu = nullptr;
-  ASSERT_TRUE(gui::waitFor(
+  ASSERT_TRUE(gui::waitUntil(
       [&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); }, 3000));
   gui::settle(300);
   gui::screenshot("options-system-menu");
@@ -285,7 +285,7 @@ TEST_F(OptionsDialog, TheSystemMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
   EXPECT_FALSE(IsWindowEnabled(app.dialog));
   gui::screenshot("about-box");
   gui::click(GetDlgItem(about, IDOK));
-  ASSERT_TRUE(gui::waitFor([&] { return !IsWindow(about); }));
+  ASSERT_TRUE(gui::waitUntil([&] { return !IsWindow(about); }));
   EXPECT_TRUE(IsWindowEnabled(app.dialog));
 
   // The command is recognised with its low four bits masked off.
@@ -293,7 +293,7 @@ TEST_F(OptionsDialog, TheSystemMenuEndsWithTheAboutEntryThatOpensTheAboutBox) {
   about = app.waitForDialog("About Kelvata", 5000);
   ASSERT_NE(about, nullptr);
   PostMessageA(about, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(gui::waitFor([&] { return !IsWindow(about); }));
+  ASSERT_TRUE(gui::waitUntil([&] { return !IsWindow(about); }));
   EXPECT_TRUE(app.running());
   gui::click(item(IDCANCEL));
   EXPECT_TRUE(app.waitForExit());

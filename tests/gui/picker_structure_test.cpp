@@ -21,9 +21,11 @@ brevanto::CWinApp g_app;
 
 class PickerUnderTest : public brevanto::CFolderPickerDialog {
  public:
-  explicit PickerUnderTest(int mode) : CFolderPickerDialog(kRoot, 0, nullptr) { m_structureMode = mode; }
+  PickerUnderTest(int mode, RunState& run) : CFolderPickerDialog(kRoot, 0, nullptr, run) {
+    m_structureMode = mode;
+  }
   HWND templateWindow() const { return m_hWnd; }
-  DWORD structureSize() const { return m_systemStructure.lStructSize; }
+  DWORD structureSize() const { return m_ofn.lStructSize; }
   int fileNameBoxId() const { return m_fileNameBoxId; }
 };
 
@@ -118,7 +120,8 @@ class PickerStructure : public ::testing::TestWithParam<int> {
 
 TEST_P(PickerStructure, LaysItsBoxOverTheSystemFieldsAndReturnsTheTypedFolder) {
   const int mode = GetParam();
-  PickerUnderTest picker(mode);
+  brevanto::CFolderPickerDialog::RunState run;
+  PickerUnderTest picker(mode, run);
   Seen seen;
   std::thread driver([&] { drive(picker, seen); });
   INT_PTR result = picker.DoModal();

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #ifndef _WIN32
@@ -14,6 +15,35 @@
 
 namespace brevanto {
 namespace {
+
+// A registry may leave anything in the caller's buffer past the data it
+// reports; this one leaves '#', so that a reader that looks further fails.
+LONG WINAPI queryLeavingGarbage(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD size) {
+  const DWORD available = size != nullptr ? *size : 0;
+  const LONG status = RegQueryValueExA(key, name, reserved, type, data, size);
+  if (status == ERROR_SUCCESS && data != nullptr && *size < available) {
+    std::memset(data + *size, '#', available - *size);
+  }
+  return status;
+}
+
+// Refuses to store FolderSelection; stores everything else.
+LONG WINAPI refuseFolderSelection(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                  DWORD size) {
+  if (name != nullptr && std::strcmp(name, "FolderSelection") == 0) return ERROR_ACCESS_DENIED;
+  return RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+RegistryCalls withQuery(decltype(RegistryCalls::queryValue) query, decltype(RegistryCalls::setValue) set) {
+  RegistryCalls calls = systemRegistry();
+  calls.queryValue = query;
+  calls.setValue = set;
+  return calls;
+}
+
+const RegistryCalls kGarbageAfterData = withQuery(&queryLeavingGarbage, &::RegSetValueExA);
+const RegistryCalls kNoFolderSelectionStored = withQuery(&queryLeavingGarbage, &refuseFolderSelection);
 
 // Gives each test a key of its own below HKEY_CURRENT_USER and removes what
 // the test stored (natively: a store file of its own).
@@ -41,13 +71,15 @@ class SettingsTest : public ::testing::Test {
 #endif
   }
 
-  ExtractionSettings settings() const { return ExtractionSettings(HKEY_CURRENT_USER, keyPath_.c_str()); }
+  ExtractionSettings settings(const RegistryCalls& registry = kGarbageAfterData) const {
+    return ExtractionSettings(HKEY_CURRENT_USER, keyPath_.c_str(), &registry);
+  }
 
   // Stores raw bytes as the settings writers never would.
   void storeRaw(const char* name, DWORD type, const std::string& bytes) const {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr,
-                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                              static_cast<DWORD>(bytes.size())),
@@ -63,8 +95,7 @@ class SettingsTest : public ::testing::Test {
     }
     char buffer[4096];
     DWORD size = sizeof buffer;
-    const LONG status =
-        RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
+    const LONG status = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? std::string(buffer, size) : "absent";
   }
@@ -108,6 +139,9 @@ TEST_F(SettingsTest, NumbersAreStoredAsFourBytesAndReadUnclamped) {
   EXPECT_TRUE(s.setFolderSelection(2));
   EXPECT_EQ(s.folderSelection(), 2);
 
+  // Shorter data is the low bytes of the number.
+  storeRaw("FolderSelection", REG_BINARY, std::string("\2\0", 2));
+  EXPECT_EQ(s.folderSelection(), 2);
   // Data longer than 4 bytes does not fit the buffer and reads as 0.
   storeRaw("FolderSelection", REG_BINARY, std::string("\1\0\0\0\0\0\0\0", 8));
   EXPECT_EQ(s.folderSelection(), 0);
@@ -141,13 +175,48 @@ TEST_F(SettingsTest, TextsAreBoundedByTheStoredLength) {
   EXPECT_EQ(s.readString("FixedFolder"), "");
   EXPECT_EQ(s.fixedFolder(), "c:\\");
 
-  // A text stored without its NUL ends where its data ends.
-  storeRaw("RandomFolder", REG_SZ, "F:\\out");
-  EXPECT_EQ(s.randomFolder(), "F:\\out\\");
+  // A text stored without its NUL ends where its data ends. The system may
+  // add one to a text value when it is read, never to a binary one.
+  for (const DWORD type : {REG_SZ, REG_BINARY}) {
+    storeRaw("RandomFolder", type, "F:\\out");
+    EXPECT_EQ(s.randomFolder(), "F:\\out\\") << type;
+  }
   // Data that fills the buffer with no NUL at all (binary, so that no
   // registry adds room for one) gives exactly its 1024 bytes.
   storeRaw("RandomFolder", REG_BINARY, std::string(1024, 'z'));
   EXPECT_EQ(s.readString("RandomFolder"), std::string(1024, 'z'));
+}
+
+TEST_F(SettingsTest, ToolOptionsKeepTheStoredFixedFolderUnlessItIsSelected) {
+  const ExtractionSettings s = settings();
+  const ExtractionSettings::ToolOptions defaults = s.loadToolOptions();
+  EXPECT_EQ(defaults.folderSelection, ExtractionSettings::kFixedFolder);
+  EXPECT_EQ(defaults.fixedFolder, "c:\\");
+  EXPECT_FALSE(defaults.dispAfterProcess);
+
+  struct Case {
+    ExtractionSettings::ToolOptions saved;
+    const char* fixedFolderAfter;
+  };
+  const Case cases[] = {
+      {{ExtractionSettings::kFixedFolder, "D:\\Texts", true}, "D:\\Texts\\"},
+      {{ExtractionSettings::kRandomFolder, "E:\\other", false}, "D:\\Texts\\"},
+      {{ExtractionSettings::kNoFolder, "F:\\other", true}, "D:\\Texts\\"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(s.saveToolOptions(c.saved)) << c.saved.folderSelection;
+    const ExtractionSettings::ToolOptions loaded = s.loadToolOptions();
+    EXPECT_EQ(loaded.folderSelection, c.saved.folderSelection);
+    EXPECT_EQ(loaded.fixedFolder, c.fixedFolderAfter) << c.saved.folderSelection;
+    EXPECT_EQ(loaded.dispAfterProcess, c.saved.dispAfterProcess) << c.saved.folderSelection;
+  }
+
+  // One write that fails fails the save, and the others are still made.
+  EXPECT_FALSE(
+      settings(kNoFolderSelectionStored).saveToolOptions({ExtractionSettings::kFixedFolder, "G:\\", false}));
+  EXPECT_EQ(s.folderSelection(), ExtractionSettings::kNoFolder);
+  EXPECT_EQ(s.fixedFolder(), "G:\\");
+  EXPECT_FALSE(s.dispAfterProcess());
 }
 
 TEST_F(SettingsTest, ChangesAreSeenAtTheNextReadWithoutCaching) {
@@ -161,6 +230,7 @@ TEST(SettingsDefaults, RootAndPath) {
   const ExtractionSettings defaults;
   EXPECT_EQ(defaults.rootKey, HKEY_LOCAL_MACHINE);
   EXPECT_STREQ(defaults.keyPath, "SOFTWARE\\Brevanto\\TextExtraction");
+  EXPECT_EQ(defaults.registry, &systemRegistry());
   const ExtractionSettings other(nullptr, nullptr);
   EXPECT_EQ(other.rootKey, HKEY_LOCAL_MACHINE);
   EXPECT_STREQ(other.keyPath, "SOFTWARE\\Brevanto\\TextExtraction");

@@ -14,7 +14,6 @@
 namespace brevanto::testing {
 namespace {
 
-const char kSettingsKey[] = "SOFTWARE\\Brevanto\\TextExtraction";
 const char kSaveAsCaption[] = "Save As";
 const char kCaption[] = "infomation";
 constexpr int kFileNameCombo = 0x47C;  // cmb13
@@ -113,9 +112,9 @@ class Extract : public ::testing::Test {
     ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_DLL)), 0);
     ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_STANDIN_DLL)), 0);
     // Text files open with the probe, which records how it was started.
-    writeStringValue(HKEY_CLASSES_ROOT, ".txt", nullptr, "BrevantoProbe.Text");
-    writeStringValue(HKEY_CLASSES_ROOT, "BrevantoProbe.Text\\shell\\open\\command", nullptr,
-                     "\"" + winPath(BREVANTO_VIEWER_PROBE) + "\" \"%1\"");
+    writeString(HKEY_CLASSES_ROOT, ".txt", nullptr, "BrevantoProbe.Text");
+    writeString(HKEY_CLASSES_ROOT, "BrevantoProbe.Text\\shell\\open\\command", nullptr,
+                "\"" + winPath(BREVANTO_VIEWER_PROBE) + "\" \"%1\"");
   }
 
   void SetUp() override {
@@ -123,7 +122,7 @@ class Extract : public ::testing::Test {
     dir_ = winPath(BREVANTO_TEST_DIR) + "\\" + info->name();
     runProcess("cmd /c rmdir /s /q \"" + dir_ + "\"");
     ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr)) << dir_;
-    deleteKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+    deleteSettings();
     SetEnvironmentVariableA("BREVANTO_STANDIN_CONFIG", (dir_ + "\\standin.cfg").c_str());
     SetEnvironmentVariableA("BREVANTO_STANDIN_LOG", (dir_ + "\\standin.log").c_str());
     SetEnvironmentVariableA("BREVANTO_VIEWER_LOG", (dir_ + "\\viewer.log").c_str());
@@ -131,7 +130,7 @@ class Extract : public ::testing::Test {
 
   void TearDown() override {
     if (process_ != nullptr) finishProcess(process_, 1000);
-    deleteKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+    deleteSettings();
   }
 
   // Writes a page's markup to a file of the test folder; its path.
@@ -166,10 +165,19 @@ class Extract : public ::testing::Test {
     return dialog != nullptr && hasFileNameBox(dialog) ? dialog : nullptr;
   }
 
-  HWND waitForMessage(const char* caption = kCaption) {
+  // Waits for the server's message box and checks what each of them must
+  // be: this text, the information icon and, as its owner, the stand-in
+  // browser window of that name (none for null). The caption is how it is
+  // found. The box, or null when none came.
+  HWND expectMessage(const char* text, const char* ownerName) {
     HWND box = nullptr;
-    waitUntil([&] { return (box = findDialog(caption)) != nullptr && messageText(box) != ""; },
+    waitUntil([&] { return (box = findDialog(kCaption)) != nullptr && messageText(box) != ""; },
               kWindowTimeout);
+    EXPECT_NE(box, nullptr) << text;
+    if (box == nullptr) return nullptr;
+    EXPECT_EQ(messageText(box), text);
+    EXPECT_TRUE(showsInformationIcon(box)) << text;
+    EXPECT_EQ(GetWindow(box, GW_OWNER), ownerName != nullptr ? standinWindow(ownerName) : nullptr) << text;
     return box;
   }
 
@@ -217,7 +225,7 @@ class Extract : public ::testing::Test {
     return silent;
   }
 
-  std::string randomFolder() { return readStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder"); }
+  std::string randomFolder() { return readString("RandomFolder").value_or("<absent>"); }
 
   std::string dir_;           // the test's own folder, as a Windows path
   std::string trace_;         // the calls the last run made on the stand-in
@@ -281,11 +289,8 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
            page("b.html", kArticle) + "\nplain\nbrowser Three\nurl http://example.com/a\nno-title\nmarkup " +
            page("c.html", kArticle) + "\nplain\n");
   start("o.extract \"http://example.com/a\", \"Page\"");
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry, cannot get content!", "Three");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Three"));
   EXPECT_EQ(findDialog(kSaveAsCaption), nullptr);
   screenshot("message-no-page");
   press(box, IDOK);
@@ -303,10 +308,8 @@ TEST_F(Extract, NoMatchingPageShowsTheLookupMessageOwnedByTheLastBrowserExamined
   // With no browser at all the box has no owner.
   browsers("plain\nplain\n");
   start("o.Extract \"http://example.com/a\", \"Page\"");
-  box = waitForMessage();
+  box = expectMessage("Sorry, cannot get content!", nullptr);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot get content!");
-  EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
   press(box, IDOK);
   finish();
 }
@@ -316,11 +319,8 @@ TEST_F(Extract, EmptyBodyMarkupShowsThePipelineMessageAndAbsentMarkupNothing) {
       "browser Empty\nurl u:empty\ntitle E\nmarkup " + page("empty.html", "") +
       "\nbrowser Absent\nurl u:absent\ntitle A\nno-markup\nbrowser NoBody\nurl u:nobody\ntitle N\nno-body\n");
   start("o.EXTRACT \"u:empty\", \"E\"");
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry! cannot get content!", "Empty");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry! cannot get content!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("Empty"));
   press(box, IDOK);
   finish();
 
@@ -347,8 +347,8 @@ TEST_F(Extract, MarkupWithoutTextStillSavesTheHeader) {
 TEST_F(Extract, CancellingWritesNothingAndKeepsTheRememberedFolder) {
   const std::string remembered = dir_ + "\\remembered\\";
   CreateDirectoryA(remembered.c_str(), nullptr);
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", remembered);
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", remembered);
   browsers("browser One\nurl u:1\ntitle Kept\nmarkup " + page("a.html", kArticle) + "\n");
   // Two calls in one script, with the name in two more spellings.
   start("o.extract \"u:1\", \"Kept\"\r\no.EXTRACT \"u:1\", \"Kept\"");
@@ -372,8 +372,8 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
 
   // 0: the fixed folder, completed with its "\"; accepting the proposal
   // saves there. Nothing is remembered.
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 0);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", fixed);
+  writeDword("FolderSelection", 0);
+  writeString("FixedFolder", fixed);
   startExtract("u:1", "Notes");
   HWND dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -383,8 +383,8 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
   EXPECT_EQ(randomFolder(), "<absent>");
 
   // 1: the remembered folder; saving elsewhere remembers that folder.
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", fixed);
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", fixed);
   startExtract("u:1", "Notes");
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -404,7 +404,7 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
   // 2: neither folder: "C:\", and nothing is stored.
   const std::string inRoot = "C:\\Brevanto folder selection two.txt";
   DeleteFileA(inRoot.c_str());
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 2);
+  writeDword("FolderSelection", 2);
   startExtract("u:1", "Notes");
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -417,7 +417,7 @@ TEST_F(Extract, FolderSelectionDecidesTheProposalAndTheLastSavedFolderIsRemember
 }
 
 TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", dir_ + "\\");
+  writeString("FixedFolder", dir_ + "\\");
   CreateDirectoryA((dir_ + "\\Part one").c_str(), nullptr);
   const std::string title = "Part one\\Q: why? v1.2";
   browsers("browser One\nurl u:1\ntitle " + title + "\nmarkup " + page("a.html", kArticle) +
@@ -434,7 +434,7 @@ TEST_F(Extract, TitlesAreMadeSafeForTheProposalAndKeptInTheHeader) {
   EXPECT_NE(written.find("\r\ntitle : " + title + "\r\n"), std::string::npos) << written;
 
   // A proposal longer than the dialog's buffer is cut to 259 characters.
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FixedFolder", "c:\\");
+  writeString("FixedFolder", "c:\\");
   startExtract("u:2", std::string(300, 'x'));
   dialog = waitForSaveAs();
   ASSERT_NE(dialog, nullptr);
@@ -471,7 +471,7 @@ TEST_F(Extract, APageTitledOutsideTheCodePageIsFound) {
 }
 
 TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "DispAfterProcess", 7);
+  writeDword("DispAfterProcess", 7);
   browsers("browser One\nurl u:1\ntitle Shown\nmarkup " + page("a.html", kArticle) + "\n");
   startExtract("u:1", "Shown");
   HWND dialog = waitForSaveAs();
@@ -495,8 +495,8 @@ TEST_F(Extract, TheWrittenFileOpensInItsFolderWhenAsked) {
 }
 
 TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
-  writeDwordValue(HKEY_LOCAL_MACHINE, kSettingsKey, "FolderSelection", 1);
-  writeStringValue(HKEY_LOCAL_MACHINE, kSettingsKey, "RandomFolder", "c:\\");
+  writeDword("FolderSelection", 1);
+  writeString("RandomFolder", "c:\\");
   browsers("browser One\nurl u:1\ntitle Locked\nmarkup " + page("a.html", kArticle) + "\n");
   const std::string locked = dir_ + "\\locked.txt";
   writeFile(locked, "earlier text");
@@ -511,11 +511,8 @@ TEST_F(Extract, AFailedSaveIsReportedAndKeepsTheExistingFile) {
   HWND prompt = nullptr;
   ASSERT_TRUE(waitUntil([&] { return (prompt = findDialogWithControl(IDYES)) != nullptr; }, kWindowTimeout));
   press(prompt, IDYES);
-  HWND box = waitForMessage();
+  HWND box = expectMessage("Sorry, cannot save the text file!", "One");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(messageText(box), "Sorry, cannot save the text file!");
-  EXPECT_TRUE(showsInformationIcon(box));
-  EXPECT_EQ(GetWindow(box, GW_OWNER), standinWindow("One"));
   screenshot("message-cannot-save");
   press(box, IDOK);
   finish();

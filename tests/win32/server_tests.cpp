@@ -191,6 +191,10 @@ class Registration : public ::testing::Test {
     deleteKey(HKEY_CLASSES_ROOT, kProgId);
     deleteKey(HKEY_CLASSES_ROOT, kClsidKey);
   }
+  // A key's default value under HKEY_CLASSES_ROOT, "<absent>" when there is none.
+  static std::string defaultValue(const std::string& key) {
+    return readString(HKEY_CLASSES_ROOT, key, nullptr).value_or("<absent>");
+  }
   static std::string shortPath(const std::string& path) {
     char out[MAX_PATH] = {};
     const DWORD n = GetShortPathNameA(path.c_str(), out, MAX_PATH);
@@ -215,32 +219,30 @@ class Registration : public ::testing::Test {
 TEST_F(Registration, WritesTheFiveEntriesAndKeepsExistingDefaults) {
   const std::string dll = winPath(BREVANTO_DLL);
   ASSERT_EQ(runProcess("regsvr32 /s " + dll), 0);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kProgId), kProgId);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID"), kClsidText);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey), kProgId);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID"), kProgId);
-  EXPECT_EQ(_stricmp(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32").c_str(),
-                     shortPath(dll).c_str()),
-            0)
-      << readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32");
+  EXPECT_EQ(defaultValue(kProgId), kProgId);
+  EXPECT_EQ(defaultValue(std::string(kProgId) + "\\CLSID"), kClsidText);
+  EXPECT_EQ(defaultValue(kClsidKey), kProgId);
+  EXPECT_EQ(defaultValue(kClsidKey + "\\ProgID"), kProgId);
+  EXPECT_EQ(_stricmp(defaultValue(kClsidKey + "\\InProcServer32").c_str(), shortPath(dll).c_str()), 0)
+      << defaultValue(kClsidKey + "\\InProcServer32");
   // No threading model, no other subkey.
-  EXPECT_EQ(readStringValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "ThreadingModel"), "<absent>");
+  EXPECT_EQ(readString(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "ThreadingModel"), std::nullopt);
   EXPECT_EQ(subkeys(kClsidKey), "InProcServer32;ProgID;");
   EXPECT_EQ(subkeys(kProgId), "CLSID;");
 
   // Registering again rewrites the subkeys and keeps the two top keys' own
   // values.
-  ASSERT_TRUE(writeStringValue(HKEY_CLASSES_ROOT, kProgId, nullptr, "kept progid value"));
-  ASSERT_TRUE(writeStringValue(HKEY_CLASSES_ROOT, kClsidKey, nullptr, "kept class value"));
-  ASSERT_TRUE(writeStringValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, "stale"));
-  ASSERT_TRUE(writeStringValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", nullptr, "stale"));
-  ASSERT_TRUE(writeStringValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", nullptr, "stale"));
+  ASSERT_TRUE(writeString(HKEY_CLASSES_ROOT, kProgId, nullptr, "kept progid value"));
+  ASSERT_TRUE(writeString(HKEY_CLASSES_ROOT, kClsidKey, nullptr, "kept class value"));
+  ASSERT_TRUE(writeString(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, "stale"));
+  ASSERT_TRUE(writeString(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", nullptr, "stale"));
+  ASSERT_TRUE(writeString(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", nullptr, "stale"));
   ASSERT_EQ(runProcess("regsvr32 /s " + dll), 0);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kProgId), "kept progid value");
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey), "kept class value");
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID"), kClsidText);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID"), kProgId);
-  EXPECT_NE(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32"), "stale");
+  EXPECT_EQ(defaultValue(kProgId), "kept progid value");
+  EXPECT_EQ(defaultValue(kClsidKey), "kept class value");
+  EXPECT_EQ(defaultValue(std::string(kProgId) + "\\CLSID"), kClsidText);
+  EXPECT_EQ(defaultValue(kClsidKey + "\\ProgID"), kProgId);
+  EXPECT_NE(defaultValue(kClsidKey + "\\InProcServer32"), "stale");
   EXPECT_EQ(subkeys(kClsidKey), "InProcServer32;ProgID;");
 }
 
@@ -251,7 +253,7 @@ TEST_F(Registration, AMovedModuleRegistersItsNewPath) {
   ASSERT_TRUE(CopyFileA(winPath(BREVANTO_DLL).c_str(), moved.c_str(), FALSE));
   ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_DLL)), 0);
   ASSERT_EQ(runProcess("\"regsvr32\" /s \"" + moved + "\""), 0);
-  const std::string server = readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32");
+  const std::string server = defaultValue(kClsidKey + "\\InProcServer32");
   EXPECT_EQ(_stricmp(server.c_str(), shortPath(moved).c_str()), 0) << server;
   // Whatever form the path takes, it names the moved file.
   char full[MAX_PATH] = {};
@@ -262,8 +264,8 @@ TEST_F(Registration, AMovedModuleRegistersItsNewPath) {
 TEST_F(Registration, UnregisteringRemovesNothingAndCreationStillWorks) {
   ASSERT_EQ(runProcess("regsvr32 /s " + winPath(BREVANTO_DLL)), 0);
   ASSERT_EQ(runProcess("regsvr32 /u /s " + winPath(BREVANTO_DLL)), 0);
-  EXPECT_EQ(readDefaultValue(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID"), kClsidText);
-  EXPECT_NE(readDefaultValue(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32"), "<absent>");
+  EXPECT_EQ(defaultValue(std::string(kProgId) + "\\CLSID"), kClsidText);
+  EXPECT_NE(defaultValue(kClsidKey + "\\InProcServer32"), "<absent>");
 
   ASSERT_EQ(CoInitialize(nullptr), S_OK);
   CLSID clsid = {};
