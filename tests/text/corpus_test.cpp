@@ -19,7 +19,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path corpusPages() { return fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages"; }
+fs::path corpusPages() {
+  return fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages";
+}
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,7 +56,7 @@ void checkAnalysis(const std::string& markup) {
     const HtmlNode* node = pending.back();
     pending.pop_back();
     inTree.push_back(node);
-    pending.insert(pending.end(), node->children.begin(), node->children.end());
+    for (const HtmlNode* child : testing::childrenOf(node)) pending.push_back(child);
   }
   for (const HtmlNode* node : content) {
     if (node == nullptr) continue;
