@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "extractor/extraction_pipeline.h"
 #include "tests/support/pipeline_checks.h"
@@ -139,6 +141,26 @@ TEST(ContentSelection, LinkTextAndScores) {
   EXPECT_EQ(PipelineSteps::percentOf(0, 0), 0.0);
   EXPECT_EQ(PipelineSteps::percentOf(5, 0), 100.0);
   EXPECT_DOUBLE_EQ(PipelineSteps::percentOf(1, 3), 100.0 / 3.0);
+}
+
+TEST(ContentSelection, NodeScoreAtItsEdges) {
+  // Text share times plain share below 0.001 scores nothing; from a link
+  // share of 1 % on, the product is divided by it.
+  const double belowThreshold = std::nextafter(0.001, 0.0);
+  struct Case {
+    ElementShares shares;  // text, plain, link
+    double score;
+  };
+  const Case cases[] = {
+      {{1.0, 0.001, 0.0}, 0.001},  {{1.0, belowThreshold, 0.0}, 0.0},
+      {{0.001, 1.0, 2.0}, 0.0005}, {{0.01, 0.05, 0.0}, 0.0},
+      {{20, 25, 0.5}, 500},        {{20, 25, 0.999}, 500},
+      {{20, 25, 1.0}, 500},        {{20, 25, 10}, 50},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PipelineSteps::nodeScore(c.shares), c.score)
+        << c.shares.textShare << " x " << c.shares.plainShare << " / " << c.shares.linkShare;
+  }
 }
 
 TEST(ContentSelection, PruningDropAndCollapse) {
