@@ -17,7 +17,9 @@
 #include "extractor/parse/html_element_table.h"
 #include "extractor/parse/html_tag.h"
 
-struct HWND__;  // a Windows window handle, for the driver only
+// The type behind a Windows window handle, under the name the system headers
+// give it, for the driver only.
+struct HWND__;  // NOLINT(bugprone-reserved-identifier)
 
 namespace brevanto {
 

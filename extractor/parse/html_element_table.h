@@ -70,7 +70,7 @@ class HtmlElementTable {
   static constexpr int kSlotBits = 9;
   static constexpr size_t kSlots = size_t{1} << kSlotBits;
   static constexpr ElementRow kEmptySlot = 0xFFFF;
-  static_assert(kSlots >= 2 * kMostRows, "the index needs room to spare");
+  static_assert(kSlots >= size_t{2} * kMostRows, "the index needs room to spare");
 
   // The slot where the search for an upper-case name of `length` bytes,
   // zero-padded to kLongestName, starts.
