@@ -114,15 +114,6 @@ constexpr HtmlElementInfo kClassicRows[] = {
 
 constexpr int kClassicRowCount = static_cast<int>(sizeof kClassicRows / sizeof kClassicRows[0]);
 
-// Upper-cases `name` into `upper`, zero-padded; false when the name is too
-// long to be in any table.
-bool foldName(const char* name, size_t length, char (&upper)[HtmlElementTable::kLongestName]) {
-  if (length > HtmlElementTable::kLongestName) return false;
-  std::memset(upper, 0, sizeof upper);
-  for (size_t i = 0; i < length; ++i) upper[i] = ascii::toUpper(name[i]);
-  return true;
-}
-
 }  // namespace
 
 HtmlElementTable::HtmlElementTable() : HtmlElementTable(kClassicRows, kClassicRowCount) {}
@@ -132,11 +123,8 @@ HtmlElementTable::HtmlElementTable(const HtmlElementInfo* rows, int count)
   std::fill(std::begin(slots_), std::end(slots_), kEmptySlot);
   // The comment row is not indexed: a name that is found nowhere gets it.
   for (int row = 0; row + 1 < count_; ++row) {
-    const size_t length = std::strlen(rows_[row].name);
-    char upper[kLongestName];
-    if (!foldName(rows_[row].name, length, upper)) continue;
-    nameLengths_[row] = static_cast<uint8_t>(length);
-    size_t slot = firstSlot(upper, length);
+    if (!fold(rows_[row].name, std::strlen(rows_[row].name), rowNames_[row])) continue;
+    size_t slot = firstSlot(rowNames_[row]);
     while (slots_[slot] != kEmptySlot) slot = (slot + 1) % kSlots;
     slots_[slot] = static_cast<ElementRow>(row);
   }
@@ -147,19 +135,26 @@ const HtmlElementTable& HtmlElementTable::classic() {
   return table;
 }
 
-size_t HtmlElementTable::firstSlot(const char (&upper)[kLongestName], size_t length) {
-  uint64_t words[2];
-  std::memcpy(words, upper, sizeof words);
-  const uint64_t mixed = (words[0] ^ (words[1] * 0x9E3779B97F4A7C15ULL) ^ length) * 0xFF51AFD7ED558CCDULL;
+bool HtmlElementTable::fold(const char* name, size_t length, FoldedName& folded) {
+  if (length > kLongestName) return false;
+  char upper[kLongestName] = {};
+  for (size_t i = 0; i < length; ++i) upper[i] = ascii::toUpper(name[i]);
+  std::memcpy(folded.words, upper, sizeof folded.words);
+  folded.length = length;
+  return true;
+}
+
+size_t HtmlElementTable::firstSlot(const FoldedName& name) {
+  const uint64_t mixed =
+      (name.words[0] ^ (name.words[1] * 0x9E3779B97F4A7C15ULL) ^ name.length) * 0xFF51AFD7ED558CCDULL;
   return static_cast<size_t>(mixed >> (64 - kSlotBits));
 }
 
 ElementRow HtmlElementTable::rowOf(const char* name, size_t length) const {
-  char upper[kLongestName];
-  if (!foldName(name, length, upper)) return commentRowNumber();
-  for (size_t slot = firstSlot(upper, length); slots_[slot] != kEmptySlot; slot = (slot + 1) % kSlots) {
-    const ElementRow row = slots_[slot];
-    if (nameLengths_[row] == length && std::memcmp(rows_[row].name, upper, length) == 0) return row;
+  FoldedName folded;
+  if (!fold(name, length, folded)) return commentRowNumber();
+  for (size_t slot = firstSlot(folded); slots_[slot] != kEmptySlot; slot = (slot + 1) % kSlots) {
+    if (rowNames_[slots_[slot]] == folded) return slots_[slot];
   }
   return commentRowNumber();
 }

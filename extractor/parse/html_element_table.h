@@ -72,14 +72,24 @@ class HtmlElementTable {
   static constexpr ElementRow kEmptySlot = 0xFFFF;
   static_assert(kSlots >= size_t{2} * kMostRows, "the index needs room to spare");
 
-  // The slot where the search for an upper-case name of `length` bytes,
-  // zero-padded to kLongestName, starts.
-  static size_t firstSlot(const char (&upper)[kLongestName], size_t length);
+  // A name upper-cased and zero-padded to kLongestName, as two words, so
+  // that names compare and hash a word at a time.
+  struct FoldedName {
+    uint64_t words[2];
+    size_t length;
+    bool operator==(const FoldedName& other) const {
+      return words[0] == other.words[0] && words[1] == other.words[1] && length == other.length;
+    }
+  };
+  // False when the name is too long to be in any table.
+  static bool fold(const char* name, size_t length, FoldedName& folded);
+  // The slot where the search for `name` starts.
+  static size_t firstSlot(const FoldedName& name);
 
   const HtmlElementInfo* rows_;  // not owned: static rows
   int count_;
   ElementRow slots_[kSlots];        // row numbers by name, kEmptySlot where none
-  uint8_t nameLengths_[kMostRows];  // of each row's name
+  FoldedName rowNames_[kMostRows];  // of each row
 };
 
 }  // namespace brevanto
