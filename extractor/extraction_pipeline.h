@@ -198,17 +198,27 @@ class ExtractionPipeline {
   static std::optional<std::string> decodeEntities(const char* bytes, size_t length);
   // The one byte that replaces `entity`, which runs from "&" to ";" inclusive.
   static char entityChar(const char* entity, size_t length);
+  // Appends what cleanLines gives for the text to `out`.
   static void appendCleanLines(const char* text, size_t length, std::string& out);
 
-  // ---- Selection. Measuring gives every tag its link text; pruning keeps
-  // only nodes with text whose element renders content; dropping removes
-  // inline leaves; collapsing leaves no tagged node with exactly one child;
-  // scoring marks the body's tree, whose shares then follow from the lengths.
+  // ---- Selection, in this order; each step leaves the tree as it says.
+  // Every tag of the subtree with content holds its link text: its own text
+  // when it is an A, plus its children's link text. A tag whose extent was
+  // given up, and its subtree, count nothing.
   void measureLinks(HtmlNode* node);
+  // Every node left has text, and an element that is not empty and renders
+  // its content; a removed node takes its subtree along, and its text stays in
+  // its ancestors' texts.
   void pruneTree(HtmlNode* node);
+  // No leaf is inline: an inline element stays only while it keeps a child.
   void dropInlineLeaves(HtmlNode* node);
+  // No tagged node has exactly one child: it took over its child's children.
   void collapseChains(HtmlNode* node);
+  // The root's first BODY child, with the body's figures set; null without
+  // one.
   HtmlNode* findBody(HtmlNode* rootNode);
+  // The body and every node below it are scored: their shares follow from
+  // their lengths and the body's figures. Any other tag's shares are 0.
   void scoreTree(HtmlNode* node);
   static double percentOf(int x, int y);
   static double nodeScore(const ElementShares& shares);

@@ -166,10 +166,10 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     tag.text = textStore_.end();
     if (node->isLeaf()) {
       // A self-contained leaf (a comment, an empty element, a tag whose extent
-      // was given up) is its own partner: its content is empty, so it gets no
-      // text and the parent's next segment starts right after it. That is why
-      // a partner of 0 means no text: a node's partner never lies before its
-      // tag, so only tag 0 can have it, as its own.
+      // was given up) is its own partner, so its content is empty: it gets no
+      // text, and the parent's next segment starts right after it. A partner
+      // of 0 is that case too: a node's partner never lies before its tag, so
+      // only tag 0 can have partner 0, as its own.
       const HtmlElementInfo& element = elements[tag.row];
       if (tag.hasContent && element.isEmpty == 0 && element.rendersContent == 1) {
         appendSegment(markup, tag.endOffset + 1, tags[static_cast<size_t>(tag.partner)].startOffset);
@@ -186,8 +186,9 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     if (tag.textLength == 0) tag.text = nullptr;
   };
 
-  // The walk is inside `node`, whose text so far is complete up to `pos`;
-  // `child` is its next child to render, null once all are.
+  // The walk is inside `node`: its text is written up to `pos`, the offset
+  // where its next own segment begins, and `child` is its next child to
+  // render, null once all are.
   HtmlNode* node = top;
   HtmlNode* child = enter(node);
   int pos = node->tag->endOffset + 1;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "tests/support/corpus.h"
 #include "tests/support/pipeline_checks.h"
 
 #ifdef BREVANTO_HAVE_PAGE_LOADER
@@ -19,13 +20,7 @@ namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testing::readFile;
 
 TEST(PageCases, EachPageGivesItsExpectedText) {
 #ifndef BREVANTO_HAVE_PAGE_LOADER
