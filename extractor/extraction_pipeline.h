@@ -71,12 +71,12 @@ class ExtractionPipeline {
   ExtractionPipeline& operator=(const ExtractionPipeline&) = delete;
 
   // ---- What an analysis leaves, for its callers to read.
-  std::vector<HtmlTag> tags;  // every tag in document order
-  HtmlNode root;              // the pruned tree's root: no tag, no parent
-  const HtmlElementTable& elements;
-  int32_t bodyTextLength = 0;      // of the BODY element's text; 0 without a BODY
-  int32_t bodyPlainLength = 0;     // that text less its link text, at least 0
-  int32_t bodyLinkTextLength = 0;  // of the BODY element
+  std::vector<HtmlTag> tags;         // every tag in document order
+  HtmlNode root;                     // the pruned tree's root: no tag, no parent
+  const HtmlElementTable& elements;  // not owned: the table the analysis runs on
+  int32_t bodyTextLength = 0;        // of the BODY element's text; 0 without a BODY
+  int32_t bodyPlainLength = 0;       // that text less its link text, at least 0
+  int32_t bodyLinkTextLength = 0;    // of the BODY element
 
   // ---- The caller's choices.
   int32_t minParagraphs = 2;   // least P children of a content node

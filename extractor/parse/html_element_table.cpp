@@ -145,6 +145,8 @@ bool HtmlElementTable::fold(const char* name, size_t length, FoldedName& folded)
 }
 
 size_t HtmlElementTable::firstSlot(const FoldedName& name) {
+  // Multiplying by odd constants whose bits are well mixed carries every
+  // byte of the name into the top bits, which pick the slot.
   const uint64_t mixed =
       (name.words[0] ^ (name.words[1] * 0x9E3779B97F4A7C15ULL) ^ name.length) * 0xFF51AFD7ED558CCDULL;
   return static_cast<size_t>(mixed >> (64 - kSlotBits));

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "extractor/parse/html_element_table.h"
 
@@ -38,8 +37,6 @@ struct HtmlTag {
   bool isClose : 1;     // the tag closes one: an end tag, or self-contained
   bool hasContent : 1;  // false when matching or tree building gave up the extent
   bool isScored : 1;    // the element is the body or below it, and has shares
-
-  std::string_view textView() const { return {text, static_cast<size_t>(textLength)}; }
 };
 static_assert(sizeof(HtmlTag) <= 40, "a tag is paid for once per tag of the page");
 
