@@ -57,11 +57,14 @@ struct Input {
   std::function<std::string(double)> make;
 };
 
-size_t scaled(double scale, size_t full) { return static_cast<size_t>(static_cast<double>(full) * scale); }
+size_t scaled(double scale, size_t full) {
+  return static_cast<size_t>(static_cast<double>(full) * scale);
+}
 
 const std::vector<Input>& inputs() {
   static const std::vector<Input> all = {
-      {"deep", "1,000,000 nested DIVs, closed", [](double s) {
+      {"deep", "1,000,000 nested DIVs, closed",
+       [](double s) {
          const size_t n = scaled(s, 1000000);
          std::string m = "<BODY>";
          m.reserve(n * 12 + 16);
@@ -69,29 +72,34 @@ const std::vector<Input>& inputs() {
          for (size_t i = 0; i < n; ++i) m += "</DIV>";
          return m + "</BODY>";
        }},
-      {"deep-open", "1,000,000 nested DIVs, never closed", [](double s) {
+      {"deep-open", "1,000,000 nested DIVs, never closed",
+       [](double s) {
          std::string m = "<BODY>";
          fill(m, "<DIV><SPAN>w", scaled(s, 12 * kMB));
          return m;
        }},
-      {"unclosed", "1,000,000 unclosed optional-end elements", [](double s) {
+      {"unclosed", "1,000,000 unclosed optional-end elements",
+       [](double s) {
          std::string m = "<BODY>";
          const size_t n = scaled(s, 1000000);
          const char* const units[] = {"<P>p", "<LI>l", "<DD>d", "<DT>t", "<TD>c", "<TR>r", "<OPTION>o"};
          for (size_t i = 0; i < n; ++i) m += units[i % 7];
          return m;
        }},
-      {"comment-open", "an unterminated comment at the start of 10 MB", [](double s) {
+      {"comment-open", "an unterminated comment at the start of 10 MB",
+       [](double s) {
          std::string m = "<BODY><!-- ";
          fill(m, "<P>text in a comment that never ends</P>\n", scaled(s, 10 * kMB));
          return m;
        }},
-      {"skip-open", "an unterminated SCRIPT at the start of 10 MB", [](double s) {
+      {"skip-open", "an unterminated SCRIPT at the start of 10 MB",
+       [](double s) {
          std::string m = "<BODY><SCRIPT>";
          fill(m, "<P>markup inside a script that never ends</P></script ></SCRIPTX>\n", scaled(s, 10 * kMB));
          return m;
        }},
-      {"all-bytes", "every byte value 1-255 in text and inside tags, then a NUL", [](double s) {
+      {"all-bytes", "every byte value 1-255 in text and inside tags, then a NUL",
+       [](double s) {
          // Each "#" of the pattern stands for the byte: in text, in an
          // attribute value, as an attribute, in end-tag names and an entity.
          const std::string pattern = "<P>#x<DIV a=\"#\" #>#</DIV#><#></#>&#;\n";
@@ -104,24 +112,30 @@ const std::vector<Input>& inputs() {
          m += std::string(1, '\0') + "<P>after the NUL</P>";
          return m;
        }},
-      {"lt-flood", "10 MB of \"<\"", [](double s) { return "<BODY><P>" + std::string(scaled(s, 10 * kMB), '<'); }},
-      {"lt-slash-flood", "10 MB of \"</\" and \"<!\"", [](double s) {
+      {"lt-flood", "10 MB of \"<\"",
+       [](double s) { return "<BODY><P>" + std::string(scaled(s, 10 * kMB), '<'); }},
+      {"lt-slash-flood", "10 MB of \"</\" and \"<!\"",
+       [](double s) {
          std::string m = "<BODY><P>";
          fill(m, "</<!<", scaled(s, 10 * kMB));
          return m;
        }},
-      {"amp-flood", "10 MB of \"&\"", [](double s) { return "<BODY><P>" + std::string(scaled(s, 10 * kMB), '&') + ";"; }},
-      {"entity-flood", "10 MB of entities", [](double s) {
+      {"amp-flood", "10 MB of \"&\"",
+       [](double s) { return "<BODY><P>" + std::string(scaled(s, 10 * kMB), '&') + ";"; }},
+      {"entity-flood", "10 MB of entities",
+       [](double s) {
          std::string m = "<BODY><P>";
          fill(m, "&lt;&amp;&#38;&nbsp;&bogus;&", scaled(s, 10 * kMB));
          return m;
        }},
-      {"text-100mb", "one text run of 100 MB", [](double s) {
+      {"text-100mb", "one text run of 100 MB",
+       [](double s) {
          std::string m = "<BODY><P>";
          m.append(scaled(s, 100 * kMB), 'a');
          return m + "</P></BODY>";
        }},
-      {"entity-1mb", "entities of 1 MB each, 10 MB in all", [](double s) {
+      {"entity-1mb", "entities of 1 MB each, 10 MB in all",
+       [](double s) {
          std::string m = "<BODY><P>";
          const size_t one = scaled(s, kMB);
          for (int i = 0; i < 5; ++i) {
@@ -129,7 +143,8 @@ const std::vector<Input>& inputs() {
          }
          return m + "</P></BODY>";
        }},
-      {"name-1mb", "tags with 1 MB names, 10 MB in all", [](double s) {
+      {"name-1mb", "tags with 1 MB names, 10 MB in all",
+       [](double s) {
          std::string m = "<BODY>";
          const size_t one = scaled(s, kMB);
          for (int i = 0; i < 3; ++i) {
@@ -139,7 +154,8 @@ const std::vector<Input>& inputs() {
          m += "<" + std::string(one, 'Q');  // a name that never ends
          return m;
        }},
-      {"skip-case", "SCRIPT and STYLE closed with end tags in mixed case", [](double s) {
+      {"skip-case", "SCRIPT and STYLE closed with end tags in mixed case",
+       [](double s) {
          std::string m = "<BODY>";
          fill(m,
               "<SCRIPT>a</script>b</Script>c</SCRIPT>d<style>e</STYLE>f</style>"
@@ -147,14 +163,16 @@ const std::vector<Input>& inputs() {
               scaled(s, 10 * kMB));
          return m;
        }},
-      {"nested-links", "100,000 nested links with text", [](double s) {
+      {"nested-links", "100,000 nested links with text",
+       [](double s) {
          std::string m = "<BODY><P>";
          const size_t n = scaled(s, 100000);
          for (size_t i = 0; i < n; ++i) m += "<A href=x>link text ";
          for (size_t i = 0; i < n; ++i) m += "</A>";
          return m + "</P></BODY>";
        }},
-      {"wide", "1,000,000 sibling paragraphs", [](double s) {
+      {"wide", "1,000,000 sibling paragraphs",
+       [](double s) {
          std::string m = "<BODY><DIV>";
          fill(m, "<P>a paragraph</P>", scaled(s, 17 * kMB));
          return m + "</DIV></BODY>";
@@ -183,7 +201,8 @@ size_t extract(const std::string& markup) {
   size_t text = 0;
   for (const brevanto::HtmlNode* node : content) {
     if (node == nullptr || node->tag->text == nullptr) continue;
-    text += ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
+    text +=
+        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
   }
   for (const brevanto::HtmlTag& tag : pipeline.tags) {
     if (tag.linkTextLength < 0 || tag.textLength < 0) {
@@ -230,7 +249,8 @@ Outcome spawn(const char* self, const std::string& name, int eighths) {
   for (int i = 0; i < 2; ++i) {
     char buffer[4096];
     ssize_t got;
-    while ((got = read(pipes[i][0], buffer, sizeof buffer)) > 0) output[i].append(buffer, static_cast<size_t>(got));
+    while ((got = read(pipes[i][0], buffer, sizeof buffer)) > 0)
+      output[i].append(buffer, static_cast<size_t>(got));
     close(pipes[i][0]);
   }
   int status = 0;
@@ -268,16 +288,21 @@ int run(const char* self, const std::vector<std::string>& names) {
     const bool slow = full.seconds > 1.0 && growth > 3.0;
     // Sanitizer builds carry shadow memory and quarantine: only the plain
     // builds are held to the memory bound.
-    const double bound = (4.0 * static_cast<double>(full.bytes) + 256.0 * static_cast<double>(full.tags)) / 1048576.0 + 48;
+    const double bound =
+        (4.0 * static_cast<double>(full.bytes) + 256.0 * static_cast<double>(full.tags)) / 1048576.0 + 48;
     const bool over = !sanitized && full.peakMB > bound;
     const bool ok = small.status == 0 && full.status == 0 && !slow && !over;
-    std::printf("%-15s %10.1f %9zu %8.2f %9.1f %9.1f %8.2f  %s\n", input.name, static_cast<double>(full.bytes) / 1e6,
-                full.tags, full.seconds, full.peakMB, bound, growth,
-                ok ? "ok" : (full.status != 0 || small.status != 0) ? "CRASH/REPORT" : slow ? "SUPERLINEAR" : "OVER MEMORY");
+    std::printf("%-15s %10.1f %9zu %8.2f %9.1f %9.1f %8.2f  %s\n", input.name,
+                static_cast<double>(full.bytes) / 1e6, full.tags, full.seconds, full.peakMB, bound, growth,
+                ok                                        ? "ok"
+                : (full.status != 0 || small.status != 0) ? "CRASH/REPORT"
+                : slow                                    ? "SUPERLINEAR"
+                                                          : "OVER MEMORY");
     std::fflush(stdout);
     if (!ok) ++failures;
   }
-  std::printf("adversarial: %d passed, %d failed\n", static_cast<int>(names.empty() ? inputs().size() : names.size()) - failures, failures);
+  std::printf("adversarial: %d passed, %d failed\n",
+              static_cast<int>(names.empty() ? inputs().size() : names.size()) - failures, failures);
   return failures == 0 ? 0 : 1;
 }
 
@@ -311,6 +336,7 @@ int main(int argc, char** argv) {
   if (mode == "seeds" && argc == 3) return seeds(argv[2]);
   if (mode == "write" && argc == 3) return write(argv[2]);
   if (mode == "one" && argc == 4) return one(argv[2], std::atoi(argv[3]));
-  std::fprintf(stderr, "usage: adversarial list | run [NAME...] | seeds DIR | write DIR | one NAME EIGHTHS\n");
+  std::fprintf(stderr,
+               "usage: adversarial list | run [NAME...] | seeds DIR | write DIR | one NAME EIGHTHS\n");
   return 2;
 }

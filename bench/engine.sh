@@ -3,16 +3,28 @@
 # input runs in a process of its own, so that its peak is its own. The
 # scaling rows (bodies of 1, 10 and 100 MB; nesting 10 to 1,000,000 levels
 # deep) must keep MB/s roughly flat and peak memory proportional to the size.
+# The share row puts the analysis beside a plain memory pass over the same
+# pages, as bench/compare does, in CPU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset native-release >/dev/null
-cmake --build --preset native-release -j 2 --target engine_bench >/dev/null
-bin=build/native-release/bench/engine_bench
+cmake --build --preset native-release -j 2 --target engine_bench plain_pass >/dev/null
+bin=build/native-release/bench
 corpus=${BREVANTO_CORPUS:-../shared/corpus/pages}
 status=0
-"$bin" corpus "$corpus" "${ROUNDS:-10}" || status=1
-for kind in deep unclosed article; do "$bin" "$kind" || status=1; done
+"$bin/engine_bench" corpus "$corpus" "${ROUNDS:-10}" || status=1
+
+# MB/s per CPU second from the drivers' line of JSON.
+mbps() { sed -E 's/.*"bytes": ([0-9]+), "rounds": ([0-9]+),.*"cpu": ([0-9.]+).*/\1 \2 \3/' | awk '{ printf "%.1f", $1 * $2 / $3 / 1e6 }'; }
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+plain=$("$bin/plain_pass" "${BUDGET:-3}" "$corpus"/*.html | mbps)
+analysis=$("$bin/engine_bench" pages "$out" "${BUDGET:-3}" "$corpus"/*.html | mbps)
+awk -v a="$analysis" -v p="$plain" \
+  'BEGIN { printf "share: analysis %.1f MB/s, plain pass %.1f MB/s: %.1f %% of the plain pass\n", a, p, 100 * a / p }'
+
+for kind in deep unclosed article; do "$bin/engine_bench" "$kind" || status=1; done
 echo "-- scaling"
-for mb in 1 10 100; do "$bin" body "$mb" || status=1; done
-for levels in 10 1000 100000 1000000; do "$bin" depth "$levels" || status=1; done
+for mb in 1 10 100; do "$bin/engine_bench" body "$mb" || status=1; done
+for levels in 10 1000 100000 1000000; do "$bin/engine_bench" depth "$levels" || status=1; done
 exit $status

@@ -37,7 +37,8 @@ size_t peakResidentBytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return static_cast<size_t>(std::strtoull(line.c_str() + 6, nullptr, 10)) * 1024;
+    if (line.rfind("VmHWM:", 0) == 0)
+      return static_cast<size_t>(std::strtoull(line.c_str() + 6, nullptr, 10)) * 1024;
   }
   return 0;
 }
@@ -59,7 +60,8 @@ size_t extract(ExtractionPipeline& pipeline, const std::string& markup) {
   size_t bytes = 0;
   for (const brevanto::HtmlNode* node : content) {
     if (node == nullptr || node->tag->text == nullptr) continue;
-    bytes += ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
+    bytes +=
+        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
   }
   return bytes;
 }
@@ -121,7 +123,8 @@ int pages(const std::string& outDir, double budget, char** paths, int count) {
     bodies.push_back(bodyOf(brevanto::bench::readFile(paths[i])));
     total += bodies.back().size();
     const std::filesystem::path page(paths[i]);
-    std::ofstream(outDir + "/" + page.stem().string() + ".txt", std::ios::binary) << outputText(pipeline, bodies.back());
+    std::ofstream(outDir + "/" + page.stem().string() + ".txt", std::ios::binary)
+        << outputText(pipeline, bodies.back());
   }
   size_t written = 0;
   brevanto::bench::timeRounds(budget, total, [&] {
@@ -189,10 +192,11 @@ int generated(const std::string& kind, size_t amount = 0) {
   const size_t peak = peakResidentBytes();
   const size_t bound = 4 * markup.size() + 256 * pipeline.tags.size() + (32u << 20);
   const std::string label = amount > 0 ? kind + " " + std::to_string(amount) : kind;
-  std::printf("%-14s %8.1f MB markup, %8zu tags, %6.2f CPU s (%6.1f MB/s), peak %7.1f MB, bound %7.1f MB: %s\n",
-              label.c_str(), static_cast<double>(markup.size()) / 1e6, pipeline.tags.size(), seconds,
-              static_cast<double>(markup.size()) / 1e6 / seconds, static_cast<double>(peak) / 1e6,
-              static_cast<double>(bound) / 1e6, peak <= bound ? "within" : "OVER");
+  std::printf(
+      "%-14s %8.1f MB markup, %8zu tags, %6.2f CPU s (%6.1f MB/s), peak %7.1f MB, bound %7.1f MB: %s\n",
+      label.c_str(), static_cast<double>(markup.size()) / 1e6, pipeline.tags.size(), seconds,
+      static_cast<double>(markup.size()) / 1e6 / seconds, static_cast<double>(peak) / 1e6,
+      static_cast<double>(bound) / 1e6, peak <= bound ? "within" : "OVER");
   return peak <= bound && text > 0 ? 0 : 1;
 }
 
@@ -202,7 +206,8 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "corpus") == 0) {
     return corpus(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
   }
-  if (argc >= 5 && std::strcmp(argv[1], "pages") == 0) return pages(argv[2], std::atof(argv[3]), argv + 4, argc - 4);
+  if (argc >= 5 && std::strcmp(argv[1], "pages") == 0)
+    return pages(argv[2], std::atof(argv[3]), argv + 4, argc - 4);
   if (argc == 2) return generated(argv[1]);
   if (argc == 3) return generated(argv[1], std::strtoull(argv[2], nullptr, 10));
   std::fprintf(stderr, "usage: engine_bench corpus DIR [ROUNDS] | engine_bench deep|unclosed|article\n");

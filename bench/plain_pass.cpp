@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     for (const std::string& page : pages) {
       const char* at = page.data();
       const char* const end = at + page.size();
-      while ((at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at)))) != nullptr) {
+      while ((at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at)))) !=
+             nullptr) {
         ++marks;
         ++at;
       }

@@ -6,13 +6,23 @@
 
 namespace brevanto {
 
-ExtractionPipeline::ExtractionPipeline() = default;
+ExtractionPipeline::ExtractionPipeline(const HtmlElementTable& table)
+    : elements(table),
+      anchorRow_(knownRow("A")),
+      bodyRow_(knownRow("BODY")),
+      lineBreakRow_(knownRow("BR")),
+      paragraphRow_(knownRow("P")) {}
 
 // Nodes live in nodeStore_ and texts in textStore_, so destruction frees them
 // without walking the tree, whatever its depth.
 ExtractionPipeline::~ExtractionPipeline() = default;
 
-int ExtractionPipeline::analyze(const char* markup) {
+ElementRow ExtractionPipeline::knownRow(const char* name) const {
+  const ElementRow row = elements.rowOf(name, std::strlen(name));
+  return row == elements.commentRowNumber() ? kNoRow : row;
+}
+
+void ExtractionPipeline::analyze(const char* markup) {
   clearTags();
   clearTree();
   bodyTextLength = bodyPlainLength = bodyLinkTextLength = 0;
@@ -23,14 +33,11 @@ int ExtractionPipeline::analyze(const char* markup) {
   matchTags();
   buildTree();
   collectText(markup);
-  for (HtmlNode* child : root.children) measureLinks(child);
+  for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) measureLinks(child);
   pruneTree(&root);
   dropInlineLeaves(&root);
   collapseChains(&root);
-  if (HtmlNode* body = findBody(&root)) {
-    scoreTree(body, bodyTextLength, bodyPlainLength, bodyLinkTextLength);
-  }
-  return 0;
+  if (HtmlNode* body = findBody(&root)) scoreTree(body);
 }
 
 }  // namespace brevanto

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,9 +17,15 @@
 #include "extractor/parse/html_element_table.h"
 #include "extractor/parse/html_tag.h"
 
-struct HWND__;  // a Windows window handle, for the driver only
+// The type behind a Windows window handle, under the name the system headers
+// give it, for the driver only.
+struct HWND__;  // NOLINT(bugprone-reserved-identifier)
 
 namespace brevanto {
+
+namespace testing {
+class PipelineSteps;  // the tests' access to the steps of an analysis
+}
 
 // Ordered content nodes chosen by selectContent; an entry may be null. The
 // list does not own the nodes: they belong to the pipeline's tree.
@@ -28,13 +34,13 @@ using ContentList = std::vector<HtmlNode*>;
 // Reads the element name and the open/close flags of one tag.
 class TagNameReader {
  public:
-  // `lt` points at the "<", `gt` at the ">" that ends the tag. Returns 1 and
-  // sets the fields, or 0 when the tag has no name.
-  int read(const char* lt, const char* gt);
+  // `lt` points at the "<", `gt` at the ">" that ends the tag. Returns true
+  // and sets the fields, or false when the tag has no name.
+  bool read(const char* lt, const char* gt);
 
   std::string_view name;  // not owned: bytes between lt and gt
-  int32_t isOpen = 0;
-  int32_t isClose = 0;
+  bool isOpen = false;
+  bool isClose = false;
 };
 
 // Outcome of writeTextFile.
@@ -45,70 +51,53 @@ enum WriteResult : int {
   kCannotWrite = -2,    // writing failed; no partial file is left, an existing file is kept
 };
 
+enum class MatchResult : int { kMatched = 1, kNoTags = -1 };
+enum class BuildResult : int { kBuilt = 0, kNoTags = -2 };
+
+// An element's text, non-link text and link text as percentages of the
+// body's.
+struct ElementShares {
+  double textShare = 0;
+  double plainShare = 0;
+  double linkShare = 0;
+};
+
 class ExtractionPipeline {
  public:
-  ExtractionPipeline();
+  // An analysis runs on `table` (not owned: it outlives the pipeline).
+  explicit ExtractionPipeline(const HtmlElementTable& table = HtmlElementTable::classic());
   virtual ~ExtractionPipeline();
   ExtractionPipeline(const ExtractionPipeline&) = delete;
   ExtractionPipeline& operator=(const ExtractionPipeline&) = delete;
 
-  // ---- Members, in their documented order.
-  std::vector<HtmlTag> tags;  // every tag in document order
-  HtmlNode root;              // the tree's root: no tag, no parent
-  std::string chosenFolder;   // folder, with its final "\", of the file saved in this call
-  int32_t inRawText = 0;      // 1 while the scanner is inside a skip-content element
-  HtmlElementTable elements;
-  int32_t bodyTextLength = 0;
-  int32_t bodyPlainLength = 0;
-  int32_t bodyLinkTextLength = 0;
-  int32_t minParagraphs = 2;
-  double minPlainShare = 5.0;
+  // ---- What an analysis leaves, for its callers to read.
+  std::vector<HtmlTag> tags;         // every tag in document order
+  HtmlNode root;                     // the pruned tree's root: no tag, no parent
+  const HtmlElementTable& elements;  // not owned: the table the analysis runs on
+  int32_t bodyTextLength = 0;        // of the BODY element's text; 0 without a BODY
+  int32_t bodyPlainLength = 0;       // that text less its link text, at least 0
+  int32_t bodyLinkTextLength = 0;    // of the BODY element
+
+  // ---- The caller's choices.
+  int32_t minParagraphs = 2;   // least P children of a content node
+  double minPlainShare = 5.0;  // least plainShare of a content node, in percent
   int32_t openAfterWrite = 1;
-  std::string outputFolder = "C:\\";
+  std::string outputFolder = "C:\\";  // where the proposed file name starts; ends in "\"
+  std::string chosenFolder;           // folder, with its final "\", of the file saved in this call
 
   // ---- The analysis. `markup` is NUL-terminated and must stay unchanged and
-  // alive for as long as the tags and texts are used. Always returns 0.
-  int analyze(const char* markup);
-
-  // Tokenizer and tree.
-  void clearTags();
-  void clearTree();
-  void scanMarkup(const char* begin, const char* end);
-  int addTag(const char* lt, const char* gt, const char* base);
-  std::string rawTextEndTag() const;  // "</" + name of the last tag + ">"
-  int matchTags();                    // 1, or -1 when there are no tags
-  int buildTree();                    // 0, or -2 when there are no tags
-  void buildChildren(int first, HtmlNode* node, HtmlTag* tag);
-
-  // Text.
-  void collectText(const char* markup);
-  int renderNode(HtmlNode* node, const char* markup);
-  // Appends one text segment, its entities decoded, to `text`; nothing when
-  // `length` is 0 or less.
-  static void appendSegment(const char* bytes, int length, std::string& text);
-  // The segment with its complete entities ("&" to the next ";") replaced, or
-  // nothing when it holds no complete entity.
-  static std::optional<std::string> decodeEntities(const char* bytes, size_t length);
-  // The one byte that replaces `entity`, which runs from "&" to ";" inclusive.
-  static char entityChar(const char* entity, size_t length);
-  // The text without its blank lines; nothing for no text.
-  static std::optional<std::string> cleanLines(const char* text, size_t length);
-
-  // Content selection.
-  void measureLinks(HtmlNode* node);
-  void pruneTree(HtmlNode* node);
-  void dropInlineLeaves(HtmlNode* node);
-  void collapseChains(HtmlNode* node);
-  HtmlNode* findBody(HtmlNode* root);
-  static double percentOf(int x, int y);
-  void scoreTree(HtmlNode* node, int bodyText, int bodyPlain, int bodyLink);
-  static double nodeScore(const HtmlTag& tag);
-  // The top-most qualifying nodes in document order; empty stands for none.
-  ContentList collectContentNodes(HtmlNode* node, int leastParagraphs, double leastShare) const;
-  HtmlNode* bestScoredNode(HtmlNode* node) const;
-  // Never empty: the content nodes, or the best-scored node (null when the
-  // tree holds no tagged node).
+  // alive for as long as the tags and texts are used.
+  void analyze(const char* markup);
+  // Never empty: the top-most elements with at least `leastParagraphs` P
+  // children and a plainShare of at least `leastShare`, in document order;
+  // else the best-scored node (null when the tree holds no tagged node).
   ContentList selectContent(HtmlNode* rootNode, int leastParagraphs, double leastShare) const;
+  // The shares of an element of the body's tree; all 0 for any other tag.
+  ElementShares sharesOf(const HtmlTag& tag) const;
+  double scoreOf(const HtmlTag& tag) const;
+  // The element name as written in the markup (letter case kept), without
+  // "/" and attributes; "!" for comments and declarations.
+  std::string_view nameOf(const HtmlTag& tag) const;
 
   // ---- Output file and paths. Each path function returns a new string, or
   // nothing.
@@ -117,6 +106,9 @@ class ExtractionPipeline {
   // The bytes writeTextFile writes.
   static std::string formatTextFile(const ContentList& contentNodes, std::string_view url,
                                     std::string_view title);
+  // A content node's text as it is written: without its blank lines when it
+  // has more than one line break. Nothing for no text.
+  static std::optional<std::string> cleanLines(const char* text, size_t length);
   static std::optional<std::string> defaultFileName(const char* path);
   static std::optional<std::string> folderOf(const char* path);
   static std::optional<std::string> fileNameOf(const char* path);
@@ -141,15 +133,121 @@ class ExtractionPipeline {
   std::string dumpTree() const;
 
  private:
-  HtmlNode* newNode(HtmlNode* parent, HtmlTag* tag);
-  int32_t nameKeyOf(std::string_view name, const HtmlElementInfo* row);
+  friend class testing::PipelineSteps;
+
+  // A byte store of fixed capacity for the texts of one analysis. Its bytes
+  // never move, so the ranges that tags hold stay valid until the next reset.
+  class TextStore {
+   public:
+    // Empties the store, with room for `capacity` bytes.
+    void reset(size_t capacity);
+    // An append past the capacity is cut short: the renderer never makes one
+    // (see collectText), and a text cut short is better than a moved buffer.
+    void append(const char* bytes, size_t length);
+    void push_back(char c) { append(&c, 1); }
+    const char* end() const { return bytes_.get() + size_; }
+
+   private:
+    std::unique_ptr<char[]> bytes_;  // owned
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+  };
+
+  // ---- Tokenizer. After scanning, `tags` holds every tag of the markup in
+  // document order, each with its offsets, row, name key and open/close
+  // flags; partners are -1.
+  void clearTags();
+  void scanMarkup(const char* begin, const char* end);
+  static constexpr int kNoTag = -1;
+  // The new tag's index, or kNoTag when the text between `lt` and `gt` names
+  // no tag.
+  int addTag(const char* lt, const char* gt, const char* base);
+  std::string rawTextEndTag() const;  // "</" + name of the last tag + ">"
+  int32_t nameKeyOf(std::string_view name, ElementRow row);
+
+  // ---- Matching. Afterwards every tag has a partner: a start tag and its end
+  // tag point at each other; a self-contained tag (comment, empty element,
+  // unmatched tag) points at itself and is open and close; a start tag whose
+  // optional end tag was left out points at the tag that ends it.
+  MatchResult matchTags();
   void makeSelfContained(HtmlTag& tag);
 
-  std::deque<HtmlNode> nodeStore_;  // owns every node below root
-  // Collected texts: each tag's text is a range of one of these buffers.
-  std::vector<std::string> textStore_;
-  // Keys of names outside the element table, by their upper-case spelling.
-  std::unordered_map<std::string, int32_t> otherNames_;
+  // ---- Tree. Afterwards every element is a node: the root's children are
+  // the top-level elements, and a node's children are the elements inside its
+  // extent (from its tag to its partner), in document order. An element that
+  // runs past its parent's end is an empty leaf.
+  void clearTree();
+  BuildResult buildTree();
+  HtmlNode* appendChild(HtmlNode* parent, HtmlNode* lastChild, HtmlTag* tag);
+
+  // ---- Text. Afterwards the tag of every node holds the text of its whole
+  // subtree: its own character data with entities decoded, its children's
+  // texts in order, a line break for each BR child.
+  void collectText(const char* markup);
+  // Renders `top` and its subtree, except the subtrees of BR children that
+  // have children of their own, which are added to `heldBack`. Returns the
+  // offset where the parent's next segment begins.
+  int renderNode(HtmlNode* top, const char* markup, std::vector<HtmlNode*>& heldBack);
+  // Appends the markup from `from` up to `to`, its entities decoded; nothing
+  // when the range is empty.
+  void appendSegment(const char* markup, int from, int to);
+  // The offset just after the element of `node`.
+  int offsetAfter(const HtmlNode& node) const;
+  // The segment with its complete entities ("&" to the next ";") replaced, or
+  // nothing when it holds no complete entity.
+  static std::optional<std::string> decodeEntities(const char* bytes, size_t length);
+  // The one byte that replaces `entity`, which runs from "&" to ";" inclusive.
+  static char entityChar(const char* entity, size_t length);
+  // Appends what cleanLines gives for the text to `out`.
+  static void appendCleanLines(const char* text, size_t length, std::string& out);
+
+  // ---- Selection, in this order; each step leaves the tree as it says.
+  // Every tag of the subtree with content holds its link text: its own text
+  // when it is an A, plus its children's link text. A tag whose extent was
+  // given up, and its subtree, count nothing.
+  void measureLinks(HtmlNode* node);
+  // Every node left has text, and an element that is not empty and renders
+  // its content; a removed node takes its subtree along, and its text stays in
+  // its ancestors' texts.
+  void pruneTree(HtmlNode* node);
+  // No leaf is inline: an inline element stays only while it keeps a child.
+  void dropInlineLeaves(HtmlNode* node);
+  // No tagged node has exactly one child: it took over its child's children.
+  void collapseChains(HtmlNode* node);
+  // The root's first BODY child, with the body's figures set; null without
+  // one.
+  HtmlNode* findBody(HtmlNode* rootNode);
+  // The body and every node below it are scored: their shares follow from
+  // their lengths and the body's figures. Any other tag's shares are 0.
+  void scoreTree(HtmlNode* node);
+  static double percentOf(int x, int y);
+  static double nodeScore(const ElementShares& shares);
+  // The top-most qualifying nodes in document order; empty stands for none.
+  ContentList collectContentNodes(HtmlNode* node, int leastParagraphs, double leastShare) const;
+  HtmlNode* bestScoredNode(HtmlNode* node) const;
+
+  // A row the rules name, or kNoRow when the table lacks it.
+  ElementRow knownRow(const char* name) const;
+  static constexpr ElementRow kNoRow = 0xFFFF;
+  const ElementRow anchorRow_;
+  const ElementRow bodyRow_;
+  const ElementRow lineBreakRow_;
+  const ElementRow paragraphRow_;
+
+  bool inRawText_ = false;           // while the scanner is inside a skip-content element
+  const char* markup_ = nullptr;     // not owned: the markup the tags' offsets refer to
+  size_t markupLength_ = 0;          // bytes scanned
+  std::vector<HtmlNode> nodeStore_;  // owns every node below root; never reallocated while in use
+  TextStore textStore_;              // owns every collected text
+  struct FoldedHash {
+    size_t operator()(std::string_view name) const;
+  };
+  struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  // Keys of the names outside the element table, without regard to case. The
+  // names are views of the markup.
+  std::unordered_map<std::string_view, int32_t, FoldedHash, FoldedEqual> otherNames_;
 };
 
 }  // namespace brevanto

@@ -36,7 +36,7 @@ void checkTags(const ExtractionPipeline& p, const std::string& markup) {
         markup[static_cast<size_t>(tag.endOffset)] != '>') {
       fail("tag offsets not on '<' and '>'", tag.index);
     }
-    if (tag.element == nullptr) fail("tag without an element row", tag.index);
+    if (tag.row >= p.elements.size()) fail("tag without an element row", tag.index);
     if ((tag.text == nullptr) != (tag.textLength == 0)) fail("empty text that is not absent", tag.index);
     // Nested links count once per enclosing link, so the figure may pass the
     // text length, but never wraps.
@@ -55,7 +55,7 @@ void checkTree(const ExtractionPipeline& p) {
     const HtmlNode* node = pending.back();
     pending.pop_back();
     if (++seen > p.tags.size() + 1) fail("tree has more nodes than tags (a cycle?)", static_cast<long>(seen));
-    for (const HtmlNode* child : node->children) {
+    for (const HtmlNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
       if (child == nullptr || child->parent != node || child->tag == nullptr) fail("broken tree link", -1);
       pending.push_back(child);
     }

@@ -15,14 +15,17 @@ constexpr std::string_view kLineBreak = "\r\n";
 std::string ExtractionPipeline::formatTextFile(const ContentList& contentNodes, std::string_view url,
                                                std::string_view title) {
   std::string file;
+  size_t size = 16 + url.size() + title.size();
+  for (const HtmlNode* node : contentNodes) {
+    if (node != nullptr && node->tag != nullptr) size += static_cast<size_t>(node->tag->textLength) + 4;
+  }
+  file.reserve(size);
   file.append(kLineBreak).append("url : ").append(url).append(kLineBreak).append(kLineBreak);
   file.append("title : ").append(title).append(kLineBreak).append(kLineBreak);
   for (const HtmlNode* node : contentNodes) {
     // A node without text writes nothing, not even its line break.
     if (node == nullptr || node->tag == nullptr || node->tag->text == nullptr) continue;
-    const std::optional<std::string> cleaned =
-        cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
-    if (cleaned) file.append(*cleaned);
+    appendCleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength), file);
     file.append(kLineBreak);
   }
   return file;

@@ -2,9 +2,9 @@
 // looking at what the analysis made of a page.
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/parse/tree_walk.h"
 
 namespace brevanto {
 namespace {
@@ -32,10 +32,9 @@ std::string ExtractionPipeline::dumpTags() const {
   char line[96];
   for (const HtmlTag& tag : tags) {
     std::snprintf(line, sizeof line, "%d %d %d %d %c%c%c ", tag.index, tag.partner, tag.startOffset,
-                  tag.endOffset, tag.isOpen ? 'O' : '-', tag.isClose ? 'C' : '-',
-                  tag.hasContent ? '-' : 'N');
+                  tag.endOffset, tag.isOpen ? 'O' : '-', tag.isClose ? 'C' : '-', tag.hasContent ? '-' : 'N');
     out += line;
-    appendEscaped(out, tag.name);
+    appendEscaped(out, nameOf(tag));
     out += '\n';
   }
   return out;
@@ -44,28 +43,30 @@ std::string ExtractionPipeline::dumpTags() const {
 std::string ExtractionPipeline::dumpTree() const {
   std::string out;
   char line[160];
-  std::vector<std::pair<const HtmlNode*, int>> pending{{&root, 0}};
-  while (!pending.empty()) {
-    const auto [node, depth] = pending.back();
-    pending.pop_back();
-    // Indentation shows the shape of ordinary pages; past a few dozen levels
-    // the depth number alone tells it, and the dump stays linear in size.
-    std::snprintf(line, sizeof line, "%d ", depth);
-    out += line;
-    out.append(static_cast<size_t>(std::min(depth, kMaxIndent)) * 2, ' ');
-    if (const HtmlTag* tag = node->tag) {
-      appendEscaped(out, tag->name);
-      std::snprintf(line, sizeof line, " #%d text=%d link=%d shares=%.3f/%.3f/%.3f score=%.3f\n", tag->index,
-                    tag->textLength, tag->linkTextLength, tag->textShare, tag->plainShare, tag->linkShare,
-                    tag->score);
-      out += line;
-    } else {
-      out += "(root)\n";
-    }
-    for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
-      pending.push_back({*it, depth + 1});
-    }
-  }
+  int depth = 0;
+  walkTree(
+      &root,
+      [&](const HtmlNode* node) {
+        // Indentation shows the shape of ordinary pages; past a few dozen
+        // levels the depth number alone tells it, and the dump stays linear
+        // in size.
+        std::snprintf(line, sizeof line, "%d ", depth);
+        out += line;
+        out.append(static_cast<size_t>(std::min(depth, kMaxIndent)) * 2, ' ');
+        if (const HtmlTag* tag = node->tag) {
+          appendEscaped(out, nameOf(*tag));
+          const ElementShares shares = sharesOf(*tag);
+          std::snprintf(line, sizeof line, " #%d text=%d link=%d shares=%.3f/%.3f/%.3f score=%.3f\n",
+                        tag->index, tag->textLength, tag->linkTextLength, shares.textShare, shares.plainShare,
+                        shares.linkShare, nodeScore(shares));
+          out += line;
+        } else {
+          out += "(root)\n";
+        }
+        ++depth;
+        return true;
+      },
+      [&](const HtmlNode*) { --depth; });
   return out;
 }
 

@@ -1,6 +1,10 @@
 #include "extractor/parse/html_element_table.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+
+#include "common/ascii.h"
 
 namespace brevanto {
 namespace {
@@ -8,7 +12,8 @@ namespace {
 // One row per line, in the table's order: rows grouped by first letter, the
 // comment row last. Columns: name, description, startTag, endTag, level, dtd,
 // isEmpty, isDeprecated, rendersContent.
-constexpr HtmlElementInfo kTable[HtmlElementTable::kRowCount] = {
+// clang-format off
+constexpr HtmlElementInfo kClassicRows[] = {
     {"A", "anchor", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
     {"ABBR", "abbreviated form (e.g., WWW, HTTP, etc.)", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
     {"ACRONYM", nullptr, kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
@@ -105,59 +110,64 @@ constexpr HtmlElementInfo kTable[HtmlElementTable::kRowCount] = {
     {"VAR", "instance of a variable or program argument", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1},
     {"!", "comment", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 0},
 };
+// clang-format on
 
-inline unsigned char upperAscii(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
+constexpr int kClassicRowCount = static_cast<int>(sizeof kClassicRows / sizeof kClassicRows[0]);
 
 }  // namespace
 
-HtmlElementTable::HtmlElementTable() {
-  rows.reserve(kRowCount);
-  int letter = 0;  // next letter whose entry is still to be appended
-  for (int i = 0; i + 1 < kRowCount; ++i) {
-    const HtmlElementInfo& row = kTable[i];
-    const int rowLetter = row.name[0] - 'A';
-    // Letters without rows get -1 in their place, in alphabetical order.
-    for (; letter < rowLetter; ++letter) letterIndex[letter] = -1;
-    if (letter == rowLetter) letterIndex[letter++] = static_cast<int32_t>(rows.size());
-    rows.push_back(&row);
+HtmlElementTable::HtmlElementTable() : HtmlElementTable(kClassicRows, kClassicRowCount) {}
+
+HtmlElementTable::HtmlElementTable(const HtmlElementInfo* rows, int count)
+    : rows_(rows), count_(count < kMostRows ? count : kMostRows) {
+  std::fill(std::begin(slots_), std::end(slots_), kEmptySlot);
+  // The comment row is not indexed: a name that is found nowhere gets it.
+  for (int row = 0; row + 1 < count_; ++row) {
+    if (!fold(rows_[row].name, std::strlen(rows_[row].name), rowNames_[row])) continue;
+    size_t slot = firstSlot(rowNames_[row]);
+    while (slots_[slot] != kEmptySlot) slot = (slot + 1) % kSlots;
+    slots_[slot] = static_cast<ElementRow>(row);
   }
-  for (; letter < kLetters; ++letter) letterIndex[letter] = -1;
-  rows.push_back(&kTable[kRowCount - 1]);
-  commentRow = rows.back();
+}
+
+const HtmlElementTable& HtmlElementTable::classic() {
+  static const HtmlElementTable table;
+  return table;
+}
+
+bool HtmlElementTable::fold(const char* name, size_t length, FoldedName& folded) {
+  if (length > kLongestName) return false;
+  char upper[kLongestName] = {};
+  for (size_t i = 0; i < length; ++i) upper[i] = ascii::toUpper(name[i]);
+  std::memcpy(folded.words, upper, sizeof folded.words);
+  folded.length = length;
+  return true;
+}
+
+size_t HtmlElementTable::firstSlot(const FoldedName& name) {
+  // Multiplying by odd constants whose bits are well mixed carries every
+  // byte of the name into the top bits, which pick the slot.
+  const uint64_t mixed =
+      (name.words[0] ^ (name.words[1] * 0x9E3779B97F4A7C15ULL) ^ name.length) * 0xFF51AFD7ED558CCDULL;
+  return static_cast<size_t>(mixed >> (64 - kSlotBits));
+}
+
+ElementRow HtmlElementTable::rowOf(const char* name, size_t length) const {
+  FoldedName folded;
+  if (!fold(name, length, folded)) return commentRowNumber();
+  for (size_t slot = firstSlot(folded); slots_[slot] != kEmptySlot; slot = (slot + 1) % kSlots) {
+    if (rowNames_[slots_[slot]] == folded) return slots_[slot];
+  }
+  return commentRowNumber();
 }
 
 const HtmlElementInfo* HtmlElementTable::lookup(const char* name, size_t length) const {
   if (name == nullptr || length == 0) return nullptr;
-  const unsigned char first = upperAscii(static_cast<unsigned char>(name[0]));
-  if (first < 'A' || first > 'Z') return commentRow;  // "!", digits, "?" and the rest
-  const int letter = first - 'A';
-  const int begin = letterIndex[letter];
-  if (begin < 0) return commentRow;
-  int end = static_cast<int>(rows.size()) - 1;  // the comment row
-  for (int next = letter + 1; next < kLetters; ++next) {
-    if (letterIndex[next] >= 0) {
-      end = letterIndex[next];
-      break;
-    }
-  }
-  for (int i = begin; i < end; ++i) {
-    const char* rowName = rows[i]->name;
-    size_t k = 0;
-    while (k < length && rowName[k] != '\0' &&
-           upperAscii(static_cast<unsigned char>(name[k])) == static_cast<unsigned char>(rowName[k])) {
-      ++k;
-    }
-    if (k == length && rowName[k] == '\0') return rows[i];
-  }
-  return commentRow;
+  return &rows_[rowOf(name, length)];
 }
 
 const HtmlElementInfo* HtmlElementTable::lookup(const char* name) const {
   return lookup(name, name == nullptr ? 0 : std::strlen(name));
 }
-
-int HtmlElementTable::rowNumber(const HtmlElementInfo* row) { return static_cast<int>(row - kTable); }
 
 }  // namespace brevanto

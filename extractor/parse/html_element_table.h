@@ -1,10 +1,9 @@
-// The fixed vocabulary of markup elements that the scanner and the text stages
+// The vocabulary of markup elements that the scanner and the text stages
 // know, and its lookup by name without regard to ASCII case.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace brevanto {
 
@@ -16,8 +15,8 @@ enum : int32_t { kDtdStrict = 1, kDtdTransitional = 2, kDtdFrameset = 3 };
 
 // One element row. The strings are static text and never change.
 struct HtmlElementInfo {
-  const char* name = nullptr;         // upper case; "!" for the comment row
-  const char* description = nullptr;  // null when the row has none; consulted by no operation
+  const char* name = nullptr;            // upper case; "!" for the comment row
+  const char* description = nullptr;     // null when the row has none; consulted by no operation
   int32_t startTag = kStartTagRequired;  // consulted by no operation
   int32_t endTag = kEndTagRequired;
   int32_t level = 1;
@@ -27,11 +26,28 @@ struct HtmlElementInfo {
   int32_t rendersContent = 1;
 };
 
+// The position of a row in its table.
+using ElementRow = uint16_t;
+
+// A table of element rows whose last row is the comment row "!", the row of
+// comments, declarations and every name the table does not hold. Each table
+// builds its own index of names, so that an analysis can run on a larger
+// table as well as on the classic one.
 class HtmlElementTable {
  public:
-  static constexpr int kLetters = 26;
+  // Names longer than this are in no table.
+  static constexpr size_t kLongestName = 16;
 
+  // The classic rows: 94 elements grouped by first letter, then the comment
+  // row.
   HtmlElementTable();
+  // A table over `count` rows (not owned: static data that outlives the
+  // table), the comment row last. Names are upper case, unique, and at most
+  // kLongestName bytes long.
+  HtmlElementTable(const HtmlElementInfo* rows, int count);
+
+  // The one classic table, built on first use.
+  static const HtmlElementTable& classic();
 
   // The row of `name` (the first `length` bytes), compared without regard to
   // ASCII case. Every non-empty name yields a row: names the table does not
@@ -39,16 +55,41 @@ class HtmlElementTable {
   // yield the comment row. Only an empty or missing name yields null.
   const HtmlElementInfo* lookup(const char* name, size_t length) const;
   const HtmlElementInfo* lookup(const char* name) const;  // NUL-terminated
+  // The position of `name`'s row; `name` must not be empty.
+  ElementRow rowOf(const char* name, size_t length) const;
 
-  // Rows in table order, grouped by first letter A to Z; the comment row last.
-  std::vector<const HtmlElementInfo*> rows;
-  // Position in `rows` of the first row of each letter A..Z, or -1.
-  int32_t letterIndex[kLetters];
-  const HtmlElementInfo* commentRow = nullptr;  // not owned: the last of `rows`
+  const HtmlElementInfo& operator[](ElementRow row) const { return rows_[row]; }
+  int size() const { return count_; }
+  ElementRow commentRowNumber() const { return static_cast<ElementRow>(count_ - 1); }
+  const HtmlElementInfo* commentRow() const { return &rows_[count_ - 1]; }
 
-  // Position of `row` in the table (0..94), for per-element bookkeeping.
-  static int rowNumber(const HtmlElementInfo* row);
-  static constexpr int kRowCount = 95;
+ private:
+  static constexpr int kMostRows = 256;
+  // Open addressing over twice as many slots as a table may have rows, so
+  // that a name is mostly found, or found missing, at its first slot.
+  static constexpr int kSlotBits = 9;
+  static constexpr size_t kSlots = size_t{1} << kSlotBits;
+  static constexpr ElementRow kEmptySlot = 0xFFFF;
+  static_assert(kSlots >= size_t{2} * kMostRows, "the index needs room to spare");
+
+  // A name upper-cased and zero-padded to kLongestName, as two words, so
+  // that names compare and hash a word at a time.
+  struct FoldedName {
+    uint64_t words[2];
+    size_t length;
+    bool operator==(const FoldedName& other) const {
+      return words[0] == other.words[0] && words[1] == other.words[1] && length == other.length;
+    }
+  };
+  // False when the name is too long to be in any table.
+  static bool fold(const char* name, size_t length, FoldedName& folded);
+  // The slot where the search for `name` starts.
+  static size_t firstSlot(const FoldedName& name);
+
+  const HtmlElementInfo* rows_;  // not owned: static rows
+  int count_;
+  ElementRow slots_[kSlots];        // row numbers by name, kEmptySlot where none
+  FoldedName rowNames_[kMostRows];  // of each row
 };
 
 }  // namespace brevanto

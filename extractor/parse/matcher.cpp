@@ -7,71 +7,64 @@ namespace brevanto {
 
 void ExtractionPipeline::makeSelfContained(HtmlTag& tag) {
   tag.partner = tag.index;
-  tag.isOpen = tag.isClose = 1;
-  tag.hasContent = 0;
+  tag.isOpen = tag.isClose = true;
+  tag.hasContent = false;
 }
 
-int ExtractionPipeline::matchTags() {
-  if (tags.empty()) return -1;
-  const int count = static_cast<int>(tags.size());
+MatchResult ExtractionPipeline::matchTags() {
+  if (tags.empty()) return MatchResult::kNoTags;
 
   // Pass 1: an end tag closes the nearest open element of its name and every
-  // element opened after that one, which stays unmatched. The open elements
-  // of each name are kept apart so that finding that element, and finding
-  // none, costs no walk down the stack.
-  std::vector<int> open;  // indices of start tags still open, innermost last
-  std::vector<std::vector<int>> openByName(HtmlElementTable::kRowCount + otherNames_.size());
+  // element opened after that one, which stays unmatched. Each open element
+  // links to the next one down of the same name, so that finding that
+  // element, and finding none, costs no walk down the stack.
+  struct OpenElement {
+    int32_t tag;
+    int32_t belowOfSameName;  // position in `open`, or -1
+  };
+  std::vector<OpenElement> open;                                                   // innermost last
+  std::vector<int32_t> innermostOfName(elements.size() + otherNames_.size(), -1);  // position in `open`
   for (HtmlTag& tag : tags) {
     if (tag.isOpen && tag.isClose) {
       tag.partner = tag.index;
     } else if (tag.isOpen) {
-      openByName[tag.nameKey].push_back(static_cast<int>(open.size()));
-      open.push_back(tag.index);
-    } else {
-      std::vector<int>& sameName = openByName[tag.nameKey];
-      if (sameName.empty()) continue;
-      const size_t depth = static_cast<size_t>(sameName.back());
-      HtmlTag& start = tags[open[depth]];
+      int32_t& innermost = innermostOfName[tag.nameKey];
+      open.push_back({tag.index, innermost});
+      innermost = static_cast<int32_t>(open.size() - 1);
+    } else if (const int32_t depth = innermostOfName[tag.nameKey]; depth >= 0) {
+      HtmlTag& start = tags[open[depth].tag];
       start.partner = tag.index;
       tag.partner = start.index;
-      while (open.size() > depth) {
-        openByName[tags[open.back()].nameKey].pop_back();
+      while (static_cast<int32_t>(open.size()) > depth) {
+        innermostOfName[tags[open.back().tag].nameKey] = open.back().belowOfSameName;
         open.pop_back();
       }
     }
   }
 
-  // For each tag, the next tag of a block-level element after it, or -1.
-  std::vector<int> nextBlock(tags.size());
-  for (int i = count - 1, next = -1; i >= 0; --i) {
-    nextBlock[i] = next;
-    if (tags[i].element->level == kLevelBlock) next = i;
-  }
-
-  // Pass 2: what an unmatched tag becomes depends on its end tag rule.
-  for (HtmlTag& tag : tags) {
-    if (tag.partner != -1) continue;
-    switch (tag.element->endTag) {
-      case kEndTagForbidden:
+  // Pass 2, from the last tag back, so that the next tag of a block-level
+  // element is at hand: what an unmatched tag becomes depends on its end tag
+  // rule.
+  const int32_t last = static_cast<int32_t>(tags.size() - 1);
+  int32_t nextBlock = -1;  // after the tag at hand
+  for (int32_t i = last; i >= 0; --i) {
+    HtmlTag& tag = tags[i];
+    const HtmlElementInfo& element = elements[tag.row];
+    if (tag.partner == -1) {
+      if (element.endTag == kEndTagForbidden) {
         tag.partner = tag.index;
-        tag.isOpen = tag.isClose = 1;
-        break;
-      case kEndTagOptional:
-        if (tag.isOpen) {
-          // An optional end tag that was left out ends the element at the next
-          // block-level tag; that tag keeps its own partner.
-          const int next = nextBlock[tag.index];
-          tag.partner = next >= 0 ? next : count - 1;
-          break;
-        }
+        tag.isOpen = tag.isClose = true;
+      } else if (element.endTag == kEndTagOptional && tag.isOpen) {
+        // An optional end tag that was left out ends the element at the next
+        // block-level tag; that tag keeps its own partner.
+        tag.partner = nextBlock >= 0 ? nextBlock : last;
+      } else {
         makeSelfContained(tag);
-        break;
-      default:
-        makeSelfContained(tag);
-        break;
+      }
     }
+    if (element.level == kLevelBlock) nextBlock = i;
   }
-  return 1;
+  return MatchResult::kMatched;
 }
 
 }  // namespace brevanto

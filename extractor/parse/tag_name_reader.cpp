@@ -1,30 +1,30 @@
+#include "common/ascii.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {
 namespace {
 
-inline bool isNameStart(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
-         c == '!';
+bool isNameStart(char c) {
+  return ascii::isLetter(c) || ascii::isDigit(c) || c == '/' || c == '!';
 }
 
 }  // namespace
 
-int TagNameReader::read(const char* lt, const char* gt) {
-  if (gt <= lt + 1) return 0;
+bool TagNameReader::read(const char* lt, const char* gt) {
+  if (gt <= lt + 1) return false;
   name = {};
-  isOpen = isClose = 0;
+  isOpen = isClose = false;
   const char last = gt[-1];
   const char* start = nullptr;
   const char* stop = gt;  // one past the name's last byte
   for (const char* q = lt + 1; q < gt; ++q) {
-    const unsigned char c = static_cast<unsigned char>(*q);
+    const char c = *q;
     if (start == nullptr) {
       // Comments, document types and every other declaration are one "!" tag.
       if (c == '!') {
         name = std::string_view(q, 1);
-        isOpen = isClose = 1;
-        return 1;
+        isOpen = isClose = true;
+        return true;
       }
       if (isNameStart(c)) start = q;
       continue;
@@ -39,22 +39,21 @@ int TagNameReader::read(const char* lt, const char* gt) {
       break;
     }
   }
-  if (start == nullptr) return 0;
-  isOpen = 1;
-  isClose = 0;
+  if (start == nullptr) return false;
+  isOpen = true;
   if (*start == '/') {
-    isOpen = 0;
-    isClose = 1;
+    isOpen = false;
+    isClose = true;
     ++start;
   }
   if (stop > start && stop[-1] == '/') {
-    isClose = 1;
+    isClose = true;
     --stop;
   }
-  if (last == '/') isClose = 1;
-  if (stop <= start) return 0;
+  if (last == '/') isClose = true;
+  if (stop <= start) return false;
   name = std::string_view(start, static_cast<size_t>(stop - start));
-  return 1;
+  return true;
 }
 
 }  // namespace brevanto

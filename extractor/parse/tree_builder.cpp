@@ -1,7 +1,6 @@
-// Builds the element tree from the matched tags by index jumps, with an
-// explicit stack instead of one call per nesting level, so that any depth of
-// markup goes through.
-#include <algorithm>
+// Builds the element tree from the matched tags by index jumps. The walk
+// keeps no stack: the node it is inside and the nodes' parent links say
+// where it is, so any depth of markup goes through.
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
@@ -9,95 +8,91 @@
 namespace brevanto {
 
 void ExtractionPipeline::clearTree() {
-  root.children.clear();
-  root.children.shrink_to_fit();
-  root.parent = nullptr;
-  root.tag = nullptr;
+  root = HtmlNode{};
   nodeStore_.clear();
 }
 
-HtmlNode* ExtractionPipeline::newNode(HtmlNode* parent, HtmlTag* tag) {
+HtmlNode* ExtractionPipeline::appendChild(HtmlNode* parent, HtmlNode* lastChild, HtmlTag* tag) {
   HtmlNode& node = nodeStore_.emplace_back();
   node.parent = parent;
   node.tag = tag;
-  parent->children.push_back(&node);
+  (lastChild == nullptr ? parent->firstChild : lastChild->nextSibling) = &node;
   return &node;
 }
 
 namespace {
 
-// Where the walk of a level goes on after the element that starts at `tag`:
-// past its end tag when that tag closes it, else at the tag that ended it.
-int nextAfter(const std::vector<HtmlTag>& tags, const HtmlTag& tag) {
+// Where the walk goes on after the element that starts at `tag`: past its end
+// tag when that tag closes it, else at the tag that ended it, which may start
+// the next element.
+int32_t nextAfter(const std::vector<HtmlTag>& tags, const HtmlTag& tag) {
   if (tag.partner == tag.index) return tag.index + 1;
   const HtmlTag& end = tags[tag.partner];
-  const int next = (tag.nameKey == end.nameKey && tag.isOpen && end.isClose) ? tag.partner + 1 : tag.partner;
-  // Partners of open tags lie after them; never walk back.
-  return std::max(next, tag.index + 1);
+  const int32_t next =
+      tag.nameKey == end.nameKey && tag.isOpen && end.isClose ? tag.partner + 1 : tag.partner;
+  // Partners of open tags lie after them; the walk never goes back, so that
+  // it visits each tag once.
+  return next > tag.index ? next : tag.index + 1;
 }
 
 }  // namespace
 
-int ExtractionPipeline::buildTree() {
+BuildResult ExtractionPipeline::buildTree() {
   clearTree();
-  if (tags.empty()) return -2;
-  const int count = static_cast<int>(tags.size());
-  for (int i = 0; i < count;) {
-    HtmlTag& tag = tags[i];
-    if (!tag.isOpen) {
-      ++i;
-      continue;
-    }
-    buildChildren(i, newNode(&root, &tag), &tag);
-    i = nextAfter(tags, tag);
-  }
-  return 0;
-}
+  if (tags.empty()) return BuildResult::kNoTags;
+  // The walk visits each tag once and makes at most one node there, so the
+  // store never grows past this and its nodes never move.
+  nodeStore_.reserve(tags.size());
+  const int32_t count = static_cast<int32_t>(tags.size());
 
-void ExtractionPipeline::buildChildren(int first, HtmlNode* node, HtmlTag* tag) {
-  struct Level {
-    HtmlNode* node;
-    int begin;  // index of the level's opening tag
-    int end;    // its partner when the level was entered
-    int next;   // the tag to look at next
-  };
-  std::vector<Level> levels;
-  levels.push_back({node, tag->index, tag->partner, first + 1});
-  while (!levels.empty()) {
-    Level& level = levels.back();
-    if (!(level.begin < level.next && level.next < level.end)) {
-      levels.pop_back();
-      if (!levels.empty()) levels.back().next = nextAfter(tags, tags[levels.back().next]);
+  // The walk is inside `level`, whose extent runs from its tag to its partner
+  // (the root's spans every tag), and looks at the tag `next` next. Every tag
+  // before `next` is placed: each open one has its node, under the innermost
+  // element whose extent holds it. `lastChild` is level's last child so far.
+  HtmlNode* level = &root;
+  HtmlNode* lastChild = nullptr;
+  int32_t next = 0;
+  for (;;) {
+    const int32_t levelEnd = level == &root ? count : level->tag->partner;
+    if (next >= levelEnd) {
+      if (level == &root) break;
+      // The level is complete; its parent goes on after it.
+      next = nextAfter(tags, *level->tag);
+      lastChild = level;
+      level = level->parent;
       continue;
     }
-    HtmlTag& r = tags[level.next];
-    if (r.partner < level.end) {
-      if (!r.isOpen) {
-        ++level.next;
+    HtmlTag& tag = tags[next];
+    if (tag.partner < levelEnd) {
+      if (!tag.isOpen) {
+        ++next;
         continue;
       }
-      // The parent resumes after this child when the child's level is done.
-      HtmlNode* child = newNode(level.node, &r);
-      levels.push_back({child, r.index, r.partner, r.index + 1});
+      level = appendChild(level, lastChild, &tag);
+      lastChild = nullptr;
+      next = tag.index + 1;
       continue;
     }
     // The element reaches or passes its parent's end: it becomes an empty
-    // leaf, and the tag where it ended is closed off too.
-    HtmlTag& s = tags[r.partner];
-    const bool sWasStartTag = s.isOpen && !s.isClose;
-    const int sOldPartner = s.partner;
-    makeSelfContained(r);
-    newNode(level.node, &r);
-    makeSelfContained(s);
+    // leaf whose content falls to the parent, and the tag where it ended is
+    // closed off too. The parent keeps its extent; its walk skips past that
+    // tag now that it is closed.
+    HtmlTag& extentEnd = tags[tag.partner];
+    const bool extentEndWasStartTag = extentEnd.isOpen && !extentEnd.isClose;
+    const int32_t extentEndsOwnEnd = extentEnd.partner;
+    makeSelfContained(tag);
+    lastChild = appendChild(level, lastChild, &tag);
+    makeSelfContained(extentEnd);
     // When that tag was a start tag, the end tag it was paired with would now
     // close nothing and be skipped by every walk, leaving its raw markup in
     // the parent's text: it becomes self-contained like any unmatched end tag.
-    if (sWasStartTag && sOldPartner != s.index && sOldPartner >= 0) {
-      HtmlTag& pairedEnd = tags[sOldPartner];
-      if (pairedEnd.partner == s.index && !pairedEnd.isOpen) makeSelfContained(pairedEnd);
+    if (extentEndWasStartTag && extentEndsOwnEnd != extentEnd.index && extentEndsOwnEnd >= 0) {
+      HtmlTag& pairedEnd = tags[extentEndsOwnEnd];
+      if (pairedEnd.partner == extentEnd.index && !pairedEnd.isOpen) makeSelfContained(pairedEnd);
     }
-    ++level.next;
+    ++next;
   }
+  return BuildResult::kBuilt;
 }
 
 }  // namespace brevanto

@@ -2,15 +2,15 @@
 //
 // An element's text is its own character data around its children and the
 // full texts of its children in order, so it is always one contiguous run of
-// the text built while walking its subtree. The renderer therefore writes all
-// texts once into shared buffers, and each tag's text is a range of them: the
+// the text written while walking its subtree. The renderer therefore writes
+// every text once into one store, and each tag's text is a range of it: the
 // same texts as if every ancestor held its own copy, in memory linear in the
-// markup whatever the depth. A BR child stands as a line break in its
-// parent's text; should a BR have children, its own text goes to a buffer of
-// its own so that it stays out of the parent's run.
+// markup whatever the depth.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "common/ascii.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {
@@ -18,25 +18,38 @@ namespace {
 
 constexpr char kLineBreak[] = "\r\n";
 
-bool isBr(const HtmlNode* node) {
-  const std::string_view name = node->tag->name;
-  return name.size() == 2 && (name[0] == 'B' || name[0] == 'b') && (name[1] == 'R' || name[1] == 'r');
-}
-
-bool equalsIgnoringCase(const char* text, size_t length, std::string_view lower) {
-  if (length != lower.size()) return false;
-  for (size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
+// The first CR LF pair from `from` on, or null.
+const char* findLineBreak(const char* from, const char* end) {
+  for (const char* p = from; p < end; ++p) {
+    p = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+    if (p == nullptr) return nullptr;
+    if (p + 1 < end && p[1] == '\n') return p;
   }
-  return true;
+  return nullptr;
 }
 
-// Appends `bytes` with each complete entity ("&" up to the next ";")
+// The one byte that replaces `entity`, from "&" to ";" inclusive: the few
+// entities that have a byte of their own in every code page, and "?" for
+// every other entity, numeric references included.
+char replacementOf(std::string_view entity) {
+  struct Entity {
+    std::string_view name;
+    char replacement;
+  };
+  static constexpr Entity kEntities[] = {
+      {"&gt;", '>'}, {"&lt;", '<'}, {"&nbsp;", ' '}, {"&quot;", '"'}, {"&amp;", '&'}, {"&copy;", '@'},
+  };
+  for (const Entity& known : kEntities) {
+    if (ascii::equalsIgnoringCase(entity, known.name)) return known.replacement;
+  }
+  return '?';
+}
+
+// Appends `bytes` to `out` with each complete entity ("&" up to the next ";")
 // replaced by its character; returns false, appending nothing, when the
 // segment holds no complete entity.
-bool decodeInto(const char* bytes, size_t length, std::string& out) {
+template <typename Text>
+bool decodeInto(const char* bytes, size_t length, Text& out) {
   const char* const end = bytes + length;
   auto find = [end](const char* from, char c) {
     return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
@@ -46,26 +59,35 @@ bool decodeInto(const char* bytes, size_t length, std::string& out) {
   if (semi == nullptr) return false;
   const char* copied = bytes;
   while (semi != nullptr) {
-    out.append(copied, amp);
-    out.push_back(ExtractionPipeline::entityChar(amp, static_cast<size_t>(semi - amp + 1)));
+    out.append(copied, static_cast<size_t>(amp - copied));
+    out.push_back(replacementOf({amp, static_cast<size_t>(semi - amp + 1)}));
     copied = semi + 1;
     amp = find(copied, '&');
     semi = amp == nullptr ? nullptr : find(amp + 1, ';');
   }
-  out.append(copied, end);
+  out.append(copied, static_cast<size_t>(end - copied));
   return true;
 }
 
 }  // namespace
 
+void ExtractionPipeline::TextStore::reset(size_t capacity) {
+  if (capacity > capacity_) {
+    bytes_.reset(new char[capacity]);
+    capacity_ = capacity;
+  }
+  size_ = 0;
+}
+
+void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
+  if (length > capacity_ - size_) length = capacity_ - size_;
+  if (length == 0) return;
+  std::memcpy(bytes_.get() + size_, bytes, length);
+  size_ += length;
+}
+
 char ExtractionPipeline::entityChar(const char* entity, size_t length) {
-  if (equalsIgnoringCase(entity, length, "&gt;")) return '>';
-  if (equalsIgnoringCase(entity, length, "&lt;")) return '<';
-  if (equalsIgnoringCase(entity, length, "&nbsp;")) return ' ';
-  if (equalsIgnoringCase(entity, length, "&quot;")) return '"';
-  if (equalsIgnoringCase(entity, length, "&amp;")) return '&';
-  if (equalsIgnoringCase(entity, length, "&copy;")) return '@';
-  return '?';
+  return replacementOf({entity, length});
 }
 
 std::optional<std::string> ExtractionPipeline::decodeEntities(const char* bytes, size_t length) {
@@ -74,126 +96,127 @@ std::optional<std::string> ExtractionPipeline::decodeEntities(const char* bytes,
   return decoded;
 }
 
-void ExtractionPipeline::appendSegment(const char* bytes, int length, std::string& text) {
-  if (length <= 0) return;
-  if (!decodeInto(bytes, static_cast<size_t>(length), text)) text.append(bytes, static_cast<size_t>(length));
+void ExtractionPipeline::appendSegment(const char* markup, int from, int to) {
+  if (to <= from) return;
+  const size_t length = static_cast<size_t>(to - from);
+  if (!decodeInto(markup + from, length, textStore_)) textStore_.append(markup + from, length);
+}
+
+void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
+  const char* const end = text + length;
+  // A single line break is not enough to split: such a text, blank line and
+  // all, is kept as it is.
+  const char* first = findLineBreak(text, end);
+  if (first == nullptr || findLineBreak(first + 2, end) == nullptr) {
+    out.append(text, length);
+    return;
+  }
+  // Lines of spaces only, and empty lines, go; every other line is copied
+  // whole and ends in CR LF.
+  for (const char* line = text;;) {
+    const char* lineEnd = findLineBreak(line, end);
+    const char* stop = lineEnd == nullptr ? end : lineEnd;
+    if (std::find_if(line, stop, [](char c) { return c != ' '; }) != stop) {
+      out.append(line, static_cast<size_t>(stop - line));
+      out.append(kLineBreak, 2);
+    }
+    if (lineEnd == nullptr) return;
+    line = lineEnd + 2;
+  }
 }
 
 std::optional<std::string> ExtractionPipeline::cleanLines(const char* text, size_t length) {
   if (text == nullptr) return std::nullopt;
-  std::vector<size_t> breaks;  // offsets of the CR LF pairs
-  for (size_t i = 0; i + 1 < length; ++i) {
-    if (text[i] == '\r' && text[i + 1] == '\n') {
-      breaks.push_back(i);
-      ++i;
-    }
-  }
-  // A single line break is not enough to split: such a text, blank line and
-  // all, is kept as it is.
-  if (breaks.size() < 2) return std::string(text, length);
   std::string cleaned;
-  cleaned.reserve(length);
-  size_t lineStart = 0;
-  auto keepLine = [&](size_t lineEnd) {
-    for (size_t i = lineStart; i < lineEnd; ++i) {
-      if (text[i] != ' ') {
-        cleaned.append(text + lineStart, lineEnd - lineStart);
-        cleaned.append(kLineBreak, 2);
-        return;
-      }
-    }
-  };
-  for (size_t at : breaks) {
-    keepLine(at);
-    lineStart = at + 2;
-  }
-  keepLine(length);
+  cleaned.reserve(length + 2);
+  appendCleanLines(text, length, cleaned);
   return cleaned;
 }
 
+int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
+  // Every node's tag is open, so its partner lies at or after it; a tag whose
+  // extent was given up is its own partner.
+  return tags[static_cast<size_t>(node.tag->partner)].endOffset + 1;
+}
+
 void ExtractionPipeline::collectText(const char* markup) {
-  if (tags.empty() || root.children.empty() || markup == nullptr) return;
-  textStore_.clear();
-  textStore_.emplace_back();
-  for (HtmlNode* child : root.children) renderNode(child, markup);
-  // The buffers are complete: the ranges can now point into them.
-  for (HtmlTag& tag : tags) {
-    if (tag.textLength > 0) {
-      tag.text = textStore_[static_cast<size_t>(tag.textBuffer)].data() + tag.textOffset;
-    }
+  if (tags.empty() || root.isLeaf() || markup == nullptr) return;
+  // Each byte of the markup lands in at most one text run (a child's range is
+  // skipped by its parent's segments), and a BR's line break takes the place
+  // of its tag, which is longer: the store never needs more than the markup.
+  textStore_.reset(markupLength_ + 1);
+  // A BR with children stands as a line break in its parent's text, so its
+  // own text cannot lie inside the parent's run: it is rendered afterwards.
+  std::vector<HtmlNode*> heldBack;
+  for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) {
+    renderNode(child, markup, heldBack);
+  }
+  while (!heldBack.empty()) {
+    HtmlNode* br = heldBack.back();
+    heldBack.pop_back();
+    renderNode(br, markup, heldBack);
   }
 }
 
-int ExtractionPipeline::renderNode(HtmlNode* node, const char* markup) {
-  if (textStore_.empty()) textStore_.emplace_back();
-  struct Level {
-    HtmlNode* node;
-    size_t nextChild;
-    int pos;        // offset where the next segment of this element's text begins
-    size_t buffer;  // buffer that holds this element's text
-    size_t start;   // where this element's text begins in that buffer
-  };
-  std::vector<Level> levels;
-  int after = 0;  // the offset returned for the element rendered last
-
-  // Renders a leaf at once and returns false, or opens a level for a node
-  // with children and returns true.
-  auto enter = [&](HtmlNode* n, size_t buffer) {
-    HtmlTag& tag = *n->tag;
-    std::string& text = textStore_[buffer];
-    const size_t start = text.size();
-    if (!n->children.empty()) {
-      levels.push_back({n, 0, tag.endOffset + 1, buffer, start});
-      return true;
-    }
-    if (tag.hasContent == 0 || tag.partner <= 0) {
-      after = tag.endOffset + 1;
-      return false;
-    }
-    const HtmlTag& end = tags[static_cast<size_t>(tag.partner)];
-    if (tag.element->isEmpty == 0 && tag.element->rendersContent == 1) {
-      appendSegment(markup + tag.endOffset + 1, end.startOffset - tag.endOffset - 1, text);
-    }
-    tag.textBuffer = static_cast<int32_t>(buffer);
-    tag.textOffset = start;
-    tag.textLength = static_cast<int32_t>(text.size() - start);
-    after = end.endOffset + 1;
-    return false;
-  };
-
-  enter(node, textStore_.size() - 1);
-  while (!levels.empty()) {
-    Level& level = levels.back();
-    HtmlTag& tag = *level.node->tag;
-    std::string& text = textStore_[level.buffer];
-    if (level.nextChild > 0) {
-      // Back from the previous child: its text already stands in place in
-      // this buffer, except a BR's, which stands as a line break.
-      HtmlNode* done = level.node->children[level.nextChild - 1];
-      level.pos = after;
-      if (isBr(done)) text.append(kLineBreak, 2);
-    }
-    if (level.nextChild < level.node->children.size()) {
-      HtmlNode* child = level.node->children[level.nextChild++];
-      const int childStart = child->tag->startOffset;
-      if (childStart - 1 >= level.pos) appendSegment(markup + level.pos, childStart - level.pos, text);
-      size_t buffer = level.buffer;
-      if (isBr(child) && !child->children.empty()) {
-        buffer = textStore_.size();
-        textStore_.emplace_back();
+int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vector<HtmlNode*>& heldBack) {
+  // Starts the text of `node` where the store ends now, and returns the child
+  // to render first (null for a leaf, whose whole text is appended at once).
+  auto enter = [&](HtmlNode* node) {
+    HtmlTag& tag = *node->tag;
+    tag.text = textStore_.end();
+    if (node->isLeaf()) {
+      // A self-contained leaf (a comment, an empty element, a tag whose extent
+      // was given up) is its own partner, so its content is empty: it gets no
+      // text, and the parent's next segment starts right after it. A partner
+      // of 0 is that case too: a node's partner never lies before its tag, so
+      // only tag 0 can have partner 0, as its own.
+      const HtmlElementInfo& element = elements[tag.row];
+      if (tag.hasContent && element.isEmpty == 0 && element.rendersContent == 1) {
+        appendSegment(markup, tag.endOffset + 1, tags[static_cast<size_t>(tag.partner)].startOffset);
       }
-      enter(child, buffer);
+    }
+    return node->firstChild;
+  };
+  // Ends the text of `node`, whose children are all rendered; `pos` is where
+  // its last segment begins.
+  auto leave = [&](HtmlNode* node, int pos) {
+    HtmlTag& tag = *node->tag;
+    if (!node->isLeaf()) appendSegment(markup, pos, tags[static_cast<size_t>(tag.partner)].startOffset);
+    tag.textLength = static_cast<int32_t>(textStore_.end() - tag.text);
+    if (tag.textLength == 0) tag.text = nullptr;
+  };
+
+  // The walk is inside `node`: its text is written up to `pos`, the offset
+  // where its next own segment begins, and `child` is its next child to
+  // render, null once all are.
+  HtmlNode* node = top;
+  HtmlNode* child = enter(node);
+  int pos = node->tag->endOffset + 1;
+  for (;;) {
+    if (child != nullptr) {
+      appendSegment(markup, pos, child->tag->startOffset);
+      if (child->tag->row == lineBreakRow_ && !child->isLeaf()) {
+        heldBack.push_back(child);
+        textStore_.append(kLineBreak, 2);
+        pos = offsetAfter(*child);
+        child = child->nextSibling;
+        continue;
+      }
+      node = child;
+      child = enter(node);
+      pos = node->tag->endOffset + 1;
       continue;
     }
-    const HtmlTag& end = tags[static_cast<size_t>(tag.partner)];
-    if (end.startOffset - 1 >= level.pos) appendSegment(markup + level.pos, end.startOffset - level.pos, text);
-    tag.textBuffer = static_cast<int32_t>(level.buffer);
-    tag.textOffset = level.start;
-    tag.textLength = static_cast<int32_t>(text.size() - level.start);
-    after = end.endOffset + 1;
-    levels.pop_back();
+    leave(node, pos);
+    if (node == top) return offsetAfter(*node);
+    // Back in the parent, after the child just done; a BR stands there as a
+    // line break, every other child's text is already in place.
+    HtmlNode* done = node;
+    node = node->parent;
+    pos = offsetAfter(*done);
+    if (done->tag->row == lineBreakRow_) textStore_.append(kLineBreak, 2);
+    child = done->nextSibling;
   }
-  return after;
 }
 
 }  // namespace brevanto

@@ -1,35 +1,57 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 
+#include "common/ascii.h"
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto {
 namespace {
 
-TEST(ElementTable, RowsAndLetterIndex) {
-  HtmlElementTable table;
-  ASSERT_EQ(table.rows.size(), 95u);
-  EXPECT_STREQ(table.rows.front()->name, "A");
-  EXPECT_STREQ(table.rows[13]->name, "BLINK") << "BLINK follows BODY";
-  EXPECT_STREQ(table.rows[94]->name, "!");
-  EXPECT_EQ(table.commentRow, table.rows[94]);
-  const int expected[26] = {0, 6, 16, 22, 29, 31, -1, 36, 45, -1, 51, 52, 56,
+TEST(ElementTable, RowsGroupedByFirstLetter) {
+  const HtmlElementTable& table = HtmlElementTable::classic();
+  ASSERT_EQ(table.size(), 95);
+  EXPECT_STREQ(table[0].name, "A");
+  EXPECT_STREQ(table[13].name, "BLINK") << "BLINK follows BODY";
+  EXPECT_STREQ(table[94].name, "!");
+  EXPECT_EQ(table.commentRow(), &table[94]);
+  // The first row of each letter A..Z, or -1 for a letter without rows.
+  const int expected[26] = {0,  6,  16, 22, 29, 31, -1, 36, 45, -1, 51, 52, 56,
                             60, 62, 66, 69, -1, 70, 81, 91, 93, -1, -1, -1, -1};
-  for (int letter = 0; letter < 26; ++letter) {
-    EXPECT_EQ(table.letterIndex[letter], expected[letter]) << static_cast<char>('A' + letter);
+  int first[26];
+  std::fill(std::begin(first), std::end(first), -1);
+  for (int row = table.size() - 2; row >= 0; --row) {
+    const int letter = table[static_cast<ElementRow>(row)].name[0] - 'A';
+    ASSERT_TRUE(letter >= 0 && letter < 26) << table[static_cast<ElementRow>(row)].name;
+    first[letter] = row;
+    if (row > 0) {
+      EXPECT_LE(table[static_cast<ElementRow>(row - 1)].name[0], 'A' + letter) << "rows grouped by letter";
+    }
   }
-  // Every row starts with its letter's range.
-  for (int letter = 0; letter < 26; ++letter) {
-    if (table.letterIndex[letter] >= 0) {
-      EXPECT_EQ(table.rows[table.letterIndex[letter]]->name[0], 'A' + letter);
+  for (int letter = 0; letter < 26; ++letter)
+    EXPECT_EQ(first[letter], expected[letter]) << char('A' + letter);
+}
+
+TEST(ElementTable, EveryRowIsFoundByItsNameInAnyCase) {
+  const HtmlElementTable& table = HtmlElementTable::classic();
+  for (int i = 0; i + 1 < table.size(); ++i) {
+    const HtmlElementInfo& row = table[static_cast<ElementRow>(i)];
+    std::string lower(row.name);
+    for (char& c : lower) c = ascii::toLower(c);
+    std::string mixed(lower);
+    mixed[0] = row.name[0];
+    for (const std::string& name : {std::string(row.name), lower, mixed}) {
+      EXPECT_EQ(table.lookup(name.c_str()), &row) << name;
+      EXPECT_EQ(table.rowOf(name.data(), name.size()), i) << name;
     }
   }
 }
 
 TEST(ElementTable, ColumnsThatDifferFromTheUsualIndex) {
-  HtmlElementTable table;
+  const HtmlElementTable table;
   EXPECT_EQ(table.lookup("FRAMESET")->endTag, kEndTagForbidden);
   EXPECT_EQ(table.lookup("NOFRAMES")->endTag, kEndTagForbidden);
   EXPECT_EQ(table.lookup("NOFRAMES")->dtd, kDtdStrict);
@@ -46,7 +68,7 @@ TEST(ElementTable, ColumnsThatDifferFromTheUsualIndex) {
   for (const char* none : {"ACRONYM", "MARQUEE", "TABLE"}) {
     EXPECT_EQ(table.lookup(none)->description, nullptr) << none;
   }
-  const HtmlElementInfo* comment = table.commentRow;
+  const HtmlElementInfo* comment = table.commentRow();
   EXPECT_EQ(comment->endTag, kEndTagForbidden);
   EXPECT_EQ(comment->level, kLevelInline);
   EXPECT_EQ(comment->isEmpty, 1);
@@ -54,15 +76,16 @@ TEST(ElementTable, ColumnsThatDifferFromTheUsualIndex) {
 
   // Skip-content elements: content not rendered and end tag required.
   std::set<std::string> skip;
-  for (const HtmlElementInfo* row : table.rows) {
-    if (row->rendersContent == 0 && row->endTag == kEndTagRequired) skip.insert(row->name);
+  for (int i = 0; i < table.size(); ++i) {
+    const HtmlElementInfo& row = table[static_cast<ElementRow>(i)];
+    if (row.rendersContent == 0 && row.endTag == kEndTagRequired) skip.insert(row.name);
   }
   EXPECT_EQ(skip, (std::set<std::string>{"APPLET", "DEL", "MAP", "NOSCRIPT", "OBJECT", "OPTGROUP", "PRE",
                                          "SCRIPT", "SELECT", "STYLE"}));
 }
 
 TEST(ElementTable, LookupIgnoresCaseAndFallsBackToTheCommentRow) {
-  HtmlElementTable table;
+  const HtmlElementTable& table = HtmlElementTable::classic();
   const HtmlElementInfo* br = table.lookup("BR");
   ASSERT_NE(br, nullptr);
   EXPECT_STREQ(br->name, "BR");
@@ -73,11 +96,14 @@ TEST(ElementTable, LookupIgnoresCaseAndFallsBackToTheCommentRow) {
   EXPECT_STREQ(table.lookup("a")->name, "A");
   for (const char* other : {"H7", "XML", "JUNK", "RUBY", "WBR", "1X", "?xml", "!", "!DOCTYPE", "TD\tclass=x",
                             "TDX", "ABBRX", "NOBR", "section"}) {
-    EXPECT_EQ(table.lookup(other), table.commentRow) << other;
+    EXPECT_EQ(table.lookup(other), table.commentRow()) << other;
   }
   EXPECT_EQ(table.lookup(""), nullptr);
   EXPECT_EQ(table.lookup(nullptr), nullptr);
   EXPECT_STREQ(table.lookup("TDxyz", 2)->name, "TD") << "only the given length counts";
+  const std::string longer(HtmlElementTable::kLongestName + 1, 'A');
+  EXPECT_EQ(table.lookup(longer.c_str()), table.commentRow());
+  EXPECT_EQ(table.lookup("BR\0", 3), table.commentRow()) << "a NUL is part of the name";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ namespace brevanto {
 namespace {
 
 using testing::expectTagInvariants;
+using testing::PipelineSteps;
 using testing::scanAndMatch;
 
 struct TokenCase {
@@ -32,28 +33,27 @@ const TokenCase kCases[] = {
     {"comment tag ends after its first --", "<!-- a -- > b -->", "0 0 0 10 OC- !\n"},
     {"declarations and unknown names", "<!DOCTYPE html><?xml version=\"1.0\"?><NOBR>",
      "0 0 0 14 OC- !\n1 1 15 35 OC- xml\n2 2 36 41 OC- NOBR\n"},
-    {"a tab does not end a name", "<TD\tclass=x>a</TD>",
-     "0 0 0 11 OC- TD\\x09class=x\n1 1 13 17 OCN TD\n"},
+    {"a tab does not end a name", "<TD\tclass=x>a</TD>", "0 0 0 11 OC- TD\\x09class=x\n1 1 13 17 OCN TD\n"},
     {"slash before > closes", "<A href=/x/>link", "0 0 0 11 OC- A\n"},
     {"a lone < runs to the next > and is named by the first word", "a < b c > d", "0 0 2 8 OCN b\n"},
     {"a tag open at the end is dropped", "<P>x<B", "0 0 0 2 O-- P\n"},
     {"names keep their case", "<Div>x</dIV>", "0 1 0 4 O-- Div\n1 0 6 11 -C- dIV\n"},
     {"crossed inline elements", "<B><I>x</B></I>",
      "0 2 0 2 O-- B\n1 1 3 5 OCN I\n2 0 7 10 -C- B\n3 3 11 14 OCN I\n"},
-    {"an end tag closes the nearest element of its name",
-     "<DIV><DIV>a</DIV>b</DIV>", "0 3 0 4 O-- DIV\n1 2 5 9 O-- DIV\n2 1 11 16 -C- DIV\n3 0 18 23 -C- DIV\n"},
+    {"an end tag closes the nearest element of its name", "<DIV><DIV>a</DIV>b</DIV>",
+     "0 3 0 4 O-- DIV\n1 2 5 9 O-- DIV\n2 1 11 16 -C- DIV\n3 0 18 23 -C- DIV\n"},
     {"optional end tags end at the next block-level tag", "<P>one<B>b</B><P>two<LI>x",
      "0 3 0 2 O-- P\n1 2 6 8 O-- B\n2 1 10 13 -C- B\n3 4 14 16 O-- P\n4 4 20 23 O-- LI\n"},
     {"an end tag also ends an optional element", "<LI>a</UL>", "0 1 0 3 O-- LI\n1 1 5 9 OCN UL\n"},
     {"forbidden end tags and unknown names", "<HR><FOO>x</FOO><BAR>",
      "0 0 0 3 OC- HR\n1 2 4 8 O-- FOO\n2 1 10 15 -C- FOO\n3 3 16 20 OC- BAR\n"},
     {"a later </BR> pairs with <BR>", "<BR>x</BR>", "0 1 0 3 O-- BR\n1 0 5 9 -C- BR\n"},
-    {"script content yields no tag",
-     "<SCRIPT>if (a<b) x='</B>';</SCRIPT><P>t</P>",
+    {"script content yields no tag", "<SCRIPT>if (a<b) x='</B>';</SCRIPT><P>t</P>",
      "0 1 0 7 O-- SCRIPT\n1 0 26 34 -C- SCRIPT\n2 3 35 37 O-- P\n3 2 39 42 -C- P\n"},
-    {"the end of a skip-content element is matched exactly",
-     "<script>x</SCRIPT><P>y</P>", "0 0 0 7 OCN script\n"},
-    {"self-closed skip-content element skips nothing", "<SCRIPT/><P>y", "0 0 0 8 OC- SCRIPT\n1 1 9 11 O-- P\n"},
+    {"the end of a skip-content element is matched exactly", "<script>x</SCRIPT><P>y</P>",
+     "0 0 0 7 OCN script\n"},
+    {"self-closed skip-content element skips nothing", "<SCRIPT/><P>y",
+     "0 0 0 8 OC- SCRIPT\n1 1 9 11 O-- P\n"},
     {"an unterminated comment hides the rest", "<P><!-- abc <B>x</B>", "0 0 0 2 O-- P\n"},
 };
 
@@ -70,31 +70,33 @@ TEST(Tokenizer, Cases) {
 TEST(Tokenizer, TagNameReader) {
   struct NameCase {
     const char* tag;
-    int result;
+    bool named;
     const char* name;
-    int isOpen;
-    int isClose;
+    bool isOpen;
+    bool isClose;
   };
   const NameCase cases[] = {
-      {"<P>", 1, "P", 1, 0},          {"</TD>", 1, "TD", 0, 1},     {"<BR/>", 1, "BR", 1, 1},
-      {"<IMG src=x />", 1, "IMG", 1, 1}, {"<!-- x -->", 1, "!", 1, 1}, {"< B>", 1, "B", 1, 0},
-      {"</ P>", 0, "", 0, 0},         {"<  >", 0, "", 0, 0},        {"<//>", 0, "", 0, 0},
-      {"</BR/>", 1, "BR", 0, 1},      {"<A!B c>", 1, "A!B", 1, 0},  {"<#x y>", 1, "x", 1, 0},
+      {"<P>", true, "P", true, false},       {"</TD>", true, "TD", false, true},
+      {"<BR/>", true, "BR", true, true},     {"<IMG src=x />", true, "IMG", true, true},
+      {"<!-- x -->", true, "!", true, true}, {"< B>", true, "B", true, false},
+      {"</ P>", false, "", false, false},    {"<  >", false, "", false, false},
+      {"<//>", false, "", false, false},     {"</BR/>", true, "BR", false, true},
+      {"<A!B c>", true, "A!B", true, false}, {"<#x y>", true, "x", true, false},
   };
   for (const NameCase& c : cases) {
     SCOPED_TRACE(c.tag);
     TagNameReader reader;
     const char* lt = c.tag;
     const char* gt = lt + std::strlen(lt) - 1;
-    EXPECT_EQ(reader.read(lt, gt), c.result);
-    if (c.result == 1) {
+    EXPECT_EQ(reader.read(lt, gt), c.named);
+    if (c.named) {
       EXPECT_EQ(reader.name, c.name);
       EXPECT_EQ(reader.isOpen, c.isOpen);
       EXPECT_EQ(reader.isClose, c.isClose);
     }
   }
   TagNameReader reader;
-  EXPECT_EQ(reader.read("<>", "<>" + 1), 0);
+  EXPECT_FALSE(reader.read("<>", "<>" + 1));
 }
 
 TEST(Tokenizer, ScannerWindowsNeverReadPastTheEnd) {
@@ -105,8 +107,8 @@ TEST(Tokenizer, ScannerWindowsNeverReadPastTheEnd) {
     auto bytes = std::make_unique<char[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
     ExtractionPipeline p;
-    p.scanMarkup(bytes.get(), bytes.get() + text.size());
-    p.matchTags();
+    PipelineSteps::scan(p, bytes.get(), bytes.get() + text.size());
+    PipelineSteps::matchTags(p);
     expectTagInvariants(p, text);
   }
 }
@@ -119,9 +121,9 @@ TEST(Tokenizer, TagsAcrossScanWindows) {
   ExtractionPipeline p;
   scanAndMatch(p, markup);
   ASSERT_EQ(p.tags.size(), 4u);
-  EXPECT_EQ(p.tags[0].name, "DIV");
+  EXPECT_EQ(p.nameOf(p.tags[0]), "DIV");
   EXPECT_EQ(p.tags[0].partner, 3);
-  EXPECT_EQ(p.tags[1].name, "P");
+  EXPECT_EQ(p.nameOf(p.tags[1]), "P");
   EXPECT_EQ(p.tags[1].endOffset - p.tags[1].startOffset, 48);
   EXPECT_EQ(p.tags[1].partner, 2);
   expectTagInvariants(p, markup);
@@ -129,13 +131,16 @@ TEST(Tokenizer, TagsAcrossScanWindows) {
 
 TEST(Tokenizer, EmptyInputAndReuse) {
   ExtractionPipeline p;
-  EXPECT_EQ(p.analyze(""), 0);
+  p.analyze("");
   EXPECT_TRUE(p.tags.empty());
-  EXPECT_EQ(p.matchTags(), -1);
-  EXPECT_EQ(p.buildTree(), -2);
-  EXPECT_TRUE(p.root.children.empty());
-  EXPECT_EQ(p.analyze("no tags at all"), 0);
+  EXPECT_EQ(PipelineSteps::matchTags(p), MatchResult::kNoTags);
+  EXPECT_EQ(PipelineSteps::buildTree(p), BuildResult::kNoTags);
+  EXPECT_TRUE(p.root.isLeaf());
+  p.analyze("no tags at all");
   EXPECT_TRUE(p.tags.empty());
+  const std::string one = "<P>x";
+  EXPECT_EQ(PipelineSteps::scanAndMatch(p, one), MatchResult::kMatched);
+  EXPECT_EQ(PipelineSteps::buildTree(p), BuildResult::kBuilt);
   // One pipeline analyses several strings in turn, each from scratch.
   p.analyze("<BODY><P>a</P><P>b</P></BODY>");
   const std::string first = p.dumpTags() + p.dumpTree();

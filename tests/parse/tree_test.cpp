@@ -16,12 +16,14 @@ using testing::textOf;
 
 // The tree as "NAME(children...)" with "#index" after each name, built from
 // the tags alone.
-std::string shape(const HtmlNode* node) {
+std::string shape(const ExtractionPipeline& p, const HtmlNode* node) {
   std::string out;
-  if (node->tag != nullptr) out = std::string(node->tag->name) + "#" + std::to_string(node->tag->index);
-  if (!node->children.empty()) {
+  if (node->tag != nullptr) out = std::string(p.nameOf(*node->tag)) + "#" + std::to_string(node->tag->index);
+  if (!node->isLeaf()) {
     out += "(";
-    for (size_t i = 0; i < node->children.size(); ++i) out += (i ? " " : "") + shape(node->children[i]);
+    for (const HtmlNode* child = node->firstChild; child != nullptr; child = child->nextSibling) {
+      out += (child == node->firstChild ? "" : " ") + shape(p, child);
+    }
     out += ")";
   }
   return out;
@@ -33,9 +35,9 @@ std::string buildShape(ExtractionPipeline& p, const std::string& text) {
   static std::string markup;
   markup = text;
   testing::scanAndMatch(p, markup);
-  p.buildTree();
+  testing::PipelineSteps::buildTree(p);
   expectTagInvariants(p, markup);
-  return shape(&p.root);
+  return shape(p, &p.root);
 }
 
 TEST(TreeBuilder, OptionalEndTagsThatRunToTheParentsEnd) {
@@ -46,7 +48,7 @@ TEST(TreeBuilder, OptionalEndTagsThatRunToTheParentsEnd) {
   EXPECT_EQ(p.dumpTags(), "0 3 0 5 O-- BODY\n1 2 6 8 O-- P\n2 2 12 14 OCN P\n3 3 18 24 OCN BODY\n");
   const std::string markup = "<BODY><P>one<P>two</BODY>";
   buildShape(p, markup);
-  p.collectText(markup.c_str());
+  testing::PipelineSteps::collectText(p, markup.c_str());
   EXPECT_EQ(textOf(p, 0), "onetwo");
   EXPECT_EQ(textOf(p, 1), "one");
   EXPECT_EQ(textOf(p, 2), "(null)");
@@ -65,8 +67,8 @@ TEST(TreeBuilder, OptionalEndTagsThatRunToTheParentsEnd) {
 TEST(TreeBuilder, CrossedAndStrayTags) {
   ExtractionPipeline p;
   EXPECT_EQ(buildShape(p, "<B><I>x</B></I>"), "(B#0(I#1) I#3)");
-  EXPECT_EQ(p.tags[1].hasContent, 0);
-  EXPECT_EQ(p.tags[3].hasContent, 0);
+  EXPECT_FALSE(p.tags[1].hasContent);
+  EXPECT_FALSE(p.tags[3].hasContent);
   EXPECT_TRUE(p.tags[3].isOpen && p.tags[3].isClose);
 
   // Comments and unknown elements: leaves, or containers when paired.
@@ -81,7 +83,7 @@ TEST(TreeBuilder, EndTagOfAClosedOffStartTagIsClosedOffToo) {
   ExtractionPipeline p;
   EXPECT_EQ(buildShape(p, markup), "(BODY#0(DIV#1(FONT#2(P#3) TABLE#5 TR#6(TD#7) TABLE#10) P#12 P#14))");
   EXPECT_EQ(p.tags[10].partner, 10);
-  EXPECT_EQ(p.tags[10].hasContent, 0);
+  EXPECT_FALSE(p.tags[10].hasContent);
   p.analyze(markup.c_str());
   EXPECT_EQ(textOf(p, 0), "abconetwo");
   EXPECT_EQ(textOf(p, 1), "abc");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_steps.h"
 
 namespace brevanto::testing {
 
@@ -25,8 +26,8 @@ inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view ma
     ASSERT_LT(tag.endOffset, static_cast<int>(markup.size()));
     EXPECT_EQ(markup[tag.startOffset], '<');
     EXPECT_EQ(markup[tag.endOffset], '>');
-    EXPECT_FALSE(tag.name.empty());
-    EXPECT_NE(tag.element, nullptr);
+    EXPECT_FALSE(p.nameOf(tag).empty());
+    EXPECT_LT(tag.row, p.elements.size());
     if (tag.partner == tag.index) continue;
     const HtmlTag& other = p.tags[tag.partner];
     if (!tag.isOpen) {
@@ -38,6 +39,14 @@ inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view ma
   }
 }
 
+// The children of `node`, in order.
+inline std::vector<HtmlNode*> childrenOf(const HtmlNode* node) {
+  std::vector<HtmlNode*> children;
+  for (HtmlNode* child = node->firstChild; child != nullptr; child = child->nextSibling)
+    children.push_back(child);
+  return children;
+}
+
 // After the whole analysis: the tree's links agree, and a text, where there
 // is one, is never empty.
 inline void expectTreeInvariants(const ExtractionPipeline& p) {
@@ -45,7 +54,7 @@ inline void expectTreeInvariants(const ExtractionPipeline& p) {
   while (!pending.empty()) {
     const HtmlNode* node = pending.back();
     pending.pop_back();
-    for (const HtmlNode* child : node->children) {
+    for (const HtmlNode* child : childrenOf(node)) {
       ASSERT_EQ(child->parent, node);
       ASSERT_NE(child->tag, nullptr);
       pending.push_back(child);
@@ -63,9 +72,7 @@ inline std::string textOf(const ExtractionPipeline& p, int index) {
 
 // Parses only as far as matching, for tokenizer cases.
 inline void scanAndMatch(ExtractionPipeline& p, const std::string& markup) {
-  p.clearTags();
-  p.scanMarkup(markup.data(), markup.data() + markup.size());
-  p.matchTags();
+  PipelineSteps::scanAndMatch(p, markup);
 }
 
 }  // namespace brevanto::testing

@@ -15,21 +15,17 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "tests/support/corpus.h"
 
 namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::bodyOf;
+using testing::readFile;
 
-const fs::path kCorpus = fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages";
+const fs::path kCorpus = testing::corpusPages();
 const fs::path kDigests = fs::path(BREVANTO_SOURCE_DIR) / "tests" / "text" / "classic_digests.tsv";
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // FNV-1a, 64 bits: stable on every platform and compiler.
 std::string digest(const std::string& bytes) {
@@ -47,17 +43,6 @@ std::string digestsOf(const std::string& markup) {
   const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
   return digest(ExtractionPipeline::formatTextFile(content, "u", "t")) + "\t" + digest(p.dumpTags()) + "\t" +
          digest(p.dumpTree());
-}
-
-// From "<body" to the end of the last "</body>", without regard to case; the
-// whole page when there is none.
-std::string bodyOf(const std::string& page) {
-  std::string lower(page);
-  for (char& c : lower) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  const size_t start = lower.find("<body");
-  const size_t end = lower.rfind("</body>");
-  if (start == std::string::npos || end == std::string::npos || end < start) return page;
-  return page.substr(start, end + 7 - start);
 }
 
 TEST(ClassicDigests, EveryCorpusPageAnalysesAsItAlwaysHas) {

@@ -2,6 +2,8 @@
 // body element, goes through the analysis and the selection, keeping every
 // invariant. The corpus sits beside the project; without it the test is
 // skipped.
+#include "tests/support/corpus.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,28 +20,9 @@ namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path corpusPages() { return fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus" / "pages"; }
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-// The body element's markup as it stands in the page, from "<body" to the
-// end of the last "</body>", found without regard to case; the whole page
-// when there is none.
-std::string bodyOf(const std::string& page) {
-  std::string lower(page);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  const size_t start = lower.find("<body");
-  const size_t end = lower.rfind("</body>");
-  if (start == std::string::npos || end == std::string::npos || end < start) return page;
-  return page.substr(start, end + 7 - start);
-}
+using testing::bodyOf;
+using testing::corpusPages;
+using testing::readFile;
 
 void checkAnalysis(const std::string& markup) {
   ExtractionPipeline p;
@@ -54,7 +37,7 @@ void checkAnalysis(const std::string& markup) {
     const HtmlNode* node = pending.back();
     pending.pop_back();
     inTree.push_back(node);
-    pending.insert(pending.end(), node->children.begin(), node->children.end());
+    for (const HtmlNode* child : testing::childrenOf(node)) pending.push_back(child);
   }
   for (const HtmlNode* node : content) {
     if (node == nullptr) continue;

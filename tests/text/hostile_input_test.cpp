@@ -27,16 +27,16 @@ TEST(HostileInput, NestedLinkTextSaturatesInsteadOfWrapping) {
 
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
   const HtmlTag& outerLink = p.tags[4];
-  ASSERT_EQ(outerLink.name, "A") << p.dumpTags().substr(0, 400);
+  ASSERT_EQ(p.nameOf(outerLink), "A") << p.dumpTags().substr(0, 400);
   EXPECT_EQ(outerLink.textLength, 10 * kLinks);
   EXPECT_EQ(outerLink.linkTextLength, kMax);
   const HtmlTag& innermost = p.tags[static_cast<size_t>(3 + kLinks)];
-  ASSERT_EQ(innermost.name, "A");
+  ASSERT_EQ(p.nameOf(innermost), "A");
   EXPECT_EQ(innermost.linkTextLength, 10) << "a link without links inside counts its own text";
   for (const HtmlTag& tag : p.tags) ASSERT_GE(tag.linkTextLength, 0) << "tag " << tag.index;
   EXPECT_EQ(p.bodyLinkTextLength, kMax);
   EXPECT_EQ(p.bodyPlainLength, 0);
-  EXPECT_EQ(p.tags[0].plainShare, 0.0);
+  EXPECT_EQ(p.sharesOf(p.tags[0]).plainShare, 0.0);
 
   const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
   ASSERT_EQ(content.size(), 1u);

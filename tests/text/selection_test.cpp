@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "extractor/extraction_pipeline.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
 namespace {
+
+using testing::PipelineSteps;
 
 struct Selected {
   std::string markup;
@@ -22,7 +26,8 @@ struct Selected {
     std::string out;
     for (const HtmlNode* node : content) {
       if (!out.empty()) out += ' ';
-      out += node == nullptr ? "(null)" : std::string(node->tag->name) + "#" + std::to_string(node->tag->index);
+      out += node == nullptr ? "(null)"
+                             : std::string(p.nameOf(*node->tag)) + "#" + std::to_string(node->tag->index);
     }
     return out;
   }
@@ -41,7 +46,7 @@ const std::string kMenu =
 TEST(ContentSelection, BodyWithParagraphsIsTheContent) {
   Selected s("<BODY>" + paragraphs("text", 2) + "</BODY>");
   EXPECT_EQ(s.picked(), "BODY#0");
-  EXPECT_EQ(s.p.tags[0].score, 10000.0) << "a body without links scores 100 x 100";
+  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 10000.0) << "a body without links scores 100 x 100";
 }
 
 TEST(ContentSelection, ArticleBesideAMenu) {
@@ -50,16 +55,16 @@ TEST(ContentSelection, ArticleBesideAMenu) {
              "</DIV><DIV>Footer words (c) 2026 and a <A href=/x>link</A></DIV></BODY>");
   ASSERT_EQ(s.content.size(), 1u);
   const HtmlTag* article = s.content[0]->tag;
-  EXPECT_EQ(article->name, "DIV");
-  EXPECT_GE(article->plainShare, 40.0);
+  EXPECT_EQ(s.p.nameOf(*article), "DIV");
+  EXPECT_GE(s.p.sharesOf(*article).plainShare, 40.0);
   EXPECT_EQ(std::string(article->text, article->textLength).substr(0, 16), "The article says");
 
   // A DIV with a single P has no P child once collapsed, so it never
   // qualifies; it is taken as the best-scored node instead.
   Selected one("<BODY>" + kMenu + "<DIV><P>Only one paragraph of text, long enough.</P></DIV></BODY>");
-  EXPECT_TRUE(one.p.collectContentNodes(&one.p.root, 2, 5.0).empty());
+  EXPECT_TRUE(PipelineSteps::collectContentNodes(one.p, 2, 5.0).empty());
   EXPECT_EQ(one.picked(), "DIV#17") << one.p.dumpTree();
-  EXPECT_TRUE(one.content[0]->children.empty());
+  EXPECT_TRUE(one.content[0]->isLeaf());
 }
 
 TEST(ContentSelection, SiblingsAndNestedQualifiers) {
@@ -83,7 +88,7 @@ TEST(ContentSelection, FallbacksAndTies) {
 
   // No text at all: everything is pruned, and the one entry is null.
   Selected empty("<BODY><DIV><IMG src=x></DIV></BODY>");
-  EXPECT_TRUE(empty.p.root.children.empty());
+  EXPECT_TRUE(empty.p.root.isLeaf());
   EXPECT_EQ(empty.picked(), "(null)");
   Selected nothing("");
   EXPECT_EQ(nothing.picked(), "(null)");
@@ -91,68 +96,84 @@ TEST(ContentSelection, FallbacksAndTies) {
   // Without a BODY nothing is scored; the last node met wins the tie at 0.
   Selected bodyless("<DIV>" + paragraphs("x", 1) + "</DIV><DIV>y<B>z</B></DIV>");
   EXPECT_EQ(bodyless.picked(), "DIV#4");
-  EXPECT_EQ(bodyless.p.tags[0].score, 0.0);
+  EXPECT_EQ(bodyless.p.scoreOf(bodyless.p.tags[0]), 0.0);
 
   // Equal best scores: the later sibling wins over the earlier one, and a
   // descendant over its ancestor.
   Selected tie("<BODY><DIV>abc</DIV><DIV>xyz</DIV><A href=q>link text</A></BODY>");
-  EXPECT_EQ(tie.p.tags[1].score, 1000.0) << tie.p.dumpTree();
-  EXPECT_EQ(tie.p.tags[3].score, 1000.0);
+  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[1]), 1000.0) << tie.p.dumpTree();
+  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[3]), 1000.0);
   EXPECT_EQ(tie.picked(), "DIV#3");
+  // Scores follow from the lengths: giving a child its parent's lengths
+  // makes the two tie.
   Selected nested("<BODY><DIV>a<DIV>x</DIV><DIV>y</DIV></DIV><DIV>g</DIV></BODY>");
-  ASSERT_EQ(nested.p.root.children[0]->children.size(), 2u) << nested.p.dumpTree();
-  HtmlNode* outer = nested.p.root.children[0]->children[0];
-  ASSERT_EQ(outer->children.size(), 2u);
-  HtmlNode* first = outer->children[0];
-  HtmlNode* second = outer->children[1];
-  first->tag->score = outer->tag->score;
-  second->tag->score = 0;
-  EXPECT_EQ(nested.p.bestScoredNode(outer), first);
-  second->tag->score = outer->tag->score;
-  EXPECT_EQ(nested.p.bestScoredNode(outer), second);
+  const std::vector<HtmlNode*> top = testing::childrenOf(nested.p.root.firstChild);
+  ASSERT_EQ(top.size(), 2u) << nested.p.dumpTree();
+  const std::vector<HtmlNode*> inner = testing::childrenOf(top[0]);
+  ASSERT_EQ(inner.size(), 2u);
+  auto copyLengths = [](const HtmlNode* from, HtmlNode* to) {
+    to->tag->textLength = from->tag->textLength;
+    to->tag->linkTextLength = from->tag->linkTextLength;
+  };
+  copyLengths(top[0], inner[0]);
+  EXPECT_EQ(PipelineSteps::bestScoredNode(nested.p, top[0]), inner[0]);
+  copyLengths(top[0], inner[1]);
+  EXPECT_EQ(PipelineSteps::bestScoredNode(nested.p, top[0]), inner[1]);
 }
 
 TEST(ContentSelection, LinkTextAndScores) {
   // Nested links count once per enclosing A. A tag that lost its extent is
   // a leaf: the text after it falls to its parent, and so do the links there.
-  Selected s("<BODY><DIV>ab<A href=1>cd<A href=2>ef</A></A></DIV><DIV>x<B>y<A href=3>zz</A></I></DIV></BODY>");
+  Selected s(
+      "<BODY><DIV>ab<A href=1>cd<A href=2>ef</A></A></DIV><DIV>x<B>y<A href=3>zz</A></I></DIV></BODY>");
   EXPECT_EQ(s.p.tags[3].linkTextLength, 2) << s.p.dumpTags();
   EXPECT_EQ(s.p.tags[2].linkTextLength, 6) << "own text 4, plus the inner link's 2";
   EXPECT_EQ(s.p.tags[1].linkTextLength, 6);
-  EXPECT_EQ(s.p.tags[8].hasContent, 0);
+  EXPECT_FALSE(s.p.tags[8].hasContent);
   EXPECT_EQ(s.p.tags[8].linkTextLength, 0);
   EXPECT_EQ(s.p.tags[7].linkTextLength, 2);
   EXPECT_EQ(testing::textOf(s.p, 7), "xyzz");
   EXPECT_EQ(s.p.bodyLinkTextLength, 8);
   EXPECT_EQ(s.p.bodyTextLength, 10);
   EXPECT_EQ(s.p.bodyPlainLength, 2);
-  EXPECT_EQ(s.p.tags[0].score, 100.0) << "a body with some link text scores 100";
+  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 100.0) << "a body with some link text scores 100";
 
-  EXPECT_EQ(ExtractionPipeline::percentOf(0, 0), 0.0);
-  EXPECT_EQ(ExtractionPipeline::percentOf(5, 0), 100.0);
-  EXPECT_DOUBLE_EQ(ExtractionPipeline::percentOf(1, 3), 100.0 / 3.0);
-  HtmlTag tag;
-  tag.textShare = 20;
-  tag.plainShare = 25;
-  tag.linkShare = 0.5;
-  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 500.0);
-  tag.linkShare = 10;
-  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 50.0);
-  tag.textShare = 0.01;
-  tag.plainShare = 0.05;
-  EXPECT_EQ(ExtractionPipeline::nodeScore(tag), 0.0);
+  EXPECT_EQ(PipelineSteps::percentOf(0, 0), 0.0);
+  EXPECT_EQ(PipelineSteps::percentOf(5, 0), 100.0);
+  EXPECT_DOUBLE_EQ(PipelineSteps::percentOf(1, 3), 100.0 / 3.0);
+}
+
+TEST(ContentSelection, NodeScoreAtItsEdges) {
+  // Text share times plain share below 0.001 scores nothing; from a link
+  // share of 1 % on, the product is divided by it.
+  const double belowThreshold = std::nextafter(0.001, 0.0);
+  struct Case {
+    ElementShares shares;  // text, plain, link
+    double score;
+  };
+  const Case cases[] = {
+      {{1.0, 0.001, 0.0}, 0.001},  {{1.0, belowThreshold, 0.0}, 0.0},
+      {{0.001, 1.0, 2.0}, 0.0005}, {{0.01, 0.05, 0.0}, 0.0},
+      {{20, 25, 0.5}, 500},        {{20, 25, 0.999}, 500},
+      {{20, 25, 1.0}, 500},        {{20, 25, 10}, 50},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PipelineSteps::nodeScore(c.shares), c.score)
+        << c.shares.textShare << " x " << c.shares.plainShare << " / " << c.shares.linkShare;
+  }
 }
 
 TEST(ContentSelection, PruningDropAndCollapse) {
   // Empty and non-rendering elements go, inline leaves go, single-child
   // chains collapse into their top node.
-  Selected s("<BODY><DIV><DIV><TABLE><TR><TD><P>a</P></TD></TR></TABLE></DIV></DIV>"
-             "<SPAN>s</SPAN><B><I>bi</I></B><DIV><HR><P>b</P><P>c</P></DIV><!-- c --></BODY>");
-  const HtmlNode* body = s.p.root.children.at(0);
-  ASSERT_EQ(body->children.size(), 2u) << s.p.dumpTree();
-  EXPECT_EQ(body->children[0]->tag->name, "DIV");
-  EXPECT_TRUE(body->children[0]->children.empty()) << "the chain down to P collapsed into the DIV";
-  EXPECT_EQ(body->children[1]->children.size(), 2u);
+  Selected s(
+      "<BODY><DIV><DIV><TABLE><TR><TD><P>a</P></TD></TR></TABLE></DIV></DIV>"
+      "<SPAN>s</SPAN><B><I>bi</I></B><DIV><HR><P>b</P><P>c</P></DIV><!-- c --></BODY>");
+  const std::vector<HtmlNode*> body = testing::childrenOf(s.p.root.firstChild);
+  ASSERT_EQ(body.size(), 2u) << s.p.dumpTree();
+  EXPECT_EQ(s.p.nameOf(*body[0]->tag), "DIV");
+  EXPECT_TRUE(body[0]->isLeaf()) << "the chain down to P collapsed into the DIV";
+  EXPECT_EQ(testing::childrenOf(body[1]).size(), 2u);
   EXPECT_EQ(s.picked(), "DIV#19") << "two P children and a third of the plain text";
 }
 

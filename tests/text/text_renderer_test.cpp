@@ -8,6 +8,7 @@
 namespace brevanto {
 namespace {
 
+using testing::PipelineSteps;
 using testing::textOf;
 
 // Analyses `markup` and returns the text of the tag at `index`; the markup is
@@ -40,28 +41,39 @@ TEST(TextRenderer, Entities) {
     const char* out;
   };
   const Case cases[] = {
-      {"Fish &amp; Chips", "Fish & Chips"}, {"&GT;", ">"}, {"&lt;&Lt;", "<<"},
-      {"a&nbsp;b", "a b"}, {"&quot;q&QUOT;", "\"q\""}, {"&copy; 2026", "@ 2026"},
-      {"&#169;", "?"}, {"&eacute;t&eacute;", "?t?"}, {"&amp;lt;", "&lt;"},
-      {"Q&A; more", "Q? more"}, {"a & b; c", "a ? c"}, {"salt & pepper", "salt & pepper"},
-      {"x & y & z; w", "x ? w"}, {"a;b&c", "a;b&c"}, {"&amp;&amp; &end", "&& &end"},
+      {"Fish &amp; Chips", "Fish & Chips"},
+      {"&GT;", ">"},
+      {"&lt;&Lt;", "<<"},
+      {"a&nbsp;b", "a b"},
+      {"&quot;q&QUOT;", "\"q\""},
+      {"&copy; 2026", "@ 2026"},
+      {"&#169;", "?"},
+      {"&eacute;t&eacute;", "?t?"},
+      {"&amp;lt;", "&lt;"},
+      {"Q&A; more", "Q? more"},
+      {"a & b; c", "a ? c"},
+      {"salt & pepper", "salt & pepper"},
+      {"x & y & z; w", "x ? w"},
+      {"a;b&c", "a;b&c"},
+      {"&amp;&amp; &end", "&& &end"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Rendered(std::string("<DIV>") + c.in + "</DIV>").text(0), c.out) << c.in;
   }
   // A segment ends at the next tag: an "&" never pairs with a ";" beyond it.
   EXPECT_EQ(Rendered("<DIV>a &amp<B>x</B>; b</DIV>").text(0), "a &ampx; b");
-  EXPECT_EQ(ExtractionPipeline::decodeEntities("plain", 5), std::nullopt);
-  EXPECT_EQ(ExtractionPipeline::decodeEntities("&amp;", 5), std::optional<std::string>("&"));
-  EXPECT_EQ(ExtractionPipeline::entityChar("&NbSp;", 6), ' ');
-  EXPECT_EQ(ExtractionPipeline::entityChar("&ampx;", 6), '?');
+  EXPECT_EQ(PipelineSteps::decodeEntities("plain", 5), std::nullopt);
+  EXPECT_EQ(PipelineSteps::decodeEntities("&amp;", 5), std::optional<std::string>("&"));
+  EXPECT_EQ(PipelineSteps::entityChar("&NbSp;", 6), ' ');
+  EXPECT_EQ(PipelineSteps::entityChar("&ampx;", 6), '?');
 }
 
 TEST(TextRenderer, ContentThatIsNeverCollected) {
   // Skip-content elements, comments, attributes and empty elements give no
   // text; their surroundings do.
   EXPECT_EQ(Rendered("<DIV>a<SCRIPT>var s='<P>x</P>';</SCRIPT>b</DIV>").text(0), "ab");
-  EXPECT_EQ(Rendered("<DIV>a<STYLE>p{}</STYLE><PRE>code</PRE><SELECT><OPTION>o</SELECT>b</DIV>").text(0), "ab");
+  EXPECT_EQ(Rendered("<DIV>a<STYLE>p{}</STYLE><PRE>code</PRE><SELECT><OPTION>o</SELECT>b</DIV>").text(0),
+            "ab");
   EXPECT_EQ(Rendered("<DIV>a<NOSCRIPT>n</NOSCRIPT><OBJECT>o</OBJECT>b</DIV>").text(0), "ab");
   EXPECT_EQ(Rendered("<DIV>a<!-- hidden -->b</DIV>").text(0), "ab");
   EXPECT_EQ(Rendered("<DIV>a<IMG alt=\"pic\"><INPUT value=v>b</DIV>").text(0), "ab");
