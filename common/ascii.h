@@ -9,10 +9,18 @@
 
 namespace brevanto::ascii {
 
-constexpr char toUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-constexpr char toLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-constexpr bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr char toUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char toLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr bool isLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Whether `a` and `b` are the same text when ASCII letter case is ignored.
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {

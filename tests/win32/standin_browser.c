@@ -17,12 +17,12 @@
  * file named by BREVANTO_STANDIN_LOG as "outstanding N", followed by the
  * calls made on the stand-in in order ("trace count item0 qi-browser ..."). */
 #define COBJMACROS
-#include <windows.h>
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oleauto.h>
 #include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
 static const CLSID kShellWindowsClsid = {
     0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};

@@ -1,8 +1,8 @@
 /* Plays the program associated with text files: records the command line
  * it was started with and its working folder in the file named by
  * BREVANTO_VIEWER_LOG, as two lines, then ends. */
-#include <windows.h>
 #include <stdio.h>
+#include <windows.h>
 
 int main(void) {
   char path[MAX_PATH];
