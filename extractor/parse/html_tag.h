@@ -12,7 +12,7 @@ namespace brevanto {
 // in 32 bits, the element's table row instead of its name, flags in bits. The
 // name as written is read again from the markup where it is shown.
 struct HtmlTag {
-  HtmlTag() : isOpen(false), isClose(false), hasContent(true), isScored(false) {}
+  HtmlTag() : isOpen(false), isClose(false), hasContent(true), isScored(false), isChrome(false) {}
 
   int32_t index = -1;  // position in the pipeline's `tags`
   // Index of the tag at which this element's extent ends: the end tag it pairs
@@ -37,6 +37,7 @@ struct HtmlTag {
   bool isClose : 1;     // the tag closes one: an end tag, or self-contained
   bool hasContent : 1;  // false when matching or tree building gave up the extent
   bool isScored : 1;    // the element is the body or below it, and has shares
+  bool isChrome : 1;    // modern: page furniture, left out of every text
 };
 static_assert(sizeof(HtmlTag) <= 40, "a tag is paid for once per tag of the page");
 

@@ -18,6 +18,11 @@ namespace {
 
 constexpr char kLineBreak[] = "\r\n";
 
+// Every byte but ASCII white space shows on the page.
+bool isVisible(char c) {
+  return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f';
+}
+
 // The first CR LF pair from `from` on, or null.
 const char* findLineBreak(const char* from, const char* end) {
   for (const char* p = from; p < end; ++p) {
@@ -77,6 +82,7 @@ void ExtractionPipeline::TextStore::reset(size_t capacity) {
     capacity_ = capacity;
   }
   size_ = 0;
+  visible_ = 0;
 }
 
 void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
@@ -84,6 +90,11 @@ void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
   if (length == 0) return;
   std::memcpy(bytes_.get() + size_, bytes, length);
   size_ += length;
+  if (countsVisible_) {
+    int32_t visible = 0;
+    for (size_t i = 0; i < length; ++i) visible += isVisible(bytes[i]) ? 1 : 0;
+    visible_ += visible;
+  }
 }
 
 char ExtractionPipeline::entityChar(const char* entity, size_t length) {
@@ -140,16 +151,18 @@ int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
 }
 
 void ExtractionPipeline::collectText(const char* markup) {
+  if (analysis == Analysis::kModern) visibleLengths_.assign(tags.size(), 0);
   if (tags.empty() || root.isLeaf() || markup == nullptr) return;
   // Each byte of the markup lands in at most one text run (a child's range is
   // skipped by its parent's segments), and a BR's line break takes the place
   // of its tag, which is longer: the store never needs more than the markup.
   textStore_.reset(markupLength_ + 1);
+  textStore_.countVisible(analysis == Analysis::kModern);
   // A BR with children stands as a line break in its parent's text, so its
   // own text cannot lie inside the parent's run: it is rendered afterwards.
   std::vector<HtmlNode*> heldBack;
   for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) {
-    renderNode(child, markup, heldBack);
+    if (!child->tag->isChrome) renderNode(child, markup, heldBack);
   }
   while (!heldBack.empty()) {
     HtmlNode* br = heldBack.back();
@@ -164,6 +177,8 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   auto enter = [&](HtmlNode* node) {
     HtmlTag& tag = *node->tag;
     tag.text = textStore_.end();
+    // The visible bytes written before the node's text, until it is done.
+    if (!visibleLengths_.empty()) visibleLengths_[static_cast<size_t>(tag.index)] = textStore_.visibleCount();
     if (node->isLeaf()) {
       // A self-contained leaf (a comment, an empty element, a tag whose extent
       // was given up) is its own partner, so its content is empty: it gets no
@@ -184,6 +199,10 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     if (!node->isLeaf()) appendSegment(markup, pos, tags[static_cast<size_t>(tag.partner)].startOffset);
     tag.textLength = static_cast<int32_t>(textStore_.end() - tag.text);
     if (tag.textLength == 0) tag.text = nullptr;
+    if (!visibleLengths_.empty()) {
+      int32_t& visible = visibleLengths_[static_cast<size_t>(tag.index)];
+      visible = textStore_.visibleCount() - visible;
+    }
   };
 
   // The walk is inside `node`: its text is written up to `pos`, the offset
@@ -195,6 +214,11 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   for (;;) {
     if (child != nullptr) {
       appendSegment(markup, pos, child->tag->startOffset);
+      if (child->tag->isChrome) {
+        pos = offsetAfter(*child);
+        child = child->nextSibling;
+        continue;
+      }
       if (child->tag->row == lineBreakRow_ && !child->isLeaf()) {
         heldBack.push_back(child);
         textStore_.append(kLineBreak, 2);
