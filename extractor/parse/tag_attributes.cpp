@@ -15,7 +15,6 @@ TagAttributes readTagAttributes(std::string_view attributes) {
   TagAttributes found;
   bool seenClass = false;
   bool seenId = false;
-  bool seenRole = false;
   const size_t end = attributes.size();
   size_t at = 0;
   auto skipSpaces = [&] {
@@ -58,8 +57,6 @@ TagAttributes readTagAttributes(std::string_view attributes) {
       keepFirst(seenClass, found.classes);
     } else if (ascii::equalsIgnoringCase(name, "id")) {
       keepFirst(seenId, found.id);
-    } else if (ascii::equalsIgnoringCase(name, "role")) {
-      keepFirst(seenRole, found.role);
     }
   }
   return found;

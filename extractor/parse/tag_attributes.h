@@ -1,4 +1,5 @@
-// The attributes that say what an element is for: its class, id and role.
+// The attributes that name an element for the page's own styles and
+// scripts: its class and id.
 #pragma once
 
 #include <string_view>
@@ -10,7 +11,6 @@ namespace brevanto {
 struct TagAttributes {
   std::string_view classes;
   std::string_view id;
-  std::string_view role;
 };
 
 // Reads `attributes`, the bytes of a tag after its name and before its ">".

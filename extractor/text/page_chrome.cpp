@@ -1,7 +1,7 @@
 // Page chrome, for the modern analysis: the menus, banners, side bars,
 // footers and embedded graphics around an article. A page says what they are
-// by the element (NAV, ASIDE, a page's HEADER and FOOTER), by the role
-// attribute, or by the words of its class and id names. Chrome is marked
+// by the element (NAV, ASIDE, a page's HEADER and FOOTER) or by the words of
+// its class and id names. Chrome is marked
 // before the texts are collected, so that no ancestor's text or link count
 // holds it, and pruning drops it.
 #include <algorithm>
@@ -22,9 +22,6 @@ namespace {
 // in elements named after their layout ("adSkinLayer", "top-nav-wrapper").
 constexpr double kChromeMostParagraphShare = 0.5;
 
-// Roles that name landmarks around the main content.
-constexpr std::string_view kChromeRoles[] = {"navigation", "banner", "contentinfo", "complementary"};
-
 // Words of class and id names that mark furniture, lower case.
 constexpr std::string_view kChromeWords[] = {
     "nav",      "navbar", "navigation",    "menu",      "footer",     "sidebar",     "comment",
@@ -41,6 +38,28 @@ constexpr std::string_view kContentWords[] = {
 };
 
 enum class Hint : int { kNone, kChrome, kContent };
+
+// For each letter, a bit for each length of the hint words that start with
+// it: most words of class names ("flex", "px", "col") are no hint word, and
+// this tells so without comparing them with every hint word.
+struct HintWordShapes {
+  uint32_t lengthsByLetter[26] = {};
+
+  constexpr void add(std::string_view word) { lengthsByLetter[word[0] - 'a'] |= uint32_t{1} << word.size(); }
+  constexpr bool mayHold(std::string_view word) const {
+    if (word.empty() || word.size() >= 32 || !ascii::isLetter(word[0])) return false;
+    return (lengthsByLetter[ascii::toLower(word[0]) - 'a'] >> word.size() & 1) != 0;
+  }
+};
+
+constexpr HintWordShapes shapesOfHintWords() {
+  HintWordShapes shapes;
+  for (const std::string_view word : kChromeWords) shapes.add(word);
+  for (const std::string_view word : kContentWords) shapes.add(word);
+  return shapes;
+}
+
+constexpr HintWordShapes kHintWordShapes = shapesOfHintWords();
 
 bool isWordByte(char c) {
   return ascii::isLetter(c) || ascii::isDigit(c);
@@ -70,8 +89,10 @@ Hint hintOf(std::string_view names) {
     const bool camelHump = !separator && at > start && isLower(names[at - 1]) && isUpper(names[at]);
     if (!separator && !camelHump) continue;
     const std::string_view word = names.substr(start, at - start);
-    if (isOneOf(word, kContentWords)) return Hint::kContent;
-    if (isOneOf(word, kChromeWords)) hint = Hint::kChrome;
+    if (kHintWordShapes.mayHold(word)) {
+      if (isOneOf(word, kContentWords)) return Hint::kContent;
+      if (isOneOf(word, kChromeWords)) hint = Hint::kChrome;
+    }
     start = separator ? at + 1 : at;
   }
   return hint;
@@ -91,7 +112,6 @@ bool ExtractionPipeline::isChrome(const HtmlTag& tag, bool insideSection, int32_
   const char* const attributesStart = name.data() + name.size();
   const TagAttributes attributes =
       readTagAttributes({attributesStart, static_cast<size_t>(markup_ + tag.endOffset - attributesStart)});
-  if (isOneOf(attributes.role, kChromeRoles)) return true;
   // The class and the id name one element: a content word in either keeps it.
   const Hint byClass = hintOf(attributes.classes);
   const Hint byId = hintOf(attributes.id);

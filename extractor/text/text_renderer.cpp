@@ -18,9 +18,10 @@ namespace {
 
 constexpr char kLineBreak[] = "\r\n";
 
-// Every byte but ASCII white space shows on the page.
+// White space and control bytes show nothing on the page; every byte above
+// the blank is part of a character that shows.
 bool isVisible(char c) {
-  return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f';
+  return static_cast<unsigned char>(c) > ' ';
 }
 
 // The first CR LF pair from `from` on, or null.

@@ -1,6 +1,9 @@
 // The page cases of tests/pages, analysed in this process: each case's page,
-// loaded as the command line loads it, gives its expected.txt byte for byte.
-// The command line's own test runs the same cases through the program.
+// loaded as the command line loads it, gives the expected text of each
+// analysis byte for byte. The command line's own test runs the same cases
+// through the program.
+#include "tests/support/page_cases.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,21 +31,24 @@ TEST(PageCases, EachPageGivesItsExpectedText) {
 #else
   cli::PageLoader loader;
   int cases = 0;
-  for (const auto& entry : fs::directory_iterator(fs::path(BREVANTO_SOURCE_DIR) / "tests" / "pages")) {
-    SCOPED_TRACE(entry.path().filename().string());
+  for (const fs::path& folder : testing::pageCaseFolders()) {
+    SCOPED_TRACE(folder.filename().string());
     cli::LoadedPage page;
-    ASSERT_EQ(loader.load(readFile(entry.path() / "source.html"), "", page), cli::LoadStatus::kLoaded)
+    ASSERT_EQ(loader.load(readFile(folder / "source.html"), "", page), cli::LoadStatus::kLoaded)
         << page.error;
     // Every case names the address it was saved from, so that its expected
     // header does not depend on where the case lies.
     ASSERT_FALSE(page.url.empty());
-    ExtractionPipeline p;
-    p.analyze(page.markup.c_str());
-    testing::expectTagInvariants(p, page.markup);
-    testing::expectTreeInvariants(p);
-    const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
-    EXPECT_EQ(ExtractionPipeline::formatTextFile(content, page.url, page.title),
-              readFile(entry.path() / "expected.txt"));
+    for (const Analysis analysis : {Analysis::kClassic, Analysis::kModern}) {
+      SCOPED_TRACE(analysis == Analysis::kClassic ? "classic" : "modern");
+      ExtractionPipeline p(analysis);
+      p.analyze(page.markup.c_str());
+      testing::expectTagInvariants(p, page.markup);
+      testing::expectTreeInvariants(p);
+      const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+      EXPECT_EQ(ExtractionPipeline::formatTextFile(content, page.url, page.title),
+                readFile(testing::expectedTextOf(folder, analysis)));
+    }
     ++cases;
   }
   EXPECT_GE(cases, 6);
