@@ -217,7 +217,10 @@ class ExtractionPipeline {
   // furniture is marked: its subtree gets no text, so its ancestors' texts
   // and link counts leave it out, and pruning drops it.
   void markChrome();
-  bool isChrome(const HtmlTag& tag, bool insideSection, int32_t paragraphsInside, int32_t paragraphs) const;
+  // Furniture by its element: always, or outside any section.
+  bool isChromeElement(const HtmlTag& tag, bool insideSection) const;
+  // Furniture by the words of its class and id names.
+  bool isNamedChrome(const HtmlTag& tag) const;
 
   // ---- Text. Afterwards the tag of every node holds the text of its whole
   // subtree: its own character data with entities decoded, its children's
@@ -241,7 +244,7 @@ class ExtractionPipeline {
   static void appendCleanLines(const char* text, size_t length, std::string& out);
   // The length of the tag's text as the shares count it.
   int32_t countedLength(const HtmlTag& tag) const {
-    return visibleLengths_.empty() ? tag.textLength : visibleLengths_[static_cast<size_t>(tag.index)];
+    return analysis == Analysis::kModern ? tag.visibleLength : tag.textLength;
   }
 
   // ---- Selection, in this order; each step leaves the tree as it says.
@@ -290,9 +293,6 @@ class ExtractionPipeline {
   size_t markupLength_ = 0;          // bytes scanned
   std::vector<HtmlNode> nodeStore_;  // owns every node below root; never reallocated while in use
   TextStore textStore_;              // owns every collected text
-  // Modern: the visible bytes of each tag's text, by tag index; empty in the
-  // classic analysis, which counts every byte.
-  std::vector<int32_t> visibleLengths_;
   struct FoldedHash {
     size_t operator()(std::string_view name) const;
   };

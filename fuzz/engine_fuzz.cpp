@@ -1,7 +1,8 @@
-// Any bytes through the whole analysis: scan, match, tree, text, selection,
-// line cleaning and the output format. Besides the sanitizers' own checks,
-// every run verifies the tag and tree invariants that the later stages rely
-// on, and aborts on the first one broken.
+// Any bytes through the whole analysis, classic and modern: scan, match,
+// tree, chrome, text, selection, line cleaning and the output format. Besides
+// the sanitizers' own checks, every run verifies the tag and tree invariants
+// that the later stages rely on, and aborts on the first one broken.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 namespace {
 
+using brevanto::Analysis;
 using brevanto::ExtractionPipeline;
 using brevanto::HtmlNode;
 using brevanto::HtmlTag;
@@ -62,19 +64,11 @@ void checkTree(const ExtractionPipeline& p) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The markup is a NUL-terminated string: bytes after a NUL are never seen,
-  // as in a real call.
-  // An exact-size buffer, so that a read past the terminating NUL is a
-  // sanitizer report.
-  std::unique_ptr<char[]> markup(new char[size + 1]);
-  if (size > 0) std::memcpy(markup.get(), data, size);
-  markup[size] = '\0';
-  ExtractionPipeline pipeline;
-  pipeline.analyze(markup.get());
-  const std::string seen(markup.get());
+// One analysis of `markup`, checked through to the output file.
+void analyse(Analysis analysis, const char* markup) {
+  ExtractionPipeline pipeline(analysis);
+  pipeline.analyze(markup);
+  const std::string seen(markup);
   checkTags(pipeline, seen);
   checkTree(pipeline);
 
@@ -89,6 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (cleaned && cleaned->size() > static_cast<size_t>(node->tag->textLength) + 2) {
       fail("cleaned text grew", node->tag->index);
     }
+    // No text is written twice.
+    for (const HtmlNode* above = node->parent; above != nullptr; above = above->parent) {
+      if (std::find(content.begin(), content.end(), above) != content.end()) {
+        fail("a chosen node inside another", node->tag->index);
+      }
+    }
   }
 #ifdef BREVANTO_FUZZ_FORMAT
   const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
@@ -96,7 +96,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #endif
 
   // A second analysis in the same pipeline must start from nothing.
-  pipeline.analyze(markup.get());
+  pipeline.analyze(markup);
   checkTags(pipeline, seen);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The markup is a NUL-terminated string: bytes after a NUL are never seen,
+  // as in a real call.
+  // An exact-size buffer, so that a read past the terminating NUL is a
+  // sanitizer report.
+  std::unique_ptr<char[]> markup(new char[size + 1]);
+  if (size > 0) std::memcpy(markup.get(), data, size);
+  markup[size] = '\0';
+  analyse(Analysis::kClassic, markup.get());
+  analyse(Analysis::kModern, markup.get());
   return 0;
 }

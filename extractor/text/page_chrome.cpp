@@ -100,14 +100,14 @@ Hint hintOf(std::string_view names) {
 
 }  // namespace
 
-bool ExtractionPipeline::isChrome(const HtmlTag& tag, bool insideSection, int32_t paragraphsInside,
-                                  int32_t paragraphs) const {
+bool ExtractionPipeline::isChromeElement(const HtmlTag& tag, bool insideSection) const {
+  const int32_t part = elements[tag.row].part;
+  return part == kPartChrome || (part == kPartPageChrome && !insideSection);
+}
+
+bool ExtractionPipeline::isNamedChrome(const HtmlTag& tag) const {
   // The elements that hold the whole document are never furniture.
   if (tag.row == bodyRow_ || tag.row == documentRow_) return false;
-  const int32_t part = elements[tag.row].part;
-  if (part == kPartChrome || (part == kPartPageChrome && !insideSection)) return true;
-  if (paragraphsInside > kChromeMostParagraphShare * paragraphs) return false;
-
   const std::string_view name = nameOf(tag);
   const char* const attributesStart = name.data() + name.size();
   const TagAttributes attributes =
@@ -120,33 +120,47 @@ bool ExtractionPipeline::isChrome(const HtmlTag& tag, bool insideSection, int32_
 }
 
 void ExtractionPipeline::markChrome() {
-  // P start tags before each tag, so that an element's count is one
-  // subtraction over its extent.
-  std::vector<int32_t> paragraphsBefore(tags.size() + 1, 0);
-  for (const HtmlTag& tag : tags) {
-    const bool opensParagraph = tag.row == paragraphRow_ && tag.isOpen;
-    paragraphsBefore[static_cast<size_t>(tag.index) + 1] =
-        paragraphsBefore[static_cast<size_t>(tag.index)] + (opensParagraph ? 1 : 0);
-  }
-  const int32_t paragraphs = paragraphsBefore.back();
+  int32_t paragraphs = 0;
+  for (const HtmlTag& tag : tags) paragraphs += tag.row == paragraphRow_ && tag.isOpen ? 1 : 0;
+  const double mostParagraphs = kChromeMostParagraphShare * paragraphs;
 
-  int sectionsAround = 0;  // sections among the ancestors of the node at hand
+  // The walk meets the elements in the order of their tags, and leaves each
+  // one where its extent ends, so one cursor over the tags counts the P start
+  // tags before each of them, and before the end of each element left.
+  size_t counted = 0;             // tags looked at
+  int32_t paragraphsCounted = 0;  // P start tags among them
+  auto countUpTo = [&](size_t end) {
+    for (; counted < end; ++counted)
+      paragraphsCounted += tags[counted].row == paragraphRow_ && tags[counted].isOpen;
+    return paragraphsCounted;
+  };
+  std::vector<int32_t> paragraphsBefore;  // of each element the walk is inside
+  int sectionsAround = 0;                 // sections among the ancestors of the node at hand
   walkTree(
       &root,
       [&](HtmlNode* node) {
         if (node->tag == nullptr) return true;
         HtmlTag& tag = *node->tag;
-        const size_t last = static_cast<size_t>(std::max(tag.partner, tag.index));
-        const int32_t inside = paragraphsBefore[last + 1] - paragraphsBefore[static_cast<size_t>(tag.index)];
-        if (isChrome(tag, sectionsAround > 0, inside, paragraphs)) {
+        if (tag.row != bodyRow_ && tag.row != documentRow_ && isChromeElement(tag, sectionsAround > 0)) {
           tag.isChrome = true;
           return false;
         }
+        paragraphsBefore.push_back(countUpTo(static_cast<size_t>(tag.index)));
         if (elements[tag.row].part == kPartSection) ++sectionsAround;
         return true;
       },
       [&](HtmlNode* node) {
-        if (node->tag != nullptr && elements[node->tag->row].part == kPartSection) --sectionsAround;
+        if (node->tag == nullptr) return;
+        HtmlTag& tag = *node->tag;
+        if (elements[tag.row].part == kPartSection) --sectionsAround;
+        // The extent runs up to its partner, the element's own tag when it
+        // is self-contained.
+        const size_t end = static_cast<size_t>(std::max(tag.partner, tag.index + 1));
+        const int32_t inside = countUpTo(end) - paragraphsBefore.back();
+        paragraphsBefore.pop_back();
+        // An element that holds most of the paragraphs wraps the article,
+        // whatever its names say.
+        if (inside <= mostParagraphs && isNamedChrome(tag)) tag.isChrome = true;
       });
 }
 

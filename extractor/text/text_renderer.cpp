@@ -152,7 +152,11 @@ int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
 }
 
 void ExtractionPipeline::collectText(const char* markup) {
-  if (analysis == Analysis::kModern) visibleLengths_.assign(tags.size(), 0);
+  // The tags' name keys have served their turn: their word now counts the
+  // visible bytes, none for a tag that gets no text.
+  if (analysis == Analysis::kModern) {
+    for (HtmlTag& tag : tags) tag.visibleLength = 0;
+  }
   if (tags.empty() || root.isLeaf() || markup == nullptr) return;
   // Each byte of the markup lands in at most one text run (a child's range is
   // skipped by its parent's segments), and a BR's line break takes the place
@@ -179,7 +183,7 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     HtmlTag& tag = *node->tag;
     tag.text = textStore_.end();
     // The visible bytes written before the node's text, until it is done.
-    if (!visibleLengths_.empty()) visibleLengths_[static_cast<size_t>(tag.index)] = textStore_.visibleCount();
+    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount();
     if (node->isLeaf()) {
       // A self-contained leaf (a comment, an empty element, a tag whose extent
       // was given up) is its own partner, so its content is empty: it gets no
@@ -200,10 +204,7 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     if (!node->isLeaf()) appendSegment(markup, pos, tags[static_cast<size_t>(tag.partner)].startOffset);
     tag.textLength = static_cast<int32_t>(textStore_.end() - tag.text);
     if (tag.textLength == 0) tag.text = nullptr;
-    if (!visibleLengths_.empty()) {
-      int32_t& visible = visibleLengths_[static_cast<size_t>(tag.index)];
-      visible = textStore_.visibleCount() - visible;
-    }
+    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount() - tag.visibleLength;
   };
 
   // The walk is inside `node`: its text is written up to `pos`, the offset
