@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <set>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
@@ -17,10 +18,10 @@ namespace {
 
 // ---- Tunables of the modern analysis.
 
-// A sibling of a chosen element is taken when it reads like more of the
-// article: at least this share of the body's non-link text, in percent, the
-// same share a content node needs, so that a caption or a teaser line is not
-// mistaken for a paragraph of the article...
+// A sibling of a chosen element, of the same element, is taken when it
+// reads like more of the article (the next post of a page of posts): at
+// least this share of the body's non-link text, in percent, the same share a
+// content node needs, so that a teaser line is not mistaken for a post...
 constexpr double kSiblingLeastPlainShare = 5.0;
 // ...and at most this much of its text in links: a paragraph with a few
 // links is article text, a block that is a quarter links is a list of them.
@@ -214,35 +215,30 @@ double ExtractionPipeline::linkDensity(const HtmlTag& tag) const {
 void ExtractionPipeline::addParagraphSiblings(std::vector<ContentChoice>& chosen, HtmlNode* rootNode) const {
   if (chosen.size() == 1 && chosen.front().node == nullptr) return;
   auto isParagraph = [this](const HtmlNode* n) { return n->tag->row == paragraphRow_; };
-  auto readsLikeArticle = [&](const HtmlNode* n) {
+  // A sibling of another element is not more of the same: the header of an
+  // article beside its body, a list beside a post.
+  auto readsLikeArticle = [&](const HtmlNode* n, ElementRow chosenRow) {
     bool paragraphs = isParagraph(n);
     for (const HtmlNode* child = n->firstChild; child != nullptr && !paragraphs; child = child->nextSibling) {
       paragraphs = isParagraph(child);
     }
-    return paragraphs && sharesOf(*n->tag).plainShare >= kSiblingLeastPlainShare &&
+    return n->tag->row == chosenRow && paragraphs &&
+           sharesOf(*n->tag).plainShare >= kSiblingLeastPlainShare &&
            linkDensity(*n->tag) <= kSiblingMostLinkDensity;
   };
   std::unordered_map<const HtmlNode*, ContentReason> taken;
   for (const ContentChoice& choice : chosen) taken.emplace(choice.node, choice.reason);
-  std::unordered_set<const HtmlNode*> parentsDone;
+  // Each parent's children are looked at once for each element chosen
+  // among them, however many of its children were chosen.
+  std::set<std::pair<const HtmlNode*, ElementRow>> looked;
   for (const ContentChoice& choice : chosen) {
     const HtmlNode* parent = choice.node->parent;
-    if (parent == nullptr || parent->tag == nullptr || !parentsDone.insert(parent).second) continue;
-    // Siblings that read like the article join the chosen ones; so does the
-    // one block between two taken siblings (a heading, a figure) when it is
-    // not a list of links.
-    const HtmlNode* gap = nullptr;  // the block after the last taken sibling, when it may join
-    bool lastTaken = false;
+    if (parent == nullptr || parent->tag == nullptr ||
+        !looked.emplace(parent, choice.node->tag->row).second) {
+      continue;
+    }
     for (const HtmlNode* sibling = parent->firstChild; sibling != nullptr; sibling = sibling->nextSibling) {
-      if (taken.count(sibling) == 0 && !readsLikeArticle(sibling)) {
-        gap = lastTaken && linkDensity(*sibling->tag) <= kSiblingMostLinkDensity ? sibling : nullptr;
-        lastTaken = false;
-        continue;
-      }
-      if (gap != nullptr) taken.emplace(gap, ContentReason::kSibling);
-      taken.emplace(sibling, ContentReason::kSibling);
-      gap = nullptr;
-      lastTaken = true;
+      if (readsLikeArticle(sibling, choice.node->tag->row)) taken.emplace(sibling, ContentReason::kSibling);
     }
   }
   // In document order, and none inside another: a sibling taken for one

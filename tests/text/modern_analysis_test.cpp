@@ -108,9 +108,10 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   };
   const Case cases[] = {
       {"paragraphs", menu + "<DIV>" + kArticle + "</DIV>", "content #15 DIV: paragraphs\n"},
-      {"a paragraph beside the chosen element, and the heading between",
-       menu + "<DIV><DIV>" + kArticle + "</DIV><H2>More</H2>" + longParagraph + "</DIV>",
-       "content #16 DIV: paragraphs\ncontent #22 H2: sibling\ncontent #24 P: sibling\n"},
+      {"the next post beside the chosen one, not the heading or paragraph between",
+       menu + "<DIV><DIV>" + kArticle + "</DIV><H2>More</H2>" + longParagraph + "<DIV><H3>Next post</H3>" +
+           longParagraph + "</DIV></DIV>",
+       "content #16 DIV: paragraphs\ncontent #26 DIV: sibling\n"},
       {"no sibling that is a list of links, or holds too little of the text",
        menu + "<DIV><DIV>" + kArticle +
            "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
