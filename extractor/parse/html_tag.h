@@ -29,15 +29,17 @@ struct HtmlTag {
   // Bytes of link text in the subtree: the text lengths of every A element in
   // it, the element itself included, at most the largest int32_t.
   int32_t linkTextLength = 0;
-  // One word for two stages of the analysis, so that the modern analysis
-  // costs no more memory per tag than the classic one.
+  // One word that the stages of the analysis use in turn, so that the modern
+  // analysis costs no more memory per tag than the classic one.
   union {
     // Until the tree is built: equal for names that are equal without regard
     // to ASCII case; the row for names of the table, a number past the
     // table's rows for the others.
     int32_t nameKey = -1;
-    // From the text stage on, in the modern analysis: the bytes of the text
-    // that show, those above the blank.
+    // Modern, while chrome is marked: the P start tags before this tag.
+    int32_t paragraphsBefore;
+    // Modern, from the text stage on: the bytes of the text that show, those
+    // above the blank.
     int32_t visibleLength;
   };
   ElementRow row = 0;   // the element's row in the table the analysis runs on

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "common/ascii.h"
 #include "extractor/extraction_pipeline.h"
@@ -61,15 +60,19 @@ constexpr HintWordShapes shapesOfHintWords() {
 
 constexpr HintWordShapes kHintWordShapes = shapesOfHintWords();
 
-bool isWordByte(char c) {
-  return ascii::isLetter(c) || ascii::isDigit(c);
-}
-bool isLower(char c) {
-  return c >= 'a' && c <= 'z';
-}
-bool isUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
+// How a byte of a class or id name splits it into words.
+enum ByteKind : uint8_t { kSeparator, kLower, kUpper, kDigit };
+
+struct ByteKinds {
+  ByteKind of[256] = {};  // every byte not named below separates words
+  constexpr ByteKinds() {
+    for (int c = 'a'; c <= 'z'; ++c) of[c] = kLower;
+    for (int c = 'A'; c <= 'Z'; ++c) of[c] = kUpper;
+    for (int c = '0'; c <= '9'; ++c) of[c] = kDigit;
+  }
+};
+
+constexpr ByteKinds kByteKinds;
 
 template <size_t N>
 bool isOneOf(std::string_view word, const std::string_view (&words)[N]) {
@@ -83,19 +86,22 @@ bool isOneOf(std::string_view word, const std::string_view (&words)[N]) {
 // number of chrome words.
 Hint hintOf(std::string_view names) {
   Hint hint = Hint::kNone;
-  size_t start = 0;
-  for (size_t at = 0; at <= names.size(); ++at) {
-    const bool separator = at == names.size() || !isWordByte(names[at]);
-    const bool camelHump = !separator && at > start && isLower(names[at - 1]) && isUpper(names[at]);
-    if (!separator && !camelHump) continue;
-    const std::string_view word = names.substr(start, at - start);
-    if (kHintWordShapes.mayHold(word)) {
-      if (isOneOf(word, kContentWords)) return Hint::kContent;
-      if (isOneOf(word, kChromeWords)) hint = Hint::kChrome;
+  const char* const end = names.data() + names.size();
+  const char* word = names.data();
+  ByteKind previous = kSeparator;
+  for (const char* at = word;; ++at) {
+    const ByteKind kind = at == end ? kSeparator : kByteKinds.of[static_cast<unsigned char>(*at)];
+    if (kind == kSeparator || (kind == kUpper && previous == kLower)) {
+      const std::string_view found(word, static_cast<size_t>(at - word));
+      if (kHintWordShapes.mayHold(found)) {
+        if (isOneOf(found, kContentWords)) return Hint::kContent;
+        if (isOneOf(found, kChromeWords)) hint = Hint::kChrome;
+      }
+      word = kind == kSeparator ? at + 1 : at;
     }
-    start = separator ? at + 1 : at;
+    if (at == end) return hint;
+    previous = kind;
   }
-  return hint;
 }
 
 }  // namespace
@@ -134,18 +140,17 @@ void ExtractionPipeline::markChrome() {
       paragraphsCounted += tags[counted].row == paragraphRow_ && tags[counted].isOpen;
     return paragraphsCounted;
   };
-  std::vector<int32_t> paragraphsBefore;  // of each element the walk is inside
-  int sectionsAround = 0;                 // sections among the ancestors of the node at hand
+  int sectionsAround = 0;  // sections among the ancestors of the node at hand
   walkTree(
       &root,
       [&](HtmlNode* node) {
         if (node->tag == nullptr) return true;
         HtmlTag& tag = *node->tag;
-        if (tag.row != bodyRow_ && tag.row != documentRow_ && isChromeElement(tag, sectionsAround > 0)) {
+        if (isChromeElement(tag, sectionsAround > 0)) {
           tag.isChrome = true;
           return false;
         }
-        paragraphsBefore.push_back(countUpTo(static_cast<size_t>(tag.index)));
+        tag.paragraphsBefore = countUpTo(static_cast<size_t>(tag.index));
         if (elements[tag.row].part == kPartSection) ++sectionsAround;
         return true;
       },
@@ -156,8 +161,7 @@ void ExtractionPipeline::markChrome() {
         // The extent runs up to its partner, the element's own tag when it
         // is self-contained.
         const size_t end = static_cast<size_t>(std::max(tag.partner, tag.index + 1));
-        const int32_t inside = countUpTo(end) - paragraphsBefore.back();
-        paragraphsBefore.pop_back();
+        const int32_t inside = countUpTo(end) - tag.paragraphsBefore;
         // An element that holds most of the paragraphs wraps the article,
         // whatever its names say.
         if (inside <= mostParagraphs && isNamedChrome(tag)) tag.isChrome = true;

@@ -152,8 +152,8 @@ int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
 }
 
 void ExtractionPipeline::collectText(const char* markup) {
-  // The tags' name keys have served their turn: their word now counts the
-  // visible bytes, none for a tag that gets no text.
+  // The tags' shared word now counts the visible bytes, none for a tag that
+  // gets no text.
   if (analysis == Analysis::kModern) {
     for (HtmlTag& tag : tags) tag.visibleLength = 0;
   }
