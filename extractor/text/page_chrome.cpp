@@ -90,16 +90,17 @@ Hint hintOf(std::string_view names) {
   const char* word = names.data();
   ByteKind previous = kSeparator;
   for (const char* at = word;; ++at) {
-    const ByteKind kind = at == end ? kSeparator : kByteKinds.of[static_cast<unsigned char>(*at)];
+    const bool atEnd = at == end;
+    const ByteKind kind = atEnd ? kSeparator : kByteKinds.of[static_cast<unsigned char>(*at)];
     if (kind == kSeparator || (kind == kUpper && previous == kLower)) {
       const std::string_view found(word, static_cast<size_t>(at - word));
       if (kHintWordShapes.mayHold(found)) {
         if (isOneOf(found, kContentWords)) return Hint::kContent;
         if (isOneOf(found, kChromeWords)) hint = Hint::kChrome;
       }
+      if (atEnd) return hint;
       word = kind == kSeparator ? at + 1 : at;
     }
-    if (at == end) return hint;
     previous = kind;
   }
 }
