@@ -4,7 +4,7 @@
 // case skip-content end tags and nested links, and for the modern analysis
 // floods of class names and attributes, deep sections and chrome, and wide
 // runs of siblings. Each goes through the whole analysis (analyze,
-// selectContent, the text of every chosen node), classic and modern, in a
+// chooseContent, the text file of the chosen nodes), classic and modern, in a
 // process of its own, at its full size and at an eighth of it, so that its
 // peak memory is its own and its growth can be told.
 //
@@ -237,14 +237,10 @@ size_t extract(const std::string& markup, Analysis analysis) {
   bytes[markup.size()] = '\0';
   ExtractionPipeline pipeline(analysis);
   pipeline.analyze(bytes.get());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  size_t text = 0;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    text +=
-        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
-  }
+  const size_t text =
+      ExtractionPipeline::formatChosenText(
+          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), "", "")
+          .size();
   for (const brevanto::HtmlTag& tag : pipeline.tags) {
     if (tag.linkTextLength < 0 || tag.textLength < 0) {
       std::fprintf(stderr, "adversarial: tag %d has a negative length\n", tag.index);

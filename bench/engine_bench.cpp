@@ -2,7 +2,7 @@
 // inputs that punish recursion, copying and quadratic searches. Every form
 // takes --modern first to run the modern analysis instead of the classic one.
 //
-//   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + selectContent + the
+//   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + chooseContent + the
 //                                      text of the chosen nodes, over the
 //                                      body-only form of every page in DIR
 //   engine_bench pages OUTDIR BUDGET PAGE...
@@ -56,18 +56,29 @@ std::string bodyOf(const std::string& page) {
   return page.substr(start, end + 7 - start);
 }
 
+// The text an extraction writes for `markup`: the output file's bytes where
+// the core has its output format, else the cleaned texts of the chosen nodes
+// one after the other.
+std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
+  pipeline.analyze(markup.c_str());
+  const std::vector<brevanto::ContentChoice> chosen =
+      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+#ifdef BREVANTO_HAVE_FORMAT
+  return ExtractionPipeline::formatChosenText(chosen, "", "");
+#else
+  std::string out;
+  for (const brevanto::ContentChoice& choice : chosen) {
+    const brevanto::HtmlNode* node = choice.node;
+    if (node == nullptr || node->tag->text == nullptr) continue;
+    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+  }
+  return out;
+#endif
+}
+
 // The whole analysis as an extraction runs it, up to the bytes of the text.
 size_t extract(ExtractionPipeline& pipeline, const std::string& markup) {
-  pipeline.analyze(markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  size_t bytes = 0;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    bytes +=
-        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
-  }
-  return bytes;
+  return outputText(pipeline, markup).size();
 }
 
 int corpus(const char* dir, int rounds) {
@@ -98,25 +109,6 @@ int corpus(const char* dir, int rounds) {
               bodies.size(), static_cast<double>(total) / 1e6, rounds, mb / seconds,
               seconds * 1e3 / (static_cast<double>(bodies.size()) * rounds));
   return text > 0 ? 0 : 1;
-}
-
-// The text an extraction writes for `markup`: the output file's bytes where
-// the core has its output format, else the cleaned texts of the chosen nodes
-// one after the other.
-std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
-  pipeline.analyze(markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-#ifdef BREVANTO_HAVE_FORMAT
-  return ExtractionPipeline::formatTextFile(content, "", "");
-#else
-  std::string out;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
-  }
-  return out;
-#endif
 }
 
 int pages(const std::string& outDir, double budget, char** paths, int count) {

@@ -67,8 +67,11 @@ enum class ContentReason : int {
 };
 
 struct ContentChoice {
-  HtmlNode* node;  // not owned; null when the tree holds no tagged node
-  ContentReason reason;
+  HtmlNode* node = nullptr;  // not owned; null when the tree holds no tagged node
+  ContentReason reason = ContentReason::kParagraphs;
+  // Modern: the lists of links inside the node, in document order, whose
+  // text is left out of what is written. Not owned.
+  std::vector<const HtmlNode*> leftOut;
 };
 
 // An element's text, non-link text and link text as percentages of the
@@ -113,8 +116,9 @@ class ExtractionPipeline {
   // else the best-scored node (null when the tree holds no tagged node).
   ContentList selectContent(HtmlNode* rootNode, int leastParagraphs, double leastShare) const;
   // The same nodes, each with the reason it was chosen. The modern analysis
-  // adds the paragraphs beside a chosen element, and takes a body without
-  // links whole when its text is spread too thin for any element to hold it.
+  // adds the posts beside a chosen element, takes a body without links whole
+  // when its text is spread too thin for any element to hold it, and leaves
+  // the lists of links inside the chosen elements out of what is written.
   std::vector<ContentChoice> chooseContent(HtmlNode* rootNode, int leastParagraphs, double leastShare) const;
   // The shares of an element of the body's tree; all 0 for any other tag.
   ElementShares sharesOf(const HtmlTag& tag) const;
@@ -130,6 +134,10 @@ class ExtractionPipeline {
   // The bytes writeTextFile writes.
   static std::string formatTextFile(const ContentList& contentNodes, std::string_view url,
                                     std::string_view title);
+  // The bytes of the text file for chosen elements, less what each leaves
+  // out: a line break stands in the place of each list left out.
+  static std::string formatChosenText(const std::vector<ContentChoice>& choices, std::string_view url,
+                                      std::string_view title);
   // A content node's text as it is written: without its blank lines when it
   // has more than one line break. Nothing for no text.
   static std::optional<std::string> cleanLines(const char* text, size_t length);
@@ -157,7 +165,7 @@ class ExtractionPipeline {
   // length after the text length.
   std::string dumpTree() const;
   // The analysis, then one line per chosen node: its tag index and name,
-  // and why it was chosen.
+  // and why it was chosen; under it, a line for each list it leaves out.
   std::string dumpContent(const std::vector<ContentChoice>& choices) const;
 
  private:
@@ -277,6 +285,8 @@ class ExtractionPipeline {
   // Modern: the body alone, when `chosen` holds too little of a body without
   // links.
   void takeDocumentIfSpread(std::vector<ContentChoice>& chosen, HtmlNode* rootNode) const;
+  // Modern: each chosen node's top-most descendants that are mostly links.
+  void leaveOutLinkLists(std::vector<ContentChoice>& chosen) const;
   double linkDensity(const HtmlTag& tag) const;
 
   // A row the rules name, or kNoRow when the table lacks it.

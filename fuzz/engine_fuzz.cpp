@@ -90,9 +90,27 @@ void analyse(Analysis analysis, const char* markup) {
       }
     }
   }
+  // What a list left out holds lies inside the element that leaves it out.
+  const std::vector<brevanto::ContentChoice> chosen =
+      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+  for (const brevanto::ContentChoice& choice : chosen) {
+    for (const HtmlNode* list : choice.leftOut) {
+      const HtmlNode* above = list->parent;
+      while (above != nullptr && above != choice.node) above = above->parent;
+      if (above == nullptr) fail("a list left out outside its element", list->tag->index);
+    }
+  }
 #ifdef BREVANTO_FUZZ_FORMAT
   const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
   if (file.empty()) fail("empty output file", -1);
+  const std::string written =
+      ExtractionPipeline::formatChosenText(chosen, "http://example.test/a", "A title");
+  // A line break stands in for each list, which holds at least one byte,
+  // and a text that now has lines to clean may end in one more.
+  size_t lists = 0;
+  for (const brevanto::ContentChoice& choice : chosen) lists += choice.leftOut.size();
+  if (written.size() > file.size() + 2 * (chosen.size() + lists))
+    fail("leaving lists out made the text longer", -1);
 #endif
 
   // A second analysis in the same pipeline must start from nothing.

@@ -88,6 +88,12 @@ std::string ExtractionPipeline::dumpContent(const std::vector<ContentChoice>& ch
     out += line;
     appendEscaped(out, nameOf(*choice.node->tag));
     out.append(": ").append(kReasons[static_cast<int>(choice.reason)]).append("\n");
+    for (const HtmlNode* list : choice.leftOut) {
+      std::snprintf(line, sizeof line, "  without #%d ", list->tag->index);
+      out += line;
+      appendEscaped(out, nameOf(*list->tag));
+      out += ": links\n";
+    }
   }
   return out;
 }

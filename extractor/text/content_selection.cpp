@@ -33,6 +33,10 @@ constexpr double kDocumentMostLinkDensity = 0.01;
 // text, in percent, the text is spread over many blocks, none of which is
 // the article alone: the whole body is the content.
 constexpr double kDocumentLeastCoveredShare = 50.0;
+// Inside a chosen element, a block whose text is at least this much links is
+// a list of them (related stories, tags, share buttons, link cards) and is
+// left out of what is written; a paragraph with links in it is far below.
+constexpr double kLinkListLeastDensity = 0.7;
 
 // Nested links count once per enclosing link, so a few megabytes of nested
 // links add up past 32 bits: the figure stops at the largest int instead of
@@ -247,7 +251,7 @@ void ExtractionPipeline::addParagraphSiblings(std::vector<ContentChoice>& chosen
   walkTree(rootNode, [&](HtmlNode* node) {
     const auto found = taken.find(node);
     if (found == taken.end()) return true;
-    chosen.push_back({node, found->second});
+    chosen.push_back({node, found->second, {}});
     return false;
   });
 }
@@ -265,7 +269,7 @@ void ExtractionPipeline::takeDocumentIfSpread(std::vector<ContentChoice>& chosen
   }
   const double bodyLinkDensity = static_cast<double>(bodyLinkTextLength) / bodyTextLength;
   if (covered < kDocumentLeastCoveredShare && bodyLinkDensity < kDocumentMostLinkDensity) {
-    chosen.assign(1, {body, ContentReason::kDocument});
+    chosen.assign(1, {body, ContentReason::kDocument, {}});
   }
 }
 
@@ -273,14 +277,26 @@ std::vector<ContentChoice> ExtractionPipeline::chooseContent(HtmlNode* rootNode,
                                                              double leastShare) const {
   std::vector<ContentChoice> chosen;
   for (HtmlNode* node : collectContentNodes(rootNode, leastParagraphs, leastShare)) {
-    chosen.push_back({node, ContentReason::kParagraphs});
+    chosen.push_back({node, ContentReason::kParagraphs, {}});
   }
-  if (chosen.empty()) chosen.push_back({bestScoredNode(rootNode), ContentReason::kBestScore});
+  if (chosen.empty()) chosen.push_back({bestScoredNode(rootNode), ContentReason::kBestScore, {}});
   if (analysis == Analysis::kModern && rootNode != nullptr) {
     addParagraphSiblings(chosen, rootNode);
     takeDocumentIfSpread(chosen, rootNode);
+    leaveOutLinkLists(chosen);
   }
   return chosen;
+}
+
+void ExtractionPipeline::leaveOutLinkLists(std::vector<ContentChoice>& chosen) const {
+  for (ContentChoice& choice : chosen) {
+    if (choice.node == nullptr) continue;
+    walkTree(choice.node, [&](HtmlNode* node) {
+      if (node == choice.node || linkDensity(*node->tag) < kLinkListLeastDensity) return true;
+      choice.leftOut.push_back(node);
+      return false;
+    });
+  }
 }
 
 ContentList ExtractionPipeline::selectContent(HtmlNode* rootNode, int leastParagraphs,

@@ -117,6 +117,11 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
            "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
            "<DIV><H3>N</H3><P>Hi</P></DIV></DIV>",
        "content #16 DIV: paragraphs\n"},
+      {"a list of links inside the chosen element is left out",
+       menu + "<DIV><P>First paragraph of the story, long enough.</P><UL><LI><A href=/1>Related one</A></LI>"
+              "<LI><A href=/2>Related two</A></LI></UL><P>Second paragraph, with <A href=/3>a link</A> in "
+              "it.</P></DIV>",
+       "content #15 DIV: paragraphs\n  without #18 UL: links\n"},
       {"best score", menu + "<DIV>Text without any paragraph, yet the most of the page</DIV>",
        "content #15 DIV: best score\n"},
       {"a body without links whose text is spread thin",
@@ -146,6 +151,25 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   ExtractionPipeline empty(Analysis::kModern);
   empty.analyze("");
   EXPECT_EQ(empty.dumpContent(empty.chooseContent(&empty.root, 2, 5.0)), "analysis modern\ncontent (none)\n");
+}
+
+TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
+  const std::string markup =
+      "<BODY><DIV><P>Before the list.</P><UL><LI><A href=/a>one</A><LI><A href=/b>two</A></UL>"
+      "<P>After the list.</P><DIV><A href=/c>three</A> <A href=/d>four</A></DIV></DIV></BODY>";
+  ExtractionPipeline p(Analysis::kModern);
+  p.analyze(markup.c_str());
+  const std::vector<ContentChoice> chosen = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
+  ASSERT_EQ(chosen.size(), 1u) << p.dumpContent(chosen);
+  EXPECT_EQ(chosen[0].leftOut.size(), 2u) << p.dumpContent(chosen);
+  EXPECT_EQ(ExtractionPipeline::formatChosenText(chosen, "u", "t"),
+            "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
+  // Without anything left out, the chosen elements write what their nodes
+  // write.
+  std::vector<ContentChoice> whole = chosen;
+  whole[0].leftOut.clear();
+  EXPECT_EQ(ExtractionPipeline::formatChosenText(whole, "u", "t"),
+            ExtractionPipeline::formatTextFile({whole[0].node}, "u", "t"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "extractor/extraction_pipeline.h"
 #include "tests/support/corpus.h"
@@ -45,8 +46,8 @@ TEST(PageCases, EachPageGivesItsExpectedText) {
       p.analyze(page.markup.c_str());
       testing::expectTagInvariants(p, page.markup);
       testing::expectTreeInvariants(p);
-      const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
-      EXPECT_EQ(ExtractionPipeline::formatTextFile(content, page.url, page.title),
+      const std::vector<ContentChoice> chosen = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
+      EXPECT_EQ(ExtractionPipeline::formatChosenText(chosen, page.url, page.title),
                 readFile(testing::expectedTextOf(folder, analysis)));
     }
     ++cases;
