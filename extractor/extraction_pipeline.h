@@ -62,7 +62,7 @@ enum class BuildResult : int { kBuilt = 0, kNoTags = -2 };
 enum class ContentReason : int {
   kParagraphs,  // it has enough P children and enough of the body's non-link text
   kBestScore,   // no element has: it scores best
-  kSibling,     // modern: it stands beside a chosen element and reads like the article
+  kSibling,     // modern: a sibling of a chosen element, of its element, that reads like more of it
   kDocument,    // modern: the chosen elements hold too little of a body without links
 };
 
@@ -91,8 +91,8 @@ class ExtractionPipeline {
 
   // ---- What an analysis leaves, for its callers to read. Lengths that the
   // shares compare are counted as the analysis counts text: every byte
-  // (classic), or the visible bytes, those that are not ASCII white space
-  // (modern), since the indentation of markup is not content.
+  // (classic), or the visible bytes, those above the blank (modern), since
+  // the indentation of markup is not content.
   const Analysis analysis;
   std::vector<HtmlTag> tags;         // every tag in document order
   HtmlNode root;                     // the pruned tree's root: no tag, no parent
@@ -279,8 +279,9 @@ class ExtractionPipeline {
   // The top-most qualifying nodes in document order; empty stands for none.
   ContentList collectContentNodes(HtmlNode* node, int leastParagraphs, double leastShare) const;
   HtmlNode* bestScoredNode(HtmlNode* node) const;
-  // Modern: `chosen` with the paragraphs beside each chosen node, in document
-  // order, none inside another.
+  // Modern: `chosen` with the siblings of each chosen node that are more of
+  // the same (the next post of a page of posts), in document order, none
+  // inside another.
   void addParagraphSiblings(std::vector<ContentChoice>& chosen, HtmlNode* rootNode) const;
   // Modern: the body alone, when `chosen` holds too little of a body without
   // links.

@@ -27,7 +27,8 @@ struct HtmlTag {
   const char* text = nullptr;
   int32_t textLength = 0;
   // Bytes of link text in the subtree: the text lengths of every A element in
-  // it, the element itself included, at most the largest int32_t.
+  // it, the element itself included, at most the largest int32_t. The modern
+  // analysis counts the visible bytes only.
   int32_t linkTextLength = 0;
   // One word that the stages of the analysis use in turn, so that the modern
   // analysis costs no more memory per tag than the classic one.
