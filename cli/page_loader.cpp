@@ -525,8 +525,11 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
     page.error = "not a web page: binary data";
     return LoadStatus::kNotText;
   }
-  // The parser reads UTF-8 only: every page reaches it decoded.
-  const std::string text = decodeToUtf8(bytes, *encoding);
+  // The parser reads UTF-8 only: every page reaches it decoded. It drops a
+  // NUL in text, as browsers do, but shifts the bytes of a character next
+  // to it; no NUL reaches it.
+  std::string text = decodeToUtf8(bytes, *encoding);
+  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
   myhtml_tree_clean(tree_);
   myhtml_callback_before_token_done_set(tree_, nullptr, nullptr);
   myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, nullptr);
