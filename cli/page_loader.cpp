@@ -426,28 +426,98 @@ bool opensElement(myhtml_token_node_t* token) {
   }
 }
 
-// Text that follows text in the same element joins its node, and the
-// parser grows the joined text by exactly what is added, copying it every
-// time: text split by many ignored tags ("a</x>b</x>...") would cost time
-// and memory that grow with the square of its length. Doubling the room
-// ahead of the tree builder makes every join a copy of the new part only.
-void makeRoomForText(myhtml_tree_t* tree, const myhtml_token_node_t* text) {
-  if (tree->open_elements->length == 0) return;
-  myhtml_tree_node_t* last = tree->open_elements->list[tree->open_elements->length - 1]->last_child;
-  if (last == nullptr || last->tag_id != MyHTML_TAG__TEXT || last->token == nullptr) return;
-  mycore_string_t& joined = last->token->str;
+// Text that follows text joins its node, and the parser grows the joined
+// text by exactly what is added, copying it every time: text split by many
+// ignored tags ("a</x>b</x>...") would cost time and memory that grow with
+// the square of its length. Doubling the room ahead of the tree builder
+// makes every join a copy of the new part only.
+void makeRoomIn(myhtml_tree_t* tree, myhtml_tree_node_t* node, size_t added) {
+  if (node == nullptr || node->tag_id != MyHTML_TAG__TEXT || node->token == nullptr) return;
+  mycore_string_t& joined = node->token->str;
   // Only text the parser has joined before is grown in place; the first
   // join copies both parts into a new string anyway.
   if (joined.node_idx != tree->mchar_node_id || joined.data == nullptr) return;
-  const size_t needed = joined.length + text->str.length + 2;
+  const size_t needed = joined.length + added + 2;
   if (needed >= joined.size) mycore_string_realloc(&joined, std::max(needed, joined.size * 2));
+}
+
+bool isTablePart(const myhtml_tree_node_t* node) {
+  if (node->ns != MyHTML_NAMESPACE_HTML) return false;
+  switch (node->tag_id) {
+    case MyHTML_TAG_TABLE:
+    case MyHTML_TAG_TBODY:
+    case MyHTML_TAG_TFOOT:
+    case MyHTML_TAG_THEAD:
+    case MyHTML_TAG_TR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The text may join the current element's last child or, when it stands
+// misplaced in a table, the node before that table, where browsers move it.
+void makeRoomForText(myhtml_tree_t* tree, const myhtml_token_node_t* text) {
+  const myhtml_tree_list_t& open = *tree->open_elements;
+  if (open.length == 0) return;
+  myhtml_tree_node_t* current = open.list[open.length - 1];
+  makeRoomIn(tree, current->last_child, text->str.length);
+  if (!isTablePart(current)) return;
+  for (size_t i = open.length; i-- > 0;) {
+    if (open.list[i]->tag_id == MyHTML_TAG_TABLE && open.list[i]->ns == MyHTML_NAMESPACE_HTML) {
+      makeRoomIn(tree, open.list[i]->prev, text->str.length);
+      return;
+    }
+  }
+}
+
+// A formatting element left open where its block ends (<p><b>x</p>) is
+// opened again, as a copy, before the next text, together with every other
+// such element since the last table cell. With each left open under a
+// different attribute, every paragraph would copy all earlier ones: elements
+// grow with the square of the paragraphs. So, like the depth, their number
+// has a cap; a formatting tag beyond it is read as an ignored one.
+constexpr size_t kMaxReopenedFormatting = 8;
+
+bool isFormatting(myhtml_tag_id_t tag) {
+  switch (tag) {
+    case MyHTML_TAG_A:
+    case MyHTML_TAG_B:
+    case MyHTML_TAG_BIG:
+    case MyHTML_TAG_CODE:
+    case MyHTML_TAG_EM:
+    case MyHTML_TAG_FONT:
+    case MyHTML_TAG_I:
+    case MyHTML_TAG_NOBR:
+    case MyHTML_TAG_S:
+    case MyHTML_TAG_SMALL:
+    case MyHTML_TAG_STRIKE:
+    case MyHTML_TAG_STRONG:
+    case MyHTML_TAG_TT:
+    case MyHTML_TAG_U:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the list of formatting elements to reopen is full: it counts back
+// to the last table-cell marker, and no further than the cap.
+bool reopenedFormattingFull(myhtml_tree_t* tree) {
+  const myhtml_tree_list_t& formatting = *tree->active_formatting;
+  size_t count = 0;
+  for (size_t i = formatting.length; i-- > 0 && count < kMaxReopenedFormatting; ++count) {
+    if (myhtml_tree_active_formatting_is_marker(tree, formatting.list[i])) break;
+  }
+  return count >= kMaxReopenedFormatting;
 }
 
 // Called for every token after the tokenizer and before the tree builder.
 void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* context) {
   if (token->tag_id == MyHTML_TAG__TEXT) {
     makeRoomForText(tree, token);
-  } else if (tree->open_elements->length >= kMaxOpenElements && opensElement(token)) {
+  } else if (opensElement(token) && (tree->open_elements->length >= kMaxOpenElements ||
+                                     (isFormatting(token->tag_id) && reopenedFormattingFull(tree)))) {
     token->tag_id = MyHTML_TAG_HEAD;
   }
   return context;

@@ -262,6 +262,26 @@ TEST(PageLoader, DeepNestingStopsAtAFixedDepthAndKeepsTheText) {
   EXPECT_EQ(load(split).markup, "<body>\r\n<p>" + std::string(depth, 'w') + "</p></body>");
 }
 
+// A formatting element left open at the end of its paragraph opens again,
+// as a copy, in the next one. Left open under ever new attributes, every
+// paragraph would copy all the earlier ones; a cap keeps the copies per
+// paragraph few, and the text whole.
+TEST(PageLoader, FormattingLeftOpenIsCopiedAFewTimesAtMost) {
+  const int paragraphs = 2000;
+  std::string html = "<body>";
+  for (int i = 0; i < paragraphs; ++i) html += "<p><b id=" + std::to_string(i) + ">x</p>";
+  const LoadedPage page = load(html);
+  size_t bold = 0;
+  for (size_t at = page.markup.find("<b "); at != std::string::npos; at = page.markup.find("<b ", at + 1))
+    ++bold;
+  EXPECT_GE(bold, static_cast<size_t>(paragraphs));
+  EXPECT_LE(bold, static_cast<size_t>(paragraphs) * 10);
+  EXPECT_EQ(std::count(page.markup.begin(), page.markup.end(), 'x'), paragraphs);
+  // Formatting nested as pages nest it stays whole.
+  EXPECT_EQ(load("<p><font><b><i><u><a href=x><em>deep</em></a></u></i></b></font>").markup,
+            "<body>\r\n<p><font><b><i><u><a href=\"x\"><em>deep</em></a></u></i></b></font></p></body>");
+}
+
 TEST(PageLoader, TitleAndWhereThePageCameFrom) {
   LoadedPage page = load(
       "<!DOCTYPE html>\r\n<!-- saved from url=(0029)https://example.org/a b?c=(1) -->\r\n"
