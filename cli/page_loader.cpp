@@ -1,7 +1,9 @@
 #include "cli/page_loader.h"
 
-// The library's own headers, not its public api.h: the depth cap reads the
-// tree builder's stack of open elements, which only they describe.
+// The library's own headers, not its public api.h: the loader's guards
+// against its superlinear cases read the tree builder's open elements, its
+// list of formatting elements and the text it joins, which only they
+// describe.
 #include <mycore/mystring.h>
 #include <myhtml/callback.h>
 #include <myhtml/myhtml.h>
@@ -41,8 +43,8 @@ std::string_view attributeOf(myhtml_tree_node_t* node, const char* key) {
   return value == nullptr ? std::string_view() : std::string_view(value, length);
 }
 
-// Elements whose text a browser never shows: scripts, styles, and what
-// stands in for them (the parser runs as with scripting on).
+// Elements whose text a browser never shows: scripts, styles, templates,
+// and what stands in for scripts, frames and plug-ins.
 bool hidesText(myhtml_tree_node_t* element) {
   if (element == nullptr || myhtml_node_namespace(element) != MyHTML_NAMESPACE_HTML) return false;
   switch (myhtml_node_tag_id(element)) {
@@ -115,7 +117,7 @@ class Serializer {
 
   bool openTag(myhtml_tree_node_t* node) {
     if (!out_.empty() && out_.back() != '\n' && isBlockLevel(node)) out_.append("\r\n");
-    if (hidesText(node) && !isVoid(node)) ++hiddenDepth_;
+    if (hidesText(node)) ++hiddenDepth_;
     out_.push_back('<');
     out_.append(nameOf(node));
     for (myhtml_tree_attr_t* a = myhtml_node_attribute_first(node); a != nullptr;
@@ -601,7 +603,6 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   std::string text = decodeToUtf8(bytes, *encoding);
   text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
   myhtml_tree_clean(tree_);
-  myhtml_callback_before_token_done_set(tree_, nullptr, nullptr);
   myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, nullptr);
   if (myhtml_parse(tree_, MyENCODING_UTF_8, text.data(), text.size()) != MyHTML_STATUS_OK) {
     page.error = "the HTML parser failed";
