@@ -514,9 +514,34 @@ bool reopenedFormattingFull(myhtml_tree_t* tree) {
   return count >= kMaxReopenedFormatting;
 }
 
+// Before the head, a document ignores white space, and the parser drops it
+// from the front of a text by moving the text's start, not its room: text
+// joined to the rest later writes over whatever follows it in memory. The
+// white space goes here instead, into a text of its own.
+void dropLeadingWhitespace(myhtml_tree_t* tree, myhtml_token_node_t* text) {
+  switch (tree->insert_mode) {
+    case MyHTML_INSERTION_MODE_INITIAL:
+    case MyHTML_INSERTION_MODE_BEFORE_HTML:
+    case MyHTML_INSERTION_MODE_BEFORE_HEAD:
+      break;
+    default:
+      return;
+  }
+  mycore_string_t& str = text->str;
+  const std::string_view whole(str.data == nullptr ? "" : str.data, str.length);
+  const size_t skip = std::find_if_not(whole.begin(), whole.end(), isAsciiWhitespace) - whole.begin();
+  // All white space is ignored whole, with nothing left to move.
+  if (skip == 0 || skip == whole.size()) return;
+  mycore_string_t rest;
+  mycore_string_init(tree->mchar, tree->mchar_node_id, &rest, whole.size() - skip + 1);
+  mycore_string_append(&rest, whole.data() + skip, whole.size() - skip);
+  str = rest;
+}
+
 // Called for every token after the tokenizer and before the tree builder.
 void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* context) {
   if (token->tag_id == MyHTML_TAG__TEXT) {
+    dropLeadingWhitespace(tree, token);
     makeRoomForText(tree, token);
   } else if (opensElement(token) && (tree->open_elements->length >= kMaxOpenElements ||
                                      (isFormatting(token->tag_id) && reopenedFormattingFull(tree)))) {
