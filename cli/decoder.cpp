@@ -172,9 +172,9 @@ class Converter {
   iconv_t handle_;  // owned
 };
 
-std::string convert(std::string_view bytes, const Encoding& encoding) {
+std::optional<std::string> convert(std::string_view bytes, const Encoding& encoding) {
   const Converter converter(encoding.converter);
-  if (!converter.ok()) return replaceInvalidUtf8(bytes);  // no table: the bytes as far as they are UTF-8
+  if (!converter.ok()) return std::nullopt;
   std::string out(bytes.size() * 2 + 16, '\0');
   size_t written = 0;
   std::string_view rest = bytes;
@@ -409,7 +409,7 @@ const Encoding* declaredEncoding(std::string_view bytes) {
   return Prescan(bytes).run();
 }
 
-std::string decodeToUtf8(std::string_view bytes, const Encoding& encoding) {
+std::optional<std::string> decodeToUtf8(std::string_view bytes, const Encoding& encoding) {
   switch (encoding.family) {
     case Family::kUtf8:
       return replaceInvalidUtf8(bytes);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,9 +44,10 @@ const Encoding& windows1252Encoding();
 // windows-1252.
 const Encoding* declaredEncoding(std::string_view bytes);
 
-// The text of `bytes` read in `encoding`, in UTF-8. Never fails: what the
-// bytes do not encode becomes U+FFFD, as browsers show it.
-std::string decodeToUtf8(std::string_view bytes, const Encoding& encoding);
+// The text of `bytes` read in `encoding`, in UTF-8: what the bytes do not
+// encode becomes U+FFFD, as browsers show it. Empty only when this system's
+// converter lacks the encoding's table (glibc without its gconv modules).
+std::optional<std::string> decodeToUtf8(std::string_view bytes, const Encoding& encoding);
 
 // The offset of the first byte that is not part of valid UTF-8, or npos.
 size_t firstInvalidUtf8(std::string_view bytes);

@@ -56,10 +56,10 @@ namespace {
 // One option: its names, and the member of Options that it sets. An option
 // sets a flag or takes a value, never both.
 struct OptionRow {
-  const char* name;  // the long name, after "--"
-  char letter;       // the short name, after "-"; 0 for none
-  bool Options::*flag;
-  std::optional<std::string> Options::*value;
+  const char* name;                            // the long name, after "--"; static text
+  char letter;                                 // the short name, after "-"; 0 for none
+  bool Options::*flag;                         // the member set to true, or null
+  std::optional<std::string> Options::*value;  // the member given the value, or null
 };
 
 constexpr OptionRow kOptionRows[] = {
@@ -136,9 +136,13 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& o
       const size_t equals = given.find('=');
       if (optopt != 0 && equals != std::string::npos)
         return usageError("option '" + given.substr(0, equals) + "' takes no value");
-      return usageError("unknown option '" + given + "'");
+      return usageError("unknown or ambiguous option '" + given + "'");
     }
-    if (code == ':') return usageError("option '" + given + "' needs a value");
+    if (code == ':') {
+      const bool shortName = optopt > 0 && optopt < kFirstRowCode;
+      return usageError("option '" + (shortName ? std::string("-") + static_cast<char>(optopt) : given) +
+                        "' needs a value");
+    }
     for (int row = 0; row < kRowCount; ++row) {
       const OptionRow& o = kOptionRows[row];
       if (code != (o.letter != 0 ? o.letter : kFirstRowCode + row)) continue;

@@ -625,7 +625,13 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   // The parser reads UTF-8 only: every page reaches it decoded. It drops a
   // NUL in text, as browsers do, but shifts the bytes of a character next
   // to it; no NUL reaches it.
-  std::string text = decodeToUtf8(bytes, *encoding);
+  std::optional<std::string> decoded = decodeToUtf8(bytes, *encoding);
+  if (!decoded) {
+    page.error = std::string("cannot read ") + encoding->name + ": this system's iconv has no " +
+                 encoding->converter + " table";
+    return LoadStatus::kNoConverter;
+  }
+  std::string& text = *decoded;
   text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
   myhtml_tree_clean(tree_);
   myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, nullptr);

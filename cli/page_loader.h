@@ -18,6 +18,7 @@ namespace brevanto::cli {
 enum class LoadStatus : int {
   kLoaded = 0,
   kUnknownEncoding,  // the given encoding label names no encoding
+  kNoConverter,      // the system cannot decode the encoding the page is in
   kNotText,          // the bytes are plainly not a page (binary data)
   kNoText,           // the page's body holds no text to analyse
   kParseFailed,      // the parser could not be set up or gave up
