@@ -5,6 +5,7 @@
 // list of formatting elements and the text it joins, which only they
 // describe.
 #include <mycore/mystring.h>
+#include <mycore/utils/mchar_async.h>
 #include <myhtml/callback.h>
 #include <myhtml/myhtml.h>
 #include <myhtml/tree.h>
@@ -440,7 +441,15 @@ void makeRoomIn(myhtml_tree_t* tree, myhtml_tree_node_t* node, size_t added) {
   // join copies both parts into a new string anyway.
   if (joined.node_idx != tree->mchar_node_id || joined.data == nullptr) return;
   const size_t needed = joined.length + added + 2;
-  if (needed >= joined.size) mycore_string_realloc(&joined, std::max(needed, joined.size * 2));
+  if (needed < joined.size) return;
+  // A copy, not a reallocation: the parser's allocator keeps what is freed
+  // in a cache that it searches on every allocation, and the old text would
+  // make that search long. The old text stays in the parser's memory until
+  // the tree is cleaned, at most as much again as the text itself.
+  mycore_string_t grown;
+  mycore_string_init(tree->mchar, tree->mchar_node_id, &grown, std::max(needed, joined.size * 2));
+  mycore_string_append(&grown, joined.data, joined.length);
+  joined = grown;
 }
 
 bool isTablePart(const myhtml_tree_node_t* node) {
@@ -538,8 +547,24 @@ void dropLeadingWhitespace(myhtml_tree_t* tree, myhtml_token_node_t* text) {
   str = rest;
 }
 
+// The parser's string allocator files the unusable tail of every full block
+// in a cache, a search tree that it does not balance and walks on every
+// allocation. The tails only pile up, a few bytes each, so the walk grows
+// with the page: forgetting them once they are many keeps it short, and
+// their bytes go back when the tree is cleaned.
+constexpr size_t kMaxCachedTails = 64;
+
+void forgetCachedTails(myhtml_tree_t* tree, size_t stringsNode) {
+  mchar_async_cache_t& cache = tree->mchar->nodes[stringsNode].cache;
+  if (cache.count > kMaxCachedTails) mchar_async_cache_clean(&cache);
+}
+
 // Called for every token after the tokenizer and before the tree builder.
 void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* context) {
+  // The tree's own strings, and those of the tokens, whose node this one shows.
+  forgetCachedTails(tree, tree->mchar_node_id);
+  if (token->str.mchar == tree->mchar && token->str.node_idx != tree->mchar_node_id)
+    forgetCachedTails(tree, token->str.node_idx);
   if (token->tag_id == MyHTML_TAG__TEXT) {
     dropLeadingWhitespace(tree, token);
     makeRoomForText(tree, token);
