@@ -165,7 +165,8 @@ class Converter {
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
-  bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  // iconv_open reports failure as this value, not as null.
+  bool ok() const { return handle_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
   iconv_t handle() const { return handle_; }
 
  private:

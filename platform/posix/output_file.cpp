@@ -51,8 +51,9 @@ int followLinks(std::string path, std::string& target) {
     const ssize_t length = ::readlink(path.c_str(), next, sizeof next);
     if (length < 0) return errno;
     if (static_cast<size_t>(length) >= sizeof next) return ENAMETOOLONG;
-    const std::string link(next, static_cast<size_t>(length));
-    path = link[0] == '/' ? link : folderPart(path) + link;
+    std::string link(next, static_cast<size_t>(length));
+    if (link[0] != '/') link.insert(0, folderPart(path));
+    path = std::move(link);
   }
   return ELOOP;
 }

@@ -504,7 +504,7 @@ TEST_F(ExtractTest, WritingRespectsWhatIsThere) {
 TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
   std::string big = "<title>Big</title><div>";
   const std::string paragraph = "<p>" + std::string(4000, 'w') + "</p>";
-  while (big.size() < 40 * 1000 * 1000) big += paragraph;
+  while (big.size() < size_t{40} * 1000 * 1000) big += paragraph;
   write(work("big.html"), big);
   write(work("Big.txt"), "the old text");
   const pid_t child = ::fork();
