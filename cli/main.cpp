@@ -261,7 +261,7 @@ class Extractor {
     return false;
   }
 
-  const Options& options_;
+  const Options& options_;  // not owned: the run's, outlives the extractor
   PageLoader loader_;
   OutputNames names_;
   int dumped_ = 0;              // the dumps printed so far
