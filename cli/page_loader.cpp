@@ -615,13 +615,13 @@ PageLoader::PageLoader() {
   if (parser_ == nullptr) return;
   tree_ = newTree(parser_);
   if (tree_ == nullptr) return;
-  const HtmlElementTable table;
+  const HtmlElementTable& table = HtmlElementTable::classic();
   blockLevel_.assign(MyHTML_TAG_LAST_ENTRY, false);
   for (myhtml_tag_id_t tag = 0; tag < MyHTML_TAG_LAST_ENTRY; ++tag) {
     size_t length = 0;
     const char* name = myhtml_tag_name_by_id(tree_, tag, &length);
     const HtmlElementInfo* row = name == nullptr ? nullptr : table.lookup(name, length);
-    blockLevel_[tag] = row != nullptr && row != table.commentRow && row->level == kLevelBlock;
+    blockLevel_[tag] = row != nullptr && row != table.commentRow() && row->level == kLevelBlock;
   }
 }
 
