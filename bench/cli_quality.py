@@ -7,14 +7,21 @@ out, with the page's ground truth: bag of words, lower-cased, per page
 precision, recall and F1, averaged over the pages of each source and over
 all pages.
 
-usage: bench/cli_quality.py [path/to/brevanto-extract]
+Then times one batch of the corpus pages repeated to about 3,000 inputs,
+named from their titles, and prints its wall time against its CPU time: the
+files are synced once at the end of a batch, not one by one, so on a quiet
+machine the two should be close (the target is at most 1.3).
+
+usage: bench/cli_quality.py [path/to/brevanto-extract] [--batch COPIES]
 """
 import collections
 import os
 import re
+import resource
 import subprocess
 import sys
 import tempfile
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CORPUS = os.path.join(ROOT, "..", "shared", "corpus")
@@ -36,9 +43,38 @@ def content_of(output):
     return text[end + 4:] if end >= 0 else ""
 
 
+def time_batch(program, pages, copies):
+    """Wall and CPU seconds of one run over `copies` links to every page."""
+    with tempfile.TemporaryDirectory(dir=os.path.join(ROOT, "build")) as work:
+        inputs = []
+        for copy in range(copies):
+            folder = os.path.join(work, "in", str(copy))
+            os.makedirs(folder)
+            for pid, _ in pages:
+                link = os.path.join(folder, pid + ".html")
+                os.symlink(os.path.join(CORPUS, "pages", pid + ".html"), link)
+                inputs.append(link)
+        out = os.path.join(work, "out")
+        os.mkdir(out)
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.monotonic()
+        run = subprocess.run([program, "-d", out] + inputs, capture_output=True)
+        wall = time.monotonic() - start
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        if run.returncode != 0:
+            sys.stderr.write(run.stderr.decode(errors="replace")[-2000:])
+        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+        return len(inputs), wall, cpu
+
+
 def main():
-    program = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "native-release", "cli",
-                                                                 "brevanto-extract")
+    args = sys.argv[1:]
+    copies = 42
+    if "--batch" in args:
+        at = args.index("--batch")
+        copies = int(args[at + 1])
+        del args[at:at + 2]
+    program = args[0] if args else os.path.join(ROOT, "build", "native-release", "cli", "brevanto-extract")
     with open(os.path.join(CORPUS, "manifest.tsv"), encoding="utf-8") as f:
         rows = [line.rstrip("\n").split("\t") for line in f][1:]
     pages = [(r[0], r[1]) for r in rows]
@@ -68,6 +104,10 @@ def main():
     for source in sorted(by_source, key=lambda s: (s == "all", s)):
         v = by_source[source]
         print(f"| {source} | {len(v)} | {mean(v, 0):.3f} | {mean(v, 1):.3f} | {mean(v, 2):.3f} |")
+
+    if copies > 0:
+        count, wall, cpu = time_batch(program, pages, copies)
+        print(f"\nbatch of {count} pages: {wall:.2f} s wall, {cpu:.2f} s CPU, wall/CPU {wall / cpu:.2f}")
 
 
 if __name__ == "__main__":

@@ -9,204 +9,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "cli/options.h"
+#include "cli/output_names.h"
 #include "cli/page_loader.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/messages.h"
 #include "platform/output_file.h"
 
 namespace brevanto::cli {
 namespace {
 
-constexpr char kProgram[] = "brevanto-extract";
-
 // Exit statuses.
 constexpr int kAllWritten = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kBadUsage = 2;
-
-constexpr char kUsage[] =
-    "Usage: brevanto-extract [OPTION]... [PAGE]...\n"
-    "Write the main text of each saved web PAGE to a text file: a header with the\n"
-    "page's URL and title, then the text of the parts that carry the article.\n"
-    "With no PAGE, or when PAGE is -, read standard input.\n"
-    "\n"
-    "Output:\n"
-    "  -d, --directory DIR    write into DIR (default: the current folder), each file\n"
-    "                         named after the page title made safe, plus \".txt\"\n"
-    "  -o, --output FILE      write the one PAGE to FILE; - writes to standard output\n"
-    "      --name-from-input  name each file after its PAGE (stem + \".txt\") instead\n"
-    "  -f, --force            replace files that exist (never one written in this run)\n"
-    "      --open             open each written file with the desktop's viewer\n"
-    "\n"
-    "Input:\n"
-    "      --encoding LABEL   read the pages in this encoding (after a byte-order mark);\n"
-    "                         otherwise <meta> charset, else UTF-8 when valid, else\n"
-    "                         windows-1252, as a browser does\n"
-    "      --markup           PAGE is already the body's outer markup: analyse its bytes\n"
-    "                         as they are, without decoding or re-serializing\n"
-    "      --title TEXT       the title for the header and the file name (default: the\n"
-    "                         page's <title>)\n"
-    "      --url TEXT         the URL for the header (default: the page's \"saved from\"\n"
-    "                         comment, else its canonical link, else its file:// URL)\n"
-    "\n"
-    "Debugging:\n"
-    "      --dump-tags        print the tag list of the analysis instead of writing\n"
-    "      --dump-tree        print the scored element tree instead of writing\n"
-    "  -h, --help             show this help and exit\n"
-    "      --version          show the version and exit\n"
-    "\n"
-    "The path of every file written goes to standard output, errors and a summary\n"
-    "to standard error. Exit status: 0 when every page was written, 1 when any page\n"
-    "failed, 2 for bad usage.\n";
-
-struct Options {
-  std::vector<std::string> inputs;
-  std::string outputFile;  // -o; "-" for standard output
-  bool hasOutputFile = false;
-  std::string directory = ".";
-  bool hasDirectory = false;
-  bool nameFromInput = false;
-  bool force = false;
-  bool open = false;
-  std::string encoding;
-  bool markupInput = false;
-  std::string title;
-  bool hasTitle = false;
-  std::string url;
-  bool hasUrl = false;
-  bool dumpTags = false;
-  bool dumpTree = false;
-};
-
-void usageError(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, message.c_str(),
-               kProgram);
-}
-
-// Reads the options into `options`; returns -1 to go on, otherwise the exit
-// status.
-int parseArguments(int argc, char** argv, Options& options) {
-  bool onlyInputs = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (onlyInputs || arg == "-" || arg.empty() || arg[0] != '-') {
-      options.inputs.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      onlyInputs = true;
-      continue;
-    }
-    std::string value;
-    bool hasInlineValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const size_t equals = arg.find('=');
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-        arg.resize(equals);
-        hasInlineValue = true;
-      }
-    }
-    auto takeValue = [&](std::string& into) {
-      if (hasInlineValue) {
-        into = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        usageError("option '" + arg + "' needs a value");
-        return false;
-      }
-      into = argv[++i];
-      return true;
-    };
-    auto noValue = [&]() {
-      if (hasInlineValue) usageError("option '" + arg + "' takes no value");
-      return !hasInlineValue;
-    };
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return kAllWritten;
-    }
-    if (arg == "--version") {
-      std::printf("%s %s\n", kProgram, BREVANTO_VERSION);
-      return kAllWritten;
-    }
-    bool ok = true;
-    if (arg == "-o" || arg == "--output") {
-      ok = takeValue(options.outputFile);
-      options.hasOutputFile = true;
-    } else if (arg == "-d" || arg == "--directory") {
-      ok = takeValue(options.directory);
-      options.hasDirectory = true;
-    } else if (arg == "--encoding") {
-      ok = takeValue(options.encoding);
-    } else if (arg == "--title") {
-      ok = takeValue(options.title);
-      options.hasTitle = true;
-    } else if (arg == "--url") {
-      ok = takeValue(options.url);
-      options.hasUrl = true;
-    } else if (arg == "--name-from-input") {
-      ok = noValue() && (options.nameFromInput = true);
-    } else if (arg == "-f" || arg == "--force") {
-      ok = noValue() && (options.force = true);
-    } else if (arg == "--open") {
-      ok = noValue() && (options.open = true);
-    } else if (arg == "--markup") {
-      ok = noValue() && (options.markupInput = true);
-    } else if (arg == "--dump-tags") {
-      ok = noValue() && (options.dumpTags = true);
-    } else if (arg == "--dump-tree") {
-      ok = noValue() && (options.dumpTree = true);
-    } else {
-      usageError("unknown option '" + arg + "'");
-      return kBadUsage;
-    }
-    if (!ok) return kBadUsage;
-  }
-  if (options.inputs.empty()) {
-    if (isatty(STDIN_FILENO)) {
-      usageError("no page given");
-      return kBadUsage;
-    }
-    options.inputs.emplace_back("-");
-  }
-  if (options.hasOutputFile && options.hasDirectory) {
-    usageError("-o and -d cannot be used together");
-    return kBadUsage;
-  }
-  if (options.hasOutputFile && options.inputs.size() != 1) {
-    usageError("-o takes exactly one page; use -d for several");
-    return kBadUsage;
-  }
-  if (options.hasOutputFile && options.outputFile.empty()) {
-    usageError("-o needs a file name");
-    return kBadUsage;
-  }
-  if (options.hasOutputFile && options.outputFile == "-" && options.open) {
-    usageError("--open needs a file, not standard output");
-    return kBadUsage;
-  }
-  if (!options.encoding.empty() && !isKnownEncoding(options.encoding)) {
-    usageError("unknown encoding '" + options.encoding + "'");
-    return kBadUsage;
-  }
-  if (options.markupInput && !options.encoding.empty()) {
-    usageError("--markup input is analysed as it is: --encoding does not apply");
-    return kBadUsage;
-  }
-  int stdinCount = 0;
-  for (const std::string& input : options.inputs) stdinCount += input == "-" ? 1 : 0;
-  if (stdinCount > 1) {
-    usageError("standard input can be read only once");
-    return kBadUsage;
-  }
-  return -1;
-}
 
 // Reads all of `input` ("-" for standard input); false with `error` set.
 bool readInput(const std::string& input, std::string& bytes, std::string& error) {
@@ -262,18 +81,13 @@ std::string fileUrlOf(const std::string& input) {
   return url;
 }
 
-// The stem of the input's file name: up to its last dot, unless the dot
-// starts the name.
-std::string inputStem(const std::string& input) {
-  if (input == "-") return "stdin";
-  std::string name = input.substr(input.rfind('/') == std::string::npos ? 0 : input.rfind('/') + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name.empty() ? "page" : name;
-}
-
 std::string displayName(const std::string& input) {
   return input == "-" ? "(standard input)" : input;
+}
+
+// Whether anything but line breaks and blanks follows `from` in `text`.
+bool holdsText(std::string_view text, size_t from) {
+  return text.find_first_not_of(" \t\r\n", from) != std::string_view::npos;
 }
 
 // The progress line on a terminal's standard error; it is cleared before
@@ -293,76 +107,127 @@ void clearProgress() {
   progressShown = false;
 }
 
+void report(const std::string& name, const std::string& message) {
+  clearProgress();
+  std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), message.c_str());
+}
+
+// What the analysis is given for one page, and what its header says.
+struct Page {
+  std::string markup;
+  std::string title;
+  std::string url;
+};
+
 class Extractor {
  public:
-  explicit Extractor(const Options& options) : options_(options) {}
+  explicit Extractor(const Options& options) : options_(options), loader_(options.analysis()) {}
 
-  // One page, start to end; true when its file was written.
+  // One page, start to end; true when its file was written (or its dump
+  // printed).
   bool extract(const std::string& input) {
     const std::string name = displayName(input);
-    std::string bytes;
-    std::string error;
-    if (!readInput(input, bytes, error)) return fail(name, "cannot read: " + error);
-
-    std::string title = options_.title;
-    std::string url = options_.url;
-    std::string markup;
-    if (options_.markupInput) {
-      markup = std::move(bytes);
-    } else {
-      LoadedPage page;
-      if (loader_.load(bytes, options_.encoding, page) != LoadStatus::kLoaded) return fail(name, page.error);
-      markup = std::move(page.markup);
-      if (!options_.hasTitle) title = std::move(page.title);
-      if (!options_.hasUrl) url = std::move(page.url);
-    }
-    if (!options_.hasUrl && url.empty() && input != "-") url = fileUrlOf(input);
-    if (markup.empty() || markup[0] == '\0') {
-      clearProgress();
-      std::fprintf(stderr, "%s: %s: Sorry! cannot get content!\n", kProgram, name.c_str());
-      return false;
-    }
-
-    ExtractionPipeline pipeline;
-    pipeline.analyze(markup.c_str());
-    if (options_.dumpTags || options_.dumpTree) {
-      clearProgress();
-      if (options_.dumpTags) std::fputs(pipeline.dumpTags().c_str(), stdout);
-      if (options_.dumpTree) std::fputs(pipeline.dumpTree().c_str(), stdout);
-      return true;
-    }
-    const ContentList content =
-        pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-    const std::string text = ExtractionPipeline::formatTextFile(content, url, title);
-    if (options_.hasOutputFile && options_.outputFile == "-") {
-      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    Page page;
+    if (!read(input, name, page)) return false;
+    ExtractionPipeline pipeline(options_.analysis());
+    pipeline.analyze(page.markup.c_str());
+    if (options_.dumping()) return dump(name, pipeline);
+    const std::string text = ExtractionPipeline::formatChosenText(
+        pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), page.url,
+        page.title);
+    const size_t header = ExtractionPipeline::formatTextFile(ContentList(), page.url, page.title).size();
+    if (!holdsText(text, header))
+      report(name, "warning: no text was selected; the file holds the header only");
+    if (options_.toStandardOutput()) {
+      if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return fail(name, std::string("cannot write to standard output: ") + std::strerror(errno));
-      }
       return true;
     }
-    return save(name, outputPathFor(input, title), text);
+    return save(name, input, page.title, text);
+  }
+
+  // Ends the run: the written files on the disk and the list of their
+  // paths complete. False, with the cause reported, when either failed.
+  bool finish() {
+    bool ok = true;
+    if (!options_.dumping() && !options_.toStandardOutput()) {
+      const platform::SaveOutcome durable = platform::makeSavesDurable();
+      if (durable.status != platform::SaveStatus::kSaved) {
+        clearProgress();
+        std::fprintf(stderr, "%s: cannot put the written files on the disk: %s\n", kProgram,
+                     durable.reason.c_str());
+        ok = false;
+      }
+    }
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && stdoutError_ == 0) stdoutError_ = errno;
+    if (stdoutError_ != 0) {
+      clearProgress();
+      std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
+                   std::strerror(stdoutError_));
+      ok = false;
+    }
+    return ok;
   }
 
  private:
-  std::string outputPathFor(const std::string& input, const std::string& title) const {
-    if (options_.hasOutputFile) return options_.outputFile;
-    std::string fileName;
-    if (options_.nameFromInput) {
-      fileName = inputStem(input) + ".txt";
+  // Reads the page and makes it ready for the analysis; false, with the
+  // cause reported, when there is nothing to analyse.
+  bool read(const std::string& input, const std::string& name, Page& page) {
+    std::string bytes;
+    std::string error;
+    if (!readInput(input, bytes, error)) return fail(name, "cannot read: " + error);
+    if (bytes.empty()) return fail(name, kEmptyBodyMessage);
+    page.title = options_.title ? stripAndCollapseWhitespace(*options_.title) : std::string();
+    page.url = options_.url.value_or("");
+    if (options_.markupInput) {
+      // The analysis reads the markup as a NUL-terminated string.
+      const size_t nul = bytes.find('\0');
+      if (nul == 0) return fail(name, kEmptyBodyMessage);
+      if (nul != std::string::npos) {
+        report(name, "warning: the markup ends at the NUL byte at offset " + std::to_string(nul) +
+                         "; what follows it is not analysed");
+        bytes.resize(nul);
+      }
+      page.markup = std::move(bytes);
     } else {
-      // The same cleaning as the proposal of the Save As dialog.
-      const std::string proposed = title + ".txt";
-      fileName = ExtractionPipeline::defaultFileName(proposed.c_str()).value_or("_txt.txt");
+      LoadedPage loaded;
+      if (loader_.load(bytes, options_.encoding.value_or(""), loaded) != LoadStatus::kLoaded)
+        return fail(name, loaded.error);
+      page.markup = std::move(loaded.markup);
+      if (!options_.title) page.title = std::move(loaded.title);
+      if (!options_.url) page.url = std::move(loaded.url);
     }
-    std::string folder = options_.directory;
-    if (!folder.empty() && folder.back() != '/') folder.push_back('/');
-    return folder == "./" ? fileName : folder + fileName;
+    if (!options_.url && page.url.empty() && input != "-") page.url = fileUrlOf(input);
+    return true;
   }
 
-  bool save(const std::string& name, const std::string& path, const std::string& text) {
-    if (written_.count(path) != 0) {
-      return fail(name,
-                  "'" + path + "' was already written by another page of this run; use --name-from-input");
+  // With several pages, each dump starts with a heading that names its
+  // page, as head(1) separates files.
+  bool dump(const std::string& name, ExtractionPipeline& pipeline) {
+    clearProgress();
+    std::string out;
+    if (options_.inputs.size() > 1) out.append(dumped_++ == 0 ? "" : "\n").append("==> " + name + " <==\n");
+    if (options_.dumpTags) out.append(pipeline.dumpTags());
+    if (options_.dumpTree) {
+      out.append(pipeline.dumpContent(
+          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare)));
+      out.append(pipeline.dumpTree());
+    }
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() && stdoutError_ == 0)
+      stdoutError_ = errno;
+    return true;
+  }
+
+  bool save(const std::string& name, const std::string& input, const std::string& title,
+            const std::string& text) {
+    std::string fileName;
+    std::string path;
+    if (options_.outputFile) {
+      path = *options_.outputFile;
+    } else {
+      fileName = names_.nameFor(title, input, options_.nameFromInput);
+      const std::string folder = options_.directory.value_or(".");
+      path = folder == "." ? fileName : folder + (folder.back() == '/' ? "" : "/") + fileName;
     }
     const platform::SaveOutcome outcome =
         platform::saveFile(path.c_str(), text.data(), text.size(), options_.force);
@@ -376,32 +241,52 @@ class Extractor {
       case platform::SaveStatus::kCannotWrite:
         return fail(name, "cannot write '" + path + "': " + outcome.reason);
     }
-    written_.insert(path);
+    if (!fileName.empty()) names_.markWritten(fileName);
     clearProgress();
-    std::printf("%s\n", path.c_str());
-    std::fflush(stdout);
-    if (options_.open) {
-      const size_t slash = path.rfind('/');
-      const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-      platform::openWithViewer(folder.c_str(), path.c_str() + (slash == std::string::npos ? 0 : slash + 1));
-    }
+    if ((std::printf("%s\n", path.c_str()) < 0 || std::fflush(stdout) != 0) && stdoutError_ == 0)
+      stdoutError_ = errno;
+    if (options_.open) open(path);
     return true;
   }
 
-  static bool fail(const std::string& name, const std::string& cause) {
+  void open(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    if (platform::openWithViewer(folder.c_str(), path.c_str() + (slash == std::string::npos ? 0 : slash + 1)))
+      return;
+    if (viewerMissing_) return;
+    viewerMissing_ = true;
     clearProgress();
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), cause.c_str());
+    std::fprintf(stderr, "%s: warning: --open: no viewer (xdg-open) could be started\n", kProgram);
+  }
+
+  static bool fail(const std::string& name, const std::string& cause) {
+    report(name, cause);
     return false;
   }
 
-  const Options& options_;
+  const Options& options_;  // not owned: the run's, outlives the extractor
   PageLoader loader_;
-  std::set<std::string> written_;
+  OutputNames names_;
+  int dumped_ = 0;              // the dumps printed so far
+  int stdoutError_ = 0;         // the first error writing to standard output
+  bool viewerMissing_ = false;  // said once, not for every page
 };
 
 int run(int argc, char** argv) {
   Options options;
-  if (const int status = parseArguments(argc, argv, options); status >= 0) return status;
+  switch (parseCommandLine(argc, argv, isatty(STDIN_FILENO) != 0, options)) {
+    case Command::kExtract:
+      break;
+    case Command::kHelp:
+      std::fputs(kUsage, stdout);
+      return std::fflush(stdout) == 0 ? kAllWritten : kSomeFailed;
+    case Command::kVersion:
+      std::printf("%s %s\n", kProgram, BREVANTO_VERSION);
+      return std::fflush(stdout) == 0 ? kAllWritten : kSomeFailed;
+    case Command::kBadUsage:
+      return kBadUsage;
+  }
   const bool progress = isatty(STDERR_FILENO) != 0 && options.inputs.size() > 1;
   Extractor extractor(options);
   size_t failed = 0;
@@ -411,15 +296,15 @@ int run(int argc, char** argv) {
     if (!extractor.extract(options.inputs[i])) ++failed;
   }
   clearProgress();
-  const bool dumping = options.dumpTags || options.dumpTree;
-  const char* done = dumping ? "analysed" : "written";
+  const bool finished = extractor.finish();
+  const char* done = options.dumping() ? "analysed" : "written";
   if (failed == 0) {
     std::fprintf(stderr, "%s: %zu page%s %s\n", kProgram, total, total == 1 ? "" : "s", done);
   } else {
     std::fprintf(stderr, "%s: %zu of %zu page%s %s, %zu failed\n", kProgram, total - failed, total,
                  total == 1 ? "" : "s", done, failed);
   }
-  return failed == 0 ? kAllWritten : kSomeFailed;
+  return failed == 0 && finished ? kAllWritten : kSomeFailed;
 }
 
 }  // namespace

@@ -1,64 +1,33 @@
 #include "cli/page_loader.h"
 
-#include <myencoding/encoding.h>
-#include <myhtml/api.h>
+// The library's own headers, not its public api.h: the loader's guards
+// against its superlinear cases read the tree builder's open elements, its
+// list of formatting elements and the text it joins, which only they
+// describe.
+#include <mycore/mystring.h>
+#include <mycore/utils/mchar_async.h>
+#include <myhtml/callback.h>
+#include <myhtml/myhtml.h>
+#include <myhtml/tree.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "common/ascii.h"
+#include "extractor/parse/html_element_table.h"
+
 namespace brevanto::cli {
 namespace {
 
-// The prescan looks no further than a browser does.
-constexpr size_t kPrescanBytes = 1024;
-
 bool isAsciiWhitespace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-char asciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-  }
-  return true;
 }
 
 std::string_view trim(std::string_view text) {
   while (!text.empty() && isAsciiWhitespace(text.front())) text.remove_prefix(1);
   while (!text.empty() && isAsciiWhitespace(text.back())) text.remove_suffix(1);
   return text;
-}
-
-std::string encodingName(myencoding_t encoding) {
-  size_t length = 0;
-  const char* name = myencoding_name_by_id(encoding, &length);
-  std::string lower = name == nullptr ? std::string("unknown") : std::string(name, length);
-  for (char& c : lower) c = asciiLower(c);
-  return lower;
-}
-
-// The offset of the first byte that `encoding` cannot decode, or npos.
-size_t firstUndecodable(std::string_view bytes, myencoding_t encoding) {
-  // The library's UTF-8 decoder lets malformed sequences pass.
-  if (encoding == MyENCODING_UTF_8) return firstInvalidUtf8(bytes);
-  const myencoding_custom_f decode = myencoding_get_function_by_id(encoding);
-  if (decode == nullptr) return std::string_view::npos;
-  myencoding_result_t state{};
-  size_t sequenceStart = 0;
-  bool inSequence = false;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (!inSequence) sequenceStart = i;
-    const myencoding_status_t status = decode(static_cast<unsigned char>(bytes[i]), &state);
-    if (status == MyENCODING_STATUS_ERROR) return sequenceStart;
-    inSequence = status == MyENCODING_STATUS_CONTINUE;
-  }
-  return inSequence ? sequenceStart : std::string_view::npos;
 }
 
 std::string_view textOf(myhtml_tree_node_t* node) {
@@ -75,13 +44,38 @@ std::string_view attributeOf(myhtml_tree_node_t* node, const char* key) {
   return value == nullptr ? std::string_view() : std::string_view(value, length);
 }
 
-// Serializes a subtree as browsers give an element's outer markup: text and
-// attribute values escaped, void elements without an end tag, the contents
-// of raw-text elements as they are. The walk follows the tree's links, not
-// the call stack, so any depth goes through.
+// Elements whose text a browser never shows: scripts, styles, templates,
+// and what stands in for scripts, frames and plug-ins.
+bool hidesText(myhtml_tree_node_t* element) {
+  if (element == nullptr || myhtml_node_namespace(element) != MyHTML_NAMESPACE_HTML) return false;
+  switch (myhtml_node_tag_id(element)) {
+    case MyHTML_TAG_SCRIPT:
+    case MyHTML_TAG_STYLE:
+    case MyHTML_TAG_NOSCRIPT:
+    case MyHTML_TAG_TEMPLATE:
+    case MyHTML_TAG_IFRAME:
+    case MyHTML_TAG_NOEMBED:
+    case MyHTML_TAG_NOFRAMES:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Serializes a subtree as the Windows browser gives an element's outer
+// markup: text and attribute values escaped, void elements without an end
+// tag, the contents of raw-text elements as they are, and a line break
+// before each block-level element that does not start a line already. The
+// analysis keeps those line breaks, so that blocks become lines of their
+// own. The walk follows the tree's links, not the call stack, so any depth
+// goes through.
 class Serializer {
  public:
-  Serializer(myhtml_tree_t* tree, std::string& out) : tree_(tree), out_(out) {}
+  Serializer(myhtml_tree_t* tree, const std::vector<bool>& blockLevel, std::string& out)
+      : tree_(tree), blockLevel_(blockLevel), out_(out) {}
+
+  // Whether the subtree holds text that a browser shows.
+  bool hasText() const { return hasText_; }
 
   void outerMarkup(myhtml_tree_node_t* top) {
     if (!openTag(top)) return;
@@ -123,6 +117,8 @@ class Serializer {
   }
 
   bool openTag(myhtml_tree_node_t* node) {
+    if (!out_.empty() && out_.back() != '\n' && isBlockLevel(node)) out_.append("\r\n");
+    if (hidesText(node)) ++hiddenDepth_;
     out_.push_back('<');
     out_.append(nameOf(node));
     for (myhtml_tree_attr_t* a = myhtml_node_attribute_first(node); a != nullptr;
@@ -153,10 +149,17 @@ class Serializer {
     return !isVoid(node);
   }
 
-  void endTag(myhtml_tree_node_t* node) { out_.append("</").append(nameOf(node)).push_back('>'); }
+  void endTag(myhtml_tree_node_t* node) {
+    if (hidesText(node)) --hiddenDepth_;
+    out_.append("</").append(nameOf(node)).push_back('>');
+  }
 
   void text(myhtml_tree_node_t* node) {
     myhtml_tree_node_t* parent = myhtml_node_parent(node);
+    if (!hasText_ && hiddenDepth_ == 0) {
+      const std::string_view shown = textOf(node);
+      hasText_ = std::find_if_not(shown.begin(), shown.end(), isAsciiWhitespace) != shown.end();
+    }
     if (parent != nullptr && myhtml_node_namespace(parent) == MyHTML_NAMESPACE_HTML) {
       switch (myhtml_node_tag_id(parent)) {
         case MyHTML_TAG_STYLE:
@@ -214,6 +217,12 @@ class Serializer {
     return name == nullptr ? std::string_view("unknown") : std::string_view(name, length);
   }
 
+  bool isBlockLevel(myhtml_tree_node_t* node) const {
+    const myhtml_tag_id_t tag = myhtml_node_tag_id(node);
+    return myhtml_node_namespace(node) == MyHTML_NAMESPACE_HTML && tag < blockLevel_.size() &&
+           blockLevel_[tag];
+  }
+
   static bool isVoid(myhtml_tree_node_t* node) {
     if (myhtml_node_namespace(node) != MyHTML_NAMESPACE_HTML) return false;
     switch (myhtml_node_tag_id(node)) {
@@ -241,8 +250,11 @@ class Serializer {
     }
   }
 
-  myhtml_tree_t* tree_;  // not owned
-  std::string& out_;     // not owned
+  myhtml_tree_t* tree_;                  // not owned
+  const std::vector<bool>& blockLevel_;  // not owned: the loader's, by tag id
+  std::string& out_;                     // not owned
+  bool hasText_ = false;
+  int hiddenDepth_ = 0;  // the open elements whose text a browser never shows
 };
 
 // The first node with `tag` among the children of `parent`, or null.
@@ -293,13 +305,15 @@ bool hasRelToken(std::string_view rel, std::string_view token) {
     while (pos < rel.size() && isAsciiWhitespace(rel[pos])) ++pos;
     size_t end = pos;
     while (end < rel.size() && !isAsciiWhitespace(rel[end])) ++end;
-    if (end > pos && equalsIgnoringCase(rel.substr(pos, end - pos), token)) return true;
+    if (end > pos && ascii::equalsIgnoringCase(rel.substr(pos, end - pos), token)) return true;
     pos = end;
   }
   return false;
 }
 
-std::string collapseWhitespace(std::string_view text) {
+}  // namespace
+
+std::string stripAndCollapseWhitespace(std::string_view text) {
   std::string collapsed;
   bool space = false;
   for (char c : trim(text)) {
@@ -314,15 +328,20 @@ std::string collapseWhitespace(std::string_view text) {
   return collapsed;
 }
 
+namespace {
+
 std::string documentTitle(myhtml_tree_t* tree) {
   myhtml_collection_t* titles = myhtml_get_nodes_by_tag_id(tree, nullptr, MyHTML_TAG_TITLE, nullptr);
   std::string title;
-  if (titles != nullptr && titles->length > 0) {
+  for (size_t i = 0; titles != nullptr && i < titles->length; ++i) {
+    // An SVG or MathML title names a drawing, not the page.
+    if (myhtml_node_namespace(titles->list[i]) != MyHTML_NAMESPACE_HTML) continue;
     std::string text;
-    for (myhtml_tree_node_t* c = myhtml_node_child(titles->list[0]); c != nullptr; c = myhtml_node_next(c)) {
+    for (myhtml_tree_node_t* c = myhtml_node_child(titles->list[i]); c != nullptr; c = myhtml_node_next(c)) {
       if (myhtml_node_tag_id(c) == MyHTML_TAG__TEXT) text.append(textOf(c));
     }
-    title = collapseWhitespace(text);
+    title = stripAndCollapseWhitespace(text);
+    break;
   }
   myhtml_collection_destroy(titles);
   return title;
@@ -356,124 +375,253 @@ std::string documentUrl(myhtml_tree_t* tree) {
   return url;
 }
 
-}  // namespace
+// Browsers stop nesting elements at a fixed depth; so does the loader, and
+// for the same reason: the parser's tree building looks through the open
+// elements for every tag, so its time grows with depth times tags. A start
+// tag that would open an element deeper than this is read as a tag that the
+// tree builder ignores in a body ("head"): its content joins the deepest
+// element instead, and its end tag finds nothing to close.
+constexpr size_t kMaxOpenElements = 512;
 
-namespace {
-
-// Reads the UTF-8 sequence at `i`. Returns true for a valid one; either way
-// `length` is the bytes it takes: the sequence, or the maximal part of one
-// that a decoder replaces by a single U+FFFD (at least one byte).
-bool utf8SequenceAt(std::string_view bytes, size_t i, size_t& length) {
-  const auto c = static_cast<unsigned char>(bytes[i]);
-  length = 1;
-  if (c < 0x80) return true;
-  size_t extra = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    extra = 1;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    extra = 2;
-    if (c == 0xE0) low = 0xA0;
-    if (c == 0xED) high = 0x9F;  // no surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    extra = 3;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  } else {
-    return false;
+bool opensElement(myhtml_token_node_t* token) {
+  if ((token->type & MyHTML_TOKEN_TYPE_CLOSE) != 0) return false;
+  switch (token->tag_id) {
+    case MyHTML_TAG__UNDEF:
+    case MyHTML_TAG__TEXT:
+    case MyHTML_TAG__COMMENT:
+    case MyHTML_TAG__DOCTYPE:
+    case MyHTML_TAG__END_OF_FILE:
+    // Void elements open nothing.
+    case MyHTML_TAG_AREA:
+    case MyHTML_TAG_BASE:
+    case MyHTML_TAG_BASEFONT:
+    case MyHTML_TAG_BGSOUND:
+    case MyHTML_TAG_BR:
+    case MyHTML_TAG_COL:
+    case MyHTML_TAG_EMBED:
+    case MyHTML_TAG_FRAME:
+    case MyHTML_TAG_HR:
+    case MyHTML_TAG_IMAGE:
+    case MyHTML_TAG_IMG:
+    case MyHTML_TAG_INPUT:
+    case MyHTML_TAG_KEYGEN:
+    case MyHTML_TAG_LINK:
+    case MyHTML_TAG_META:
+    case MyHTML_TAG_PARAM:
+    case MyHTML_TAG_SOURCE:
+    case MyHTML_TAG_TRACK:
+    case MyHTML_TAG_WBR:
+    // The tokenizer reads the content of these as text up to their own end
+    // tag, so they never hold another element: they stay.
+    case MyHTML_TAG_SCRIPT:
+    case MyHTML_TAG_STYLE:
+    case MyHTML_TAG_TEXTAREA:
+    case MyHTML_TAG_TITLE:
+    case MyHTML_TAG_XMP:
+    case MyHTML_TAG_IFRAME:
+    case MyHTML_TAG_NOEMBED:
+    case MyHTML_TAG_NOFRAMES:
+    case MyHTML_TAG_NOSCRIPT:
+    case MyHTML_TAG_PLAINTEXT:
+      return false;
+    default:
+      return true;
   }
-  for (size_t k = 1; k <= extra; ++k) {
-    if (i + k >= bytes.size()) return false;
-    const auto b = static_cast<unsigned char>(bytes[i + k]);
-    if (k == 1 ? (b < low || b > high) : (b < 0x80 || b > 0xBF)) return false;
-    length = k + 1;
-  }
-  return true;
 }
 
-}  // namespace
-
-size_t firstInvalidUtf8(std::string_view bytes) {
-  size_t length = 0;
-  for (size_t i = 0; i < bytes.size(); i += length) {
-    if (!utf8SequenceAt(bytes, i, length)) return i;
-  }
-  return std::string_view::npos;
+// Text that follows text joins its node, and the parser grows the joined
+// text by exactly what is added, copying it every time: text split by many
+// ignored tags ("a</x>b</x>...") would cost time and memory that grow with
+// the square of its length. Doubling the room ahead of the tree builder
+// makes every join a copy of the new part only.
+void makeRoomIn(myhtml_tree_t* tree, myhtml_tree_node_t* node, size_t added) {
+  if (node == nullptr || node->tag_id != MyHTML_TAG__TEXT || node->token == nullptr) return;
+  mycore_string_t& joined = node->token->str;
+  // Only text the parser has joined before is grown in place; the first
+  // join copies both parts into a new string anyway.
+  if (joined.node_idx != tree->mchar_node_id || joined.data == nullptr) return;
+  const size_t needed = joined.length + added + 2;
+  if (needed < joined.size) return;
+  // A copy, not a reallocation: the parser's allocator keeps what is freed
+  // in a cache that it searches on every allocation, and the old text would
+  // make that search long. The old text stays in the parser's memory until
+  // the tree is cleaned, at most as much again as the text itself.
+  mycore_string_t grown;
+  mycore_string_init(tree->mchar, tree->mchar_node_id, &grown, std::max(needed, joined.size * 2));
+  mycore_string_append(&grown, joined.data, joined.length);
+  joined = grown;
 }
 
-std::string replaceInvalidUtf8(std::string_view bytes) {
-  std::string repaired;
-  repaired.reserve(bytes.size() + bytes.size() / 8);
-  size_t length = 0;
-  for (size_t i = 0; i < bytes.size(); i += length) {
-    if (utf8SequenceAt(bytes, i, length)) {
-      repaired.append(bytes.substr(i, length));
-    } else {
-      repaired.append("\xEF\xBF\xBD");
+bool isTablePart(const myhtml_tree_node_t* node) {
+  if (node->ns != MyHTML_NAMESPACE_HTML) return false;
+  switch (node->tag_id) {
+    case MyHTML_TAG_TABLE:
+    case MyHTML_TAG_TBODY:
+    case MyHTML_TAG_TFOOT:
+    case MyHTML_TAG_THEAD:
+    case MyHTML_TAG_TR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The text may join the current element's last child or, when it stands
+// misplaced in a table, the node before that table, where browsers move it.
+void makeRoomForText(myhtml_tree_t* tree, const myhtml_token_node_t* text) {
+  const myhtml_tree_list_t& open = *tree->open_elements;
+  if (open.length == 0) return;
+  myhtml_tree_node_t* current = open.list[open.length - 1];
+  makeRoomIn(tree, current->last_child, text->str.length);
+  if (!isTablePart(current)) return;
+  for (size_t i = open.length; i-- > 0;) {
+    if (open.list[i]->tag_id == MyHTML_TAG_TABLE && open.list[i]->ns == MyHTML_NAMESPACE_HTML) {
+      makeRoomIn(tree, open.list[i]->prev, text->str.length);
+      return;
     }
   }
-  return repaired;
 }
 
-bool isValidUtf8(std::string_view bytes) {
-  return firstInvalidUtf8(bytes) == std::string_view::npos;
-}
+// A formatting element left open where its block ends (<p><b>x</p>) is
+// opened again, as a copy, before the next text, together with every other
+// such element since the last table cell. With each left open under a
+// different attribute, every paragraph would copy all earlier ones: elements
+// grow with the square of the paragraphs. So, like the depth, their number
+// has a cap; a formatting tag beyond it is read as an ignored one.
+constexpr size_t kMaxReopenedFormatting = 8;
 
-bool isKnownEncoding(std::string_view label) {
-  const std::string_view trimmed = trim(label);
-  myencoding_t encoding = MyENCODING_DEFAULT;
-  return !trimmed.empty() && myencoding_by_name(trimmed.data(), trimmed.size(), &encoding);
-}
-
-bool chooseEncoding(std::string_view bytes, std::string_view label, int& encoding, size_t& bomLength,
-                    std::string& error) {
-  bomLength = 0;
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    encoding = MyENCODING_UTF_8;
-    bomLength = 3;
-    return true;
+bool isFormatting(myhtml_tag_id_t tag) {
+  switch (tag) {
+    case MyHTML_TAG_A:
+    case MyHTML_TAG_B:
+    case MyHTML_TAG_BIG:
+    case MyHTML_TAG_CODE:
+    case MyHTML_TAG_EM:
+    case MyHTML_TAG_FONT:
+    case MyHTML_TAG_I:
+    case MyHTML_TAG_NOBR:
+    case MyHTML_TAG_S:
+    case MyHTML_TAG_SMALL:
+    case MyHTML_TAG_STRIKE:
+    case MyHTML_TAG_STRONG:
+    case MyHTML_TAG_TT:
+    case MyHTML_TAG_U:
+      return true;
+    default:
+      return false;
   }
-  if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
-    encoding = bytes[0] == '\xFF' ? MyENCODING_UTF_16LE : MyENCODING_UTF_16BE;
+}
+
+// Whether the list of formatting elements to reopen is full: it counts back
+// to the last table-cell marker, and no further than the cap.
+bool reopenedFormattingFull(myhtml_tree_t* tree) {
+  const myhtml_tree_list_t& formatting = *tree->active_formatting;
+  size_t count = 0;
+  for (size_t i = formatting.length; i-- > 0 && count < kMaxReopenedFormatting; ++count) {
+    if (myhtml_tree_active_formatting_is_marker(tree, formatting.list[i])) break;
+  }
+  return count >= kMaxReopenedFormatting;
+}
+
+// Before the head, a document ignores white space, and the parser drops it
+// from the front of a text by moving the text's start, not its room: text
+// joined to the rest later writes over whatever follows it in memory. The
+// white space goes here instead, into a text of its own.
+void dropLeadingWhitespace(myhtml_tree_t* tree, myhtml_token_node_t* text) {
+  switch (tree->insert_mode) {
+    case MyHTML_INSERTION_MODE_INITIAL:
+    case MyHTML_INSERTION_MODE_BEFORE_HTML:
+    case MyHTML_INSERTION_MODE_BEFORE_HEAD:
+      break;
+    default:
+      return;
+  }
+  mycore_string_t& str = text->str;
+  const std::string_view whole(str.data == nullptr ? "" : str.data, str.length);
+  const size_t skip = std::find_if_not(whole.begin(), whole.end(), isAsciiWhitespace) - whole.begin();
+  // All white space is ignored whole, with nothing left to move.
+  if (skip == 0 || skip == whole.size()) return;
+  mycore_string_t rest;
+  mycore_string_init(tree->mchar, tree->mchar_node_id, &rest, whole.size() - skip + 1);
+  mycore_string_append(&rest, whole.data() + skip, whole.size() - skip);
+  str = rest;
+}
+
+// The parser's string allocator files the unusable tail of every full block
+// in a cache, a search tree that it does not balance and walks on every
+// allocation. The tails only pile up, a few bytes each, so the walk grows
+// with the page: forgetting them once they are many keeps it short, and
+// their bytes go back when the tree is cleaned.
+constexpr size_t kMaxCachedTails = 64;
+
+void forgetCachedTails(myhtml_tree_t* tree, size_t stringsNode) {
+  mchar_async_cache_t& cache = tree->mchar->nodes[stringsNode].cache;
+  if (cache.count > kMaxCachedTails) mchar_async_cache_clean(&cache);
+}
+
+// Called for every token after the tokenizer and before the tree builder.
+void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* context) {
+  // The tree's own strings, and those of the tokens, whose node this one shows.
+  forgetCachedTails(tree, tree->mchar_node_id);
+  if (token->str.mchar == tree->mchar && token->str.node_idx != tree->mchar_node_id)
+    forgetCachedTails(tree, token->str.node_idx);
+  if (token->tag_id == MyHTML_TAG__TEXT) {
+    dropLeadingWhitespace(tree, token);
+    makeRoomForText(tree, token);
+  } else if (opensElement(token) && (tree->open_elements->length >= kMaxOpenElements ||
+                                     (isFormatting(token->tag_id) && reopenedFormattingFull(tree)))) {
+    token->tag_id = MyHTML_TAG_HEAD;
+  }
+  return context;
+}
+
+// The first bytes that decide whether a file is a page at all.
+constexpr size_t kBinaryProbeBytes = 8192;
+
+myhtml_tree_t* newTree(myhtml_t* parser) {
+  myhtml_tree_t* tree = myhtml_tree_create();
+  if (tree != nullptr && myhtml_tree_init(tree, parser) != MyHTML_STATUS_OK) tree = myhtml_tree_destroy(tree);
+  return tree;
+}
+
+}  // namespace
+
+const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
+                               std::string& error) {
+  bomLength = 0;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    bomLength = 3;
+    return &utf8Encoding();
+  }
+  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
     bomLength = 2;
-    return true;
+    return encodingForLabel(bytes[0] == '\xFF' ? "utf-16le" : "utf-16be");
   }
   if (!label.empty()) {
-    const std::string_view trimmed = trim(label);
-    myencoding_t byName = MyENCODING_DEFAULT;
-    if (!myencoding_by_name(trimmed.data(), trimmed.size(), &byName)) {
-      error = "unknown encoding '" + std::string(label) + "'";
-      return false;
-    }
-    encoding = byName;
-    return true;
+    const Encoding* named = encodingForLabel(label);
+    if (named == nullptr) error = "unknown encoding '" + std::string(label) + "'";
+    return named;
   }
-  myencoding_t declared =
-      myencoding_prescan_stream_to_determine_encoding(bytes.data(), std::min(bytes.size(), kPrescanBytes));
-  if (declared != MyENCODING_NOT_DETERMINED) {
-    // A page cannot declare itself UTF-16 in bytes that the prescan could
-    // read as ASCII; x-user-defined in a page means windows-1252.
-    if (declared == MyENCODING_UTF_16LE || declared == MyENCODING_UTF_16BE) declared = MyENCODING_UTF_8;
-    if (declared == MyENCODING_X_USER_DEFINED) declared = MyENCODING_WINDOWS_1252;
-    encoding = declared;
-    return true;
-  }
-  encoding = isValidUtf8(bytes) ? MyENCODING_UTF_8 : MyENCODING_WINDOWS_1252;
-  return true;
+  if (const Encoding* declared = declaredEncoding(bytes)) return declared;
+  return isValidUtf8(bytes) ? &utf8Encoding() : &windows1252Encoding();
 }
 
-PageLoader::PageLoader() {
+PageLoader::PageLoader(Analysis analysis) {
   parser_ = myhtml_create();
   if (parser_ != nullptr &&
       myhtml_init(parser_, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0) != MyHTML_STATUS_OK) {
-    myhtml_destroy(parser_);
-    parser_ = nullptr;
+    parser_ = myhtml_destroy(parser_);
   }
   if (parser_ == nullptr) return;
-  tree_ = myhtml_tree_create();
-  if (tree_ != nullptr && myhtml_tree_init(tree_, parser_) != MyHTML_STATUS_OK) {
-    myhtml_tree_destroy(tree_);
-    tree_ = nullptr;
+  tree_ = newTree(parser_);
+  if (tree_ == nullptr) return;
+  const HtmlElementTable& table = HtmlElementTable::of(analysis);
+  blockLevel_.assign(MyHTML_TAG_LAST_ENTRY, false);
+  for (myhtml_tag_id_t tag = 0; tag < MyHTML_TAG_LAST_ENTRY; ++tag) {
+    size_t length = 0;
+    const char* name = myhtml_tag_name_by_id(tree_, tag, &length);
+    const HtmlElementInfo* row = name == nullptr ? nullptr : table.lookup(name, length);
+    blockLevel_[tag] = row != nullptr && row != table.commentRow() && row->level == kLevelBlock;
   }
 }
 
@@ -488,57 +636,50 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
     page.error = "the HTML parser could not be set up";
     return LoadStatus::kParseFailed;
   }
-  int encoding = MyENCODING_UTF_8;
   size_t bomLength = 0;
-  if (!chooseEncoding(bytes, encodingLabel, encoding, bomLength, page.error))
-    return LoadStatus::kUnknownEncoding;
-  const auto chosen = static_cast<myencoding_t>(encoding);
-  page.encoding = encodingName(chosen);
+  const Encoding* encoding = chooseEncoding(bytes, encodingLabel, bomLength, page.error);
+  if (encoding == nullptr) return LoadStatus::kUnknownEncoding;
+  page.encoding = encoding->name;
   bytes.remove_prefix(bomLength);
-  if (!encodingLabel.empty() && bomLength == 0) {
-    const size_t bad = firstUndecodable(bytes, chosen);
-    if (bad != std::string_view::npos) {
-      page.error = "not valid " + page.encoding + " (byte " + std::to_string(bad) + ")";
-      return LoadStatus::kUndecodable;
-    }
+  // Text has no NUL bytes, except as the zero half of UTF-16 units.
+  if (encoding->family != Family::kUtf16 &&
+      bytes.substr(0, kBinaryProbeBytes).find('\0') != std::string_view::npos) {
+    page.error = "not a web page: binary data";
+    return LoadStatus::kNotText;
   }
-  // A tree that has parsed UTF-16 keeps decoder state that cleaning does not
-  // reset, and the next page then crashes the parser: such a tree is not
-  // reused.
-  if (treeNeedsRenewal_) {
-    myhtml_tree_destroy(tree_);
-    tree_ = myhtml_tree_create();
-    if (tree_ != nullptr && myhtml_tree_init(tree_, parser_) != MyHTML_STATUS_OK) {
-      myhtml_tree_destroy(tree_);
-      tree_ = nullptr;
-    }
-    if (tree_ == nullptr) {
-      page.error = "the HTML parser could not be set up";
-      return LoadStatus::kParseFailed;
-    }
+  // The parser reads UTF-8 only: every page reaches it decoded. It drops a
+  // NUL in text, as browsers do, but shifts the bytes of a character next
+  // to it; no NUL reaches it.
+  std::optional<std::string> decoded = decodeToUtf8(bytes, *encoding);
+  if (!decoded) {
+    page.error = std::string("cannot read ") + encoding->name + ": this system's iconv has no " +
+                 encoding->converter + " table";
+    return LoadStatus::kNoConverter;
   }
-  treeNeedsRenewal_ = chosen != MyENCODING_UTF_8 && chosen != MyENCODING_WINDOWS_1252;
+  std::string& text = *decoded;
+  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
   myhtml_tree_clean(tree_);
-  // Bytes that are not UTF-8 in a page read as UTF-8 become U+FFFD, as a
-  // browser shows them, instead of reaching the text as they are.
-  std::string repaired;
-  if (chosen == MyENCODING_UTF_8 && firstInvalidUtf8(bytes) != std::string_view::npos) {
-    repaired = replaceInvalidUtf8(bytes);
-    bytes = repaired;
-  }
-  if (myhtml_parse(tree_, chosen, bytes.data(), bytes.size()) != MyHTML_STATUS_OK) {
+  myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, nullptr);
+  if (myhtml_parse(tree_, MyENCODING_UTF_8, text.data(), text.size()) != MyHTML_STATUS_OK) {
     page.error = "the HTML parser failed";
     return LoadStatus::kParseFailed;
   }
   // A frameset page's body is its frameset, as a browser's document says.
   myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
   if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);
+  bool hasText = false;
   if (body != nullptr) {
-    page.markup.reserve(bytes.size());
-    Serializer(tree_, page.markup).outerMarkup(body);
+    page.markup.reserve(text.size() + text.size() / 16);
+    Serializer serializer(tree_, blockLevel_, page.markup);
+    serializer.outerMarkup(body);
+    hasText = serializer.hasText();
   }
   page.title = documentTitle(tree_);
   page.url = documentUrl(tree_);
+  if (!hasText) {
+    page.error = "the page's body holds no text";
+    return LoadStatus::kNoText;
+  }
   return LoadStatus::kLoaded;
 }
 

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "cli/decoder.h"
+#include "extractor/parse/html_element_table.h"
 
 struct myhtml;       // the parser
 struct myhtml_tree;  // one parsed document
@@ -15,13 +19,15 @@ namespace brevanto::cli {
 enum class LoadStatus : int {
   kLoaded = 0,
   kUnknownEncoding,  // the given encoding label names no encoding
-  kUndecodable,      // the bytes are not valid in the given encoding
+  kNoConverter,      // the system cannot decode the encoding the page is in
+  kNotText,          // the bytes are plainly not a page (binary data)
+  kNoText,           // the page's body holds no text to analyse
   kParseFailed,      // the parser could not be set up or gave up
 };
 
 struct LoadedPage {
-  std::string markup;    // the body element's outer markup, serialized as browsers do, in UTF-8
-  std::string title;     // the document's title, its white space collapsed
+  std::string markup;    // the body element's outer markup, serialized as the Windows browser hands it over
+  std::string title;     // the document's title, as a browser's document.title gives it
   std::string url;       // where the page says it was saved from; empty when it does not say
   std::string encoding;  // the name of the encoding the bytes were read in
   std::string error;     // the cause, when the page could not be loaded
@@ -29,26 +35,22 @@ struct LoadedPage {
 
 // Which encoding a browser reads `bytes` in: a byte-order mark, else the
 // given label, else a <meta> charset in the first 1024 bytes, else UTF-8
-// when the bytes are valid UTF-8, else windows-1252. Returns false, with
-// `error` set, when the label names no encoding. `encoding` is a myencoding
-// id; `bomLength` the bytes of the mark to skip.
-bool chooseEncoding(std::string_view bytes, std::string_view label, int& encoding, size_t& bomLength,
-                    std::string& error);
+// when the bytes are valid UTF-8, else windows-1252. Null, with `error`
+// set, when the label names no encoding. `bomLength` is the bytes of the
+// mark to skip.
+const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
+                               std::string& error);
 
-// The offset of the first byte that is not part of valid UTF-8, or npos.
-size_t firstInvalidUtf8(std::string_view bytes);
-// The bytes with each maximal run that is not part of valid UTF-8 replaced by
-// U+FFFD, as a browser's UTF-8 decoder does.
-std::string replaceInvalidUtf8(std::string_view bytes);
-bool isValidUtf8(std::string_view bytes);
-
-// Whether `label` names an encoding a browser knows.
-bool isKnownEncoding(std::string_view label);
+// `text` as a browser's document.title gives a title: ASCII white space
+// stripped from both ends, and each run of it inside made one space.
+std::string stripAndCollapseWhitespace(std::string_view text);
 
 // One parser, reused for every page loaded through it.
 class PageLoader {
  public:
-  PageLoader();
+  // The serialized markup breaks lines before the block-level elements of
+  // the element table of `analysis`.
+  explicit PageLoader(Analysis analysis = Analysis::kClassic);
   ~PageLoader();
   PageLoader(const PageLoader&) = delete;
   PageLoader& operator=(const PageLoader&) = delete;
@@ -60,7 +62,9 @@ class PageLoader {
  private:
   myhtml* parser_ = nullptr;     // owned
   myhtml_tree* tree_ = nullptr;  // owned; cleaned for every page
-  bool treeNeedsRenewal_ = false;  // the last page left state that cleaning keeps
+  // By the parser's tag id: whether the analysis' element table calls the
+  // element block-level.
+  std::vector<bool> blockLevel_;
 };
 
 }  // namespace brevanto::cli

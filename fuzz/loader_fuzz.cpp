@@ -14,8 +14,27 @@
 
 namespace {
 
-constexpr const char* kLabels[] = {"", "", "", "", "utf-8", "windows-1252", "iso-8859-2", "shift_jis",
-                                   "euc-jp", "gb18030", "utf-16le", "utf-16be", "koi8-r", "big5", "no-such-label"};
+// Empty labels, as most runs give none, then one of each family.
+constexpr const char* kLabels[] = {"",
+                                   "",
+                                   "",
+                                   "",
+                                   "utf-8",
+                                   "windows-1252",
+                                   "windows-1253",
+                                   "iso-8859-8",
+                                   "shift_jis",
+                                   "euc-jp",
+                                   "iso-2022-jp",
+                                   "gb18030",
+                                   "euc-kr",
+                                   "big5",
+                                   "utf-16le",
+                                   "utf-16be",
+                                   "koi8-u",
+                                   "x-user-defined",
+                                   "replacement",
+                                   "no-such-label"};
 
 }  // namespace
 
@@ -34,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::abort();
     }
     return 0;
+  }
+  // Every page reaches the parser decoded, so all it hands over is UTF-8.
+  if (!brevanto::cli::isValidUtf8(page.markup) || !brevanto::cli::isValidUtf8(page.title)) {
+    std::fprintf(stderr, "loader_fuzz: the loader handed over bytes that are not UTF-8\n");
+    std::abort();
   }
   brevanto::ExtractionPipeline pipeline;
   pipeline.analyze(page.markup.c_str());

@@ -22,14 +22,23 @@ struct SaveOutcome {
 
 // Writes `length` bytes to a new file in the folder of `path`, then puts it
 // in place under `path` in one step. Whatever fails, no partial file is left
-// and an existing file of that name stays as it was. With `replaceExisting`
-// false, an existing file is never replaced (kExists).
+// and an existing file of that name stays as it was; a replaced file keeps
+// its mode. With `replaceExisting` false, nothing that exists under `path`
+// is ever replaced (kExists). A symbolic link is followed, and a target that
+// is not a regular file (a device, a FIFO) is written through, not
+// replaced. A replacement is on the disk before it takes the name; a new
+// file may live in the system's cache until makeSavesDurable.
 SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool replaceExisting);
+
+// Puts every file saved so far on the disk, so that a crash after this
+// returns kSaved loses none of them.
+SaveOutcome makeSavesDurable();
 
 // Starts the program the desktop associates with the file, with `folder` as
 // its working folder and the bare `fileName` as its argument, without
-// waiting for it. Failure is ignored. `folder` may be empty (the current one).
-void openWithViewer(const char* folder, const char* fileName);
+// waiting for it. False when no viewer could be started. `folder` may be
+// empty (the current one).
+bool openWithViewer(const char* folder, const char* fileName);
 
 // The character that separates folders in this platform's paths.
 #ifdef _WIN32

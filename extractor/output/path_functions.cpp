@@ -4,13 +4,10 @@
 #include <cstring>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/file_names.h"
 
 namespace brevanto {
 namespace {
-
-// The characters a file name may not hold, and "." so that a title never
-// gains or changes an extension.
-constexpr char kUnsafeChars[] = "<>/\\*|:?\".";
 
 // Offset of the last backslash that has at least one character after it: a
 // trailing backslash names no file.
@@ -64,7 +61,7 @@ std::optional<std::string> ExtractionPipeline::replaceUnsafeChars(const char* te
   if (text == nullptr) return std::nullopt;
   std::string safe(text);
   for (char& c : safe) {
-    if (c != '\0' && std::strchr(kUnsafeChars, c) != nullptr) c = '_';
+    if (file_names::isUnsafeInTitle(c)) c = '_';
   }
   return safe;
 }

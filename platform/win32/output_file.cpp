@@ -104,10 +104,17 @@ SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool re
   return {SaveStatus::kSaved, {}};
 }
 
-void openWithViewer(const char* folder, const char* fileName) {
-  if (fileName == nullptr || *fileName == '\0') return;
-  ShellExecuteA(nullptr, nullptr, fileName, nullptr, folder != nullptr && *folder != '\0' ? folder : nullptr,
-                SW_SHOWNORMAL);
+SaveOutcome makeSavesDurable() {
+  return {SaveStatus::kSaved, {}};  // saveFile flushes every file before it moves it in place
+}
+
+bool openWithViewer(const char* folder, const char* fileName) {
+  if (fileName == nullptr || *fileName == '\0') return false;
+  const HINSTANCE started =
+      ShellExecuteA(nullptr, nullptr, fileName, nullptr,
+                    folder != nullptr && *folder != '\0' ? folder : nullptr, SW_SHOWNORMAL);
+  // ShellExecuteA reports success as a value above 32.
+  return reinterpret_cast<INT_PTR>(started) > 32;
 }
 
 }  // namespace brevanto::platform

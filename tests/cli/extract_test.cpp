@@ -1,6 +1,8 @@
 // brevanto-extract as a user runs it: pages of our own in, text files out,
 // with the errors, refusals and exit statuses a script can rely on.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "tests/support/page_cases.h"
 
 namespace brevanto {
 namespace {
@@ -38,13 +41,17 @@ std::string quote(const std::string& text) {
 }
 
 struct Result {
-  int status = -1;
+  int status = -1;  // the exit status, or 128 + the signal that ended the program
   std::string out;
   std::string err;
 };
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+std::string page(const std::string& title, const std::string& body = "<p>one</p><p>two</p>") {
+  return "<html><head><title>" + title + "</title></head><body><div>" + body + "</div></body></html>";
 }
 
 class ExtractTest : public ::testing::Test {
@@ -60,17 +67,18 @@ class ExtractTest : public ::testing::Test {
   // Runs the program in the work folder. `shellPrefix` goes before it in
   // the shell command (settings for the run); `input` is its standard input.
   Result run(const std::vector<std::string>& args, const std::string& input = "",
-             const std::string& shellPrefix = "") {
+             const std::string& shellPrefix = "", const std::string& output = "") {
     write(dir_ / "stdin", input);
     std::string command =
         "cd " + quote((dir_ / "work").string()) + " && " + shellPrefix + " exec " + quote(BREVANTO_EXTRACT);
     for (const std::string& arg : args) command += " " + quote(arg);
-    command += " <" + quote((dir_ / "stdin").string()) + " >" + quote((dir_ / "stdout").string()) + " 2>" +
+    command += " <" + quote((dir_ / "stdin").string()) + " >" +
+               quote(output.empty() ? (dir_ / "stdout").string() : output) + " 2>" +
                quote((dir_ / "stderr").string());
     const int raw = std::system(command.c_str());
     Result result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = read(dir_ / "stdout");
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+    result.out = output.empty() ? read(dir_ / "stdout") : "";
     result.err = read(dir_ / "stderr");
     return result;
   }
@@ -80,6 +88,15 @@ class ExtractTest : public ::testing::Test {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
       names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // Every file below the test's folder, as paths relative to it.
+  std::vector<std::string> allFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_ / "work")) {
+      if (!entry.is_directory()) names.push_back(fs::relative(entry.path(), dir_ / "work").string());
+    }
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -93,17 +110,29 @@ const std::string kArticle =
     "<div><a href=/>Home</a> <a href=/x>More</a></div>"
     "<div><p>High water at six in the morning.</p>\n<p>Low water just after noon.</p></div></body></html>";
 
+// A page case is source.html with the file written for it by each analysis
+// (see tests/support/page_cases.h), or expected-error.txt, the cause the
+// program gives for refusing it.
 TEST_F(ExtractTest, PagesGiveTheirExpectedText) {
-  const fs::path pages = fs::path(BREVANTO_SOURCE_DIR) / "tests" / "pages";
   int count = 0;
-  for (const auto& entry : fs::directory_iterator(pages)) {
-    SCOPED_TRACE(entry.path().filename().string());
-    const Result r = run({"-o", "-", (entry.path() / "source.html").string()});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, read(entry.path() / "expected.txt"));
+  for (const fs::path& folder : testing::pageCaseFolders()) {
+    SCOPED_TRACE(folder.filename().string());
+    for (const Analysis analysis : {Analysis::kModern, Analysis::kClassic}) {
+      std::vector<std::string> args = {"-o", "-", (folder / "source.html").string()};
+      if (analysis == Analysis::kClassic) args.insert(args.begin(), "--classic");
+      const Result r = run(args);
+      if (fs::exists(folder / "expected-error.txt")) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(contains(r.err, "source.html: " + read(folder / "expected-error.txt"))) << r.err;
+        EXPECT_EQ(r.out, "");
+      } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, read(testing::expectedTextOf(folder, analysis))) << args[0];
+      }
+    }
     ++count;
   }
-  EXPECT_GE(count, 6);
+  EXPECT_GE(count, 9);
   // The README's page: the article, and none of the menus around it.
   const Result r = run({"-o", "-", (fs::path(BREVANTO_SOURCE_DIR) / "examples" / "article.html").string()});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -121,26 +150,36 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
       "<BODY><DIV>menu</DIV><DIV>\r\n<P>caf\xE9 &eacute; "
       "one</P>\r\n<P>two&nbsp;<BR>three</P>\r\n</DIV></BODY>";
   write(work("body.html"), markup);
-  ExtractionPipeline p;
-  p.analyze(markup.c_str());
+  // --classic writes what the Windows server writes for these bytes.
+  ExtractionPipeline server;
+  server.analyze(markup.c_str());
   const std::string expected = ExtractionPipeline::formatTextFile(
-      p.selectContent(&p.root, p.minParagraphs, p.minPlainShare), "U", "T");
-  Result r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
+      server.selectContent(&server.root, server.minParagraphs, server.minPlainShare), "U", "T");
+  Result r = run({"--classic", "--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
   EXPECT_TRUE(contains(r.out, "caf\xE9 ? one\r\ntwo \r\nthree\r\n")) << "checks the analysis itself";
+  ExtractionPipeline modern(Analysis::kModern);
+  modern.analyze(markup.c_str());
+  r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            ExtractionPipeline::formatChosenText(
+                modern.chooseContent(&modern.root, modern.minParagraphs, modern.minPlainShare), "U", "T"));
 
   // Without options: no title, and the file's own URL.
   r = run({"--markup", "-o", "-", "body.html"});
   EXPECT_TRUE(contains(r.out, "\r\nurl : file://" + fs::canonical(work("body.html")).string() + "\r\n"));
   EXPECT_TRUE(contains(r.out, "\r\ntitle : \r\n"));
 
-  // Empty markup: the system's own message, and no file.
-  write(work("empty.html"), "");
-  r = run({"--markup", "empty.html"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "empty.html: Sorry! cannot get content!")) << r.err;
-  EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"body.html", "empty.html"}));
+  // The analysis reads up to a NUL byte, and says so.
+  write(work("nul.html"), markup + std::string(1, '\0') + "<P>after the NUL</P>");
+  r = run({"--classic", "--markup", "--title", "T", "--url", "U", "-o", "-", "nul.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, expected);
+  EXPECT_TRUE(contains(r.err, "nul.html: warning: the markup ends at the NUL byte at offset " +
+                                  std::to_string(markup.size()) + ";"))
+      << r.err;
 }
 
 TEST_F(ExtractTest, FileNamesFollowTheTitleAndNeverOverwriteUnasked) {
@@ -180,19 +219,80 @@ TEST_F(ExtractTest, FileNamesFollowTheTitleAndNeverOverwriteUnasked) {
   EXPECT_FALSE(fs::exists(work("missing")));
 }
 
-TEST_F(ExtractTest, ManyPagesInOneRun) {
+std::string repeat(const std::string& unit, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += unit;
+  return text;
+}
+
+// Whatever the title, the file it names is one entry of -d: every file
+// written lies in that folder, and nothing is written anywhere else.
+TEST_F(ExtractTest, HostileTitlesNameOneFileInsideTheFolder) {
+  // A title that is an absolute path into the test's folder, outside -d.
+  std::string outside = (dir_ / "work" / "ABS\\x").string();
+  std::string outsideName = outside + ".txt";
+  for (size_t i = 0; i + 4 < outsideName.size(); ++i) {
+    if (outsideName[i] == '/' || outsideName[i] == '\\' || outsideName[i] == '.') outsideName[i] = '_';
+  }
+  const struct {
+    std::string input;
+    std::string title;
+    std::string name;
+  } cases[] = {
+      {"up.html", "../../escaped\\x", "______escaped_x.txt"},
+      {"absolute.html", outside, outsideName},
+      {"dotdot.html", "..", "dotdot.txt"},  // no usable title: the input's name
+      {"dot.html", ".", "dot.txt"},
+      {"untitled.html", "", "untitled.txt"},
+      {"hidden.html", ".hidden", "_hidden.txt"},
+      {"controls.html",
+       "a&#1;b&#x7F;c\xC2\x85"
+       "d",
+       "a_b_c_d.txt"},
+      {"long.html", std::string(300, 'x'), std::string(251, 'x') + ".txt"},  // 255 bytes at most
+      // Cut before a character, never inside it.
+      {"accents.html", repeat("\xC3\xA9", 130), repeat("\xC3\xA9", 125) + ".txt"},
+  };
+  std::vector<std::string> args = {"-d", "deep/out"};
+  std::vector<std::string> expected;
+  fs::create_directories(work("deep/out"));
+  for (const auto& c : cases) {
+    write(work(c.input), page(c.title));
+    args.push_back(c.input);
+    expected.push_back(c.input);
+    expected.push_back("deep/out/" + c.name);
+  }
+  const Result r = run(args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(allFiles(), expected);
+}
+
+// A batch never fails on a name: pages without a usable title are named
+// after their input, and a name the run has written gets a number.
+TEST_F(ExtractTest, ABatchNamesEveryPage) {
   write(work("a.html"), kArticle);
-  write(work("b.html"), "<title>Second</title><div><p>one</p><p>two</p></div>");
   write(work("same.html"), kArticle);
+  write(work("untitled.html"), page(""));
+  write(work("Second.html"), page("Second"));
+  write(work("b.html"), page("Second"));
+  write(work("c.html"), page("Second (2)"));
+  fs::create_directories(work("sub"));
+  write(work("sub/untitled.html"), page("  "));
   fs::create_directories(work("folder.html"));
-  Result r = run({"a.html", "missing.html", "folder.html", "b.html", "same.html", "--force"});
+  write(work("Tide_ times_heights_ (3).txt"), "existed before the run");
+  Result r = run({"a.html", "missing.html", "folder.html", "untitled.html", "same.html", "sub/untitled.html",
+                  "Second.html", "b.html", "c.html", "same.html"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "Tide_ times_heights_.txt\nSecond.txt\n");
+  EXPECT_EQ(r.out,
+            "Tide_ times_heights_.txt\nuntitled.txt\nTide_ times_heights_ (2).txt\nuntitled (2).txt\n"
+            "Second.txt\nSecond (2).txt\nSecond (2) (2).txt\n");
   EXPECT_TRUE(contains(r.err, "missing.html: cannot read: No such file or directory")) << r.err;
   EXPECT_TRUE(contains(r.err, "folder.html: cannot read: Is a directory")) << r.err;
-  // Even with --force, a run never replaces what it wrote itself.
-  EXPECT_TRUE(contains(r.err, "same.html: 'Tide_ times_heights_.txt' was already written")) << r.err;
-  EXPECT_TRUE(contains(r.err, "brevanto-extract: 2 of 5 pages written, 3 failed\n")) << r.err;
+  // A file that existed before the run is still never replaced unasked.
+  EXPECT_TRUE(contains(r.err, "same.html: 'Tide_ times_heights_ (3).txt' exists; use --force")) << r.err;
+  EXPECT_EQ(read(work("Tide_ times_heights_ (3).txt")), "existed before the run");
+  EXPECT_TRUE(contains(r.err, "brevanto-extract: 7 of 10 pages written, 3 failed\n")) << r.err;
   EXPECT_FALSE(contains(r.err, "\033[")) << "no progress line when standard error is not a terminal";
 
   // On a terminal, a progress line that every message first clears.
@@ -209,16 +309,19 @@ TEST_F(ExtractTest, ManyPagesInOneRun) {
         << screen;
   }
 
-  r = run({"--name-from-input", "-d", ".", "a.html", "same.html", "-"}, kArticle);
+  fs::create_directories(work("in"));
+  r = run({"--name-from-input", "-din", "a.html", "same.html", "-", "sub/untitled.html", "untitled.html"},
+          kArticle);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "a.txt\nsame.txt\nstdin.txt\n");
-  EXPECT_TRUE(contains(r.err, "brevanto-extract: 3 pages written\n"));
-  EXPECT_TRUE(contains(read(work("stdin.txt")), "\r\nurl : https://example.org/tide\r\n"));
+  EXPECT_EQ(r.out, "in/a.txt\nin/same.txt\nin/stdin.txt\nin/untitled.txt\nin/untitled (2).txt\n");
+  EXPECT_TRUE(contains(r.err, "brevanto-extract: 5 pages written\n"));
+  EXPECT_TRUE(contains(read(work("in/stdin.txt")), "\r\nurl : https://example.org/tide\r\n"));
 }
 
 TEST_F(ExtractTest, EncodingsAsABrowserReadsThem) {
   const std::string cyrillic1251 =
       "<title>\xCD\xEE\xE2\xEE\xF1\xF2\xE8</title><div><p>\xE0</p><p>\xE1</p></div>";
+  const std::string novosti = "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n";
   write(work("ru.html"), cyrillic1251);
   // Not UTF-8 and no meta tag: windows-1252.
   Result r = run({"-o", "-", "ru.html"});
@@ -226,28 +329,53 @@ TEST_F(ExtractTest, EncodingsAsABrowserReadsThem) {
       << r.out;
   r = run({"-o", "-", "--encoding", "windows-1251", "ru.html"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n"))
-      << r.out;
+  EXPECT_TRUE(contains(r.out, novosti)) << r.out;
   // The label wins over the page's meta tag.
   write(work("meta.html"), "<meta charset=koi8-r>" + cyrillic1251);
   r = run({"-o", "-", "--encoding=cp1251", "meta.html"});
-  EXPECT_TRUE(contains(r.out, "title : \xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8\r\n"))
-      << r.out;
+  EXPECT_TRUE(contains(r.out, novosti)) << r.out;
 
-  r = run({"--encoding", "utf-8", "ru.html"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "ru.html: not valid utf-8 (byte 7)")) << r.err;
-  EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"meta.html", "ru.html"}));
+  // Bytes the label does not encode read as U+FFFD, not as a refusal.
+  r = run({"-o", "-", "--encoding", "utf-8", "ru.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "title : \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD")) << r.out;
+
+  // Two-byte and four-byte encodings, with a label and declared.
+  write(work("ja.html"),
+        "<title>\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67</title><p>x");
+  r = run({"-o", "-", "--encoding", "shift_jis", "ja.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, u8"title : 日本語のテキスト\r\n")) << r.out;
+  write(work("zh.html"), "<meta charset=gb2312><title>\xD6\xD0\xCE\xC4\x94\x39\xFC\x36</title><p>x");
+  r = run({"-o", "-", "zh.html"});
+  EXPECT_TRUE(contains(r.out, u8"title : 中文😀\r\n")) << r.out;
 }
 
-TEST_F(ExtractTest, UsageErrorsExitWithTwo) {
+TEST_F(ExtractTest, OptionsAsGnuToolsReadThem) {
   write(work("a.html"), kArticle);
+  fs::create_directories(work("d"));
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-dd", "a.html"},
+                                             {"-fd", "d", "a.html"},
+                                             {"--directory=d", "-f", "a.html"},
+                                             {"a.html", "--dir", "d", "-f"},
+                                             {"-f", "-d", "d", "--", "a.html"}}) {
+    const Result r = run(args);
+    EXPECT_EQ(r.status, 0) << args.front() << r.err;
+    EXPECT_EQ(r.out, "d/Tide_ times_heights_.txt\n") << args.front();
+  }
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"--bogus", "a.html"},
+                                             {"-x", "a.html"},
                                              {"-o", "x.txt", "a.html", "a.html"},
                                              {"-o", "x.txt", "-d", ".", "a.html"},
+                                             {"-o", "x.txt", "--name-from-input", "a.html"},
+                                             {"--dump-tree", "-o", "x.txt", "a.html"},
+                                             {"--dump-tags", "-d", ".", "a.html"},
+                                             {"--encoding=", "a.html"},
                                              {"--encoding", "no-such-charset", "a.html"},
                                              {"--markup", "--encoding", "utf-8", "a.html"},
+                                             {"-d", "", "a.html"},
                                              {"-", "-"},
                                              {"a.html", "--title"},
                                              {"--force=yes", "a.html"}}) {
@@ -255,7 +383,7 @@ TEST_F(ExtractTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(r.status, 2) << args.front();
     EXPECT_TRUE(contains(r.err, "Try 'brevanto-extract --help'")) << r.err;
   }
-  EXPECT_EQ(filesIn(work()), std::vector<std::string>{"a.html"});
+  EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"a.html", "d"}));
   Result r = run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(contains(r.out, "Usage: brevanto-extract"));
@@ -269,12 +397,77 @@ TEST_F(ExtractTest, UsageErrorsExitWithTwo) {
 
 TEST_F(ExtractTest, DumpsPrintTheAnalysis) {
   write(work("a.html"), kArticle);
-  const Result r = run({"--dump-tags", "--dump-tree", "a.html"});
+  write(work("b.html"), page("B"));
+  Result r = run({"--dump-tags", "--dump-tree", "a.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("0 ", 0), 0u);
   EXPECT_TRUE(contains(r.out, " body\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "(root)"));
-  EXPECT_EQ(filesIn(work()), std::vector<std::string>{"a.html"}) << "dumps write no file";
+  // The tree says which analysis ran and why each part was chosen.
+  EXPECT_TRUE(contains(r.out, "\nanalysis modern\ncontent #7 div: paragraphs\n0 (root)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, " visible=")) << r.out;
+  r = run({"--classic", "--dump-tree", "a.html"});
+  EXPECT_EQ(r.out.rfind("analysis classic\ncontent #7 div: paragraphs\n0 (root)\n", 0), 0u) << r.out;
+  EXPECT_FALSE(contains(r.out, " visible=")) << r.out;
+  // Several pages: each dump under a heading that names its page.
+  r = run({"--dump-tree", "a.html", "b.html"});
+  EXPECT_EQ(r.out.rfind("==> a.html <==\n", 0), 0u) << r.out;
+  EXPECT_TRUE(contains(r.out, "\n\n==> b.html <==\n")) << r.out;
+  EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"a.html", "b.html"})) << "dumps write no file";
+}
+
+// An input without a body to analyse is an error that names it; a page
+// whose selection holds no text is still written, with a warning.
+TEST_F(ExtractTest, NothingToAnalyseIsNoSuccess) {
+  const struct {
+    std::string name;
+    std::string bytes;
+    std::string error;  // empty when the page is written
+  } cases[] = {
+      {"empty.html", "", "empty.html: Sorry! cannot get content!"},
+      {"binary.html",
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\0\0\0",
+                   10),
+       "binary.html: not a web page: binary data"},
+      {"blank.html", "<title>Blank</title><body>\n<img src=a.png><script>x()</script>",
+       "blank.html: the page's body holds no text"},
+      // All of the text is furniture.
+      {"menu.html", "<title>Menu</title><body><nav><a href=/>Home</a> <a href=/a>About</a></nav>",
+       "menu.html: warning: no text was selected; the file holds the header only"},
+  };
+  std::vector<std::string> args;
+  for (const auto& c : cases) {
+    write(work(c.name), c.bytes);
+    args.push_back(c.name);
+  }
+  args.push_back("/bin/ls");
+  Result r = run(args);
+  EXPECT_EQ(r.status, 1);
+  for (const auto& c : cases) EXPECT_TRUE(contains(r.err, c.error)) << c.error << "\n" << r.err;
+  EXPECT_TRUE(contains(r.err, "/bin/ls: not a web page: binary data")) << r.err;
+  EXPECT_TRUE(contains(r.err, "brevanto-extract: 1 of 5 pages written, 4 failed\n")) << r.err;
+  EXPECT_EQ(r.out, "Menu.txt\n");
+
+  // The list of written files that cannot be written is a failure too.
+  write(work("a.html"), kArticle);
+  r = run({"-d", "out", "a.html"}, "", "mkdir out;", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.err, "cannot write to standard output: No space left on device")) << r.err;
+  r = run({"-o", "-", "a.html"}, "", "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(ExtractTest, TitlesAsABrowsersDocumentGivesThem) {
+  write(work("a.html"),
+        "<title>\n\tTwo \r\n  lines\t</title><body><svg><title>Icon</title></svg><p>one</p><p>two</p>");
+  write(work("svg.html"), "<body><svg><title>Icon</title></svg><div><p>one</p><p>two</p></div>");
+  Result r = run({"a.html", "svg.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Two lines.txt\nsvg.txt\n");
+  EXPECT_TRUE(contains(read(work("Two lines.txt")), "\r\ntitle : Two lines\r\n\r\n"));
+  r = run({"-o", "-", "--title", " A\ttitle\n\nin parts ", "a.html"});
+  EXPECT_TRUE(contains(r.out, "\r\ntitle : A title in parts\r\n\r\n")) << r.out;
 }
 
 TEST_F(ExtractTest, AFullDiskKeepsTheOldFile) {
@@ -288,6 +481,74 @@ TEST_F(ExtractTest, AFullDiskKeepsTheOldFile) {
   EXPECT_TRUE(contains(r.err, "big.html: cannot write 'Big.txt': File too large")) << r.err;
   EXPECT_EQ(read(work("Big.txt")), "the old text");
   EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"Big.txt", "big.html"})) << "no temporary file left";
+}
+
+// Replacing respects what stands under the name: a link leads to the file
+// that is replaced, a FIFO (as a device) is written through, a mode stays.
+TEST_F(ExtractTest, WritingRespectsWhatIsThere) {
+  write(work("a.html"), kArticle);
+  fs::create_directories(work("target"));
+  write(work("target/real.txt"), "old");
+  fs::permissions(work("target/real.txt"), fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("target/real.txt", work("link.txt"));
+  fs::create_symlink("target/new.txt", work("dangling.txt"));
+  ASSERT_EQ(::mkfifo(work("fifo.txt").c_str(), 0600), 0);
+
+  Result r = run({"-o", "link.txt", "a.html"});
+  EXPECT_EQ(r.status, 1) << "a link is there: not replaced unasked";
+  r = run({"-f", "-o", "link.txt", "a.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(work("link.txt")));
+  EXPECT_TRUE(contains(read(work("target/real.txt")), "High water"));
+  EXPECT_EQ(fs::status(work("target/real.txt")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  r = run({"-f", "-o", "dangling.txt", "a.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(work("dangling.txt")));
+  EXPECT_TRUE(contains(read(work("target/new.txt")), "High water"));
+  EXPECT_EQ(filesIn(work("target")), (std::vector<std::string>{"new.txt", "real.txt"}))
+      << "no temporary file";
+
+  // A reader on the FIFO gets the text; the FIFO stays one.
+  std::thread reader([&] { write(dir_ / "from-fifo", read(work("fifo.txt"))); });
+  r = run({"-f", "-o", "fifo.txt", "a.html"});
+  reader.join();
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_fifo(work("fifo.txt")));
+  EXPECT_TRUE(contains(read(dir_ / "from-fifo"), "High water"));
+}
+
+// Interrupted during a save, the program removes its unfinished file and
+// ends by the signal, as the shell expects (status 130).
+TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
+  std::string big = "<title>Big</title><div>";
+  const std::string paragraph = "<p>" + std::string(4000, 'w') + "</p>";
+  while (big.size() < size_t{40} * 1000 * 1000) big += paragraph;
+  write(work("big.html"), big);
+  write(work("Big.txt"), "the old text");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::chdir(work().c_str()) != 0) ::_exit(127);
+    ::execl(BREVANTO_EXTRACT, BREVANTO_EXTRACT, "-f", "big.html", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait for the temporary file beside the target, then interrupt.
+  bool seen = false;
+  for (int i = 0; i < 200000 && !seen; ++i) {
+    for (const auto& entry : fs::directory_iterator(work()))
+      seen = seen || entry.path().filename().string()[0] == '.';
+    if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  ::kill(child, SIGINT);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  for (const auto& name : filesIn(work())) EXPECT_NE(name[0], '.') << name;
+  const std::string left = read(work("Big.txt"));
+  const size_t whole = (big.size() / paragraph.size()) * (paragraph.size() - 5);  // each text, a line
+  EXPECT_TRUE(left == "the old text" || left.size() > whole) << "old or whole, never cut: " << left.size();
 }
 
 TEST_F(ExtractTest, OpenStartsTheViewerOnlyAfterAWrite) {
@@ -312,6 +573,14 @@ TEST_F(ExtractTest, OpenStartsTheViewerOnlyAfterAWrite) {
   EXPECT_EQ(r.status, 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(read(log), fs::canonical(work("out")).string() + "|Tide_ times_heights_.txt\n");
+
+  // Without a viewer the files are written, and the user is told once.
+  r = run({"--open", "-f", "-d", "out", "a.html", "a.html"}, "", "PATH=/nonexistent");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "out/Tide_ times_heights_.txt\nout/Tide_ times_heights_ (2).txt\n");
+  EXPECT_TRUE(
+      contains(r.err, "warning: --open: no viewer (xdg-open) could be started\nbrevanto-extract: 2 pages"))
+      << r.err;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/file_names.h"
 #include "platform/output_file.h"
 
 #ifndef _WIN32
@@ -121,6 +122,42 @@ TEST(PathFunctions, PartsOfAPath) {
   EXPECT_EQ(P::concatStrings("a", nullptr, "c"), "ac");
   EXPECT_EQ(P::concatStrings(nullptr, "", nullptr), std::nullopt);
   EXPECT_EQ(P::concatStrings("", "", "x"), "x");
+}
+
+// A name made without a dialog is one path component that says something
+// about the page, whatever the title holds.
+TEST(PathFunctions, NameFromTitleIsOnePathComponent) {
+  const std::string e = "\xC3\xA9";  // é, two bytes
+  std::string manyE;
+  for (int i = 0; i < 130; ++i) manyE += e;
+  const struct {
+    std::string title;
+    std::string suffix;
+    std::string name;
+  } cases[] = {
+      {"Notes 1.2: summary", ".txt", "Notes 1_2_ summary.txt"},  // as the Save As proposal
+      {"../../etc/passwd", ".txt", "______etc_passwd.txt"},
+      {"C:\\Windows\\x", ".txt", "C__Windows_x.txt"},
+      {"tab\there\nand\r\nthere", ".txt", "tab here and  there.txt"},
+      {"bell\x07 del\x7F c1\xC2\x85 nbsp\xC2\xA0", ".txt", "bell_ del_ c1_ nbsp\xC2\xA0.txt"},
+      {std::string(300, 'x'), ".txt", std::string(251, 'x') + ".txt"},
+      {std::string(300, 'x'), " (12).txt", std::string(246, 'x') + " (12).txt"},
+      {manyE, ".txt", manyE.substr(0, 250) + ".txt"},  // never half a character
+      {"word " + std::string(260, ' '), ".txt", "word.txt"},
+      {"", ".txt", ""},  // nothing that names the page
+      {"...", ".txt", ""},
+      {" / ? ", ".txt", ""},
+  };
+  for (const auto& c : cases) {
+    const std::string name = file_names::nameFromTitle(c.title, c.suffix);
+    EXPECT_EQ(name, c.name) << c.title;
+    EXPECT_LE(name.size(), file_names::kMaxComponentBytes);
+  }
+  // A file's own stem keeps its dots, but never leads with one.
+  EXPECT_EQ(file_names::pathComponent("cpe-bbc.co.uk_news_07", ".txt"), "cpe-bbc.co.uk_news_07.txt");
+  EXPECT_EQ(file_names::pathComponent(".hidden", ".txt"), "_hidden.txt");
+  EXPECT_EQ(file_names::pathComponent("..", ".txt"), "_..txt");
+  EXPECT_EQ(file_names::pathComponent("a/b\\c", ".txt"), "a_b_c.txt");
 }
 
 // A fresh empty folder for one test, removed afterwards.

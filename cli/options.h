@@ -1,0 +1,49 @@
+// The command line of brevanto-extract: what the user asked for, read with
+// the conventions of GNU tools (-dDIR, -fd DIR, --directory=DIR, "--").
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "extractor/parse/html_element_table.h"
+
+namespace brevanto::cli {
+
+struct Options {
+  std::vector<std::string> inputs;        // the pages; "-" is standard input
+  std::optional<std::string> outputFile;  // -o; "-" for standard output
+  std::optional<std::string> directory;   // -d
+  bool nameFromInput = false;
+  bool force = false;
+  bool open = false;
+  std::optional<std::string> encoding;
+  bool markupInput = false;
+  std::optional<std::string> title;
+  std::optional<std::string> url;
+  bool classic = false;  // the Windows server's analysis instead of the modern one
+  bool dumpTags = false;
+  bool dumpTree = false;
+  bool help = false;
+  bool version = false;
+
+  bool dumping() const { return dumpTags || dumpTree; }
+  bool toStandardOutput() const { return outputFile && *outputFile == "-"; }
+  Analysis analysis() const { return classic ? Analysis::kClassic : Analysis::kModern; }
+};
+
+enum class Command : int {
+  kExtract,   // go on with the pages
+  kHelp,      // print the usage and stop
+  kVersion,   // print the version and stop
+  kBadUsage,  // the arguments make no sense; the cause is on standard error
+};
+
+// Reads argv into `options`. `stdinIsTerminal` says whether a missing page
+// means standard input (it does unless a person would be left waiting).
+Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& options);
+
+extern const char kProgram[];
+extern const char kUsage[];
+
+}  // namespace brevanto::cli

@@ -1,0 +1,46 @@
+#include "cli/output_names.h"
+
+#include <algorithm>
+
+#include "extractor/output/file_names.h"
+
+namespace brevanto::cli {
+namespace {
+
+constexpr std::string_view kExtension = ".txt";
+
+// The suffix of the `count`-th page that wants the same name.
+std::string numbered(int count) {
+  return (count == 1 ? std::string() : " (" + std::to_string(count) + ")") + std::string(kExtension);
+}
+
+}  // namespace
+
+std::string inputStem(std::string_view input) {
+  if (input == "-") return "stdin";
+  const size_t slash = input.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? input : input.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+  return std::string(name);
+}
+
+std::string OutputNames::nameFor(std::string_view title, std::string_view input, bool fromInput) {
+  auto nameWith = [&](int number) {
+    const std::string suffix = numbered(number);
+    std::string name = fromInput ? std::string() : file_names::nameFromTitle(title, suffix);
+    if (name.empty()) name = file_names::pathComponent(inputStem(input), suffix);
+    return name.empty() ? "page" + suffix : name;
+  };
+  const std::string first = nameWith(1);
+  int& last = lastNumber_[first];
+  for (int number = std::max(last, 1);; ++number) {
+    std::string name = number == 1 ? first : nameWith(number);
+    if (written_.count(name) == 0) {
+      last = number;
+      return name;
+    }
+  }
+}
+
+}  // namespace brevanto::cli
