@@ -250,6 +250,9 @@ class ExtractionPipeline {
   static char entityChar(const char* entity, size_t length);
   // Appends what cleanLines gives for the text to `out`.
   static void appendCleanLines(const char* text, size_t length, std::string& out);
+  // Replaces the text from `from` on with what cleanLines gives for it,
+  // without a copy of it.
+  static void cleanLinesInPlace(std::string& text, size_t from);
   // The length of the tag's text as the shares count it.
   int32_t countedLength(const HtmlTag& tag) const {
     return analysis == Analysis::kModern ? tag.visibleLength : tag.textLength;

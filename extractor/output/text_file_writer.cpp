@@ -48,29 +48,29 @@ std::string ExtractionPipeline::formatChosenText(const std::vector<ContentChoice
     if (hasText(choice.node)) size += static_cast<size_t>(choice.node->tag->textLength) + 4;
   }
   std::string file = startTextFile(url, title, size);
-  std::string kept;  // a node's text less what it leaves out
   for (const ContentChoice& choice : choices) {
     if (!hasText(choice.node)) continue;
-    const char* text = choice.node->tag->text;
-    size_t length = static_cast<size_t>(choice.node->tag->textLength);
-    if (!choice.leftOut.empty()) {
+    const char* const text = choice.node->tag->text;
+    const size_t length = static_cast<size_t>(choice.node->tag->textLength);
+    if (choice.leftOut.empty()) {
+      appendCleanLines(text, length, file);
+    } else {
       // The texts of the elements left out are runs of the node's text, in
       // its order; the text of a BR's children lies elsewhere, and is not
-      // part of it.
-      kept.clear();
+      // part of it. What is kept goes straight into the file and is cleaned
+      // there, so that no copy of a large text is made.
+      const size_t start = file.size();
       const char* from = text;
       const char* const end = text + length;
       for (const HtmlNode* out : choice.leftOut) {
         const char* outText = out->tag->text;
         if (outText == nullptr || outText < from || outText + out->tag->textLength > end) continue;
-        kept.append(from, static_cast<size_t>(outText - from)).append(kLineBreak);
+        file.append(from, static_cast<size_t>(outText - from)).append(kLineBreak);
         from = outText + out->tag->textLength;
       }
-      kept.append(from, static_cast<size_t>(end - from));
-      text = kept.data();
-      length = kept.size();
+      file.append(from, static_cast<size_t>(end - from));
+      cleanLinesInPlace(file, start);
     }
-    appendCleanLines(text, length, file);
     file.append(kLineBreak);
   }
   return file;

@@ -114,13 +114,21 @@ void ExtractionPipeline::appendSegment(const char* markup, int from, int to) {
   if (!decodeInto(markup + from, length, textStore_)) textStore_.append(markup + from, length);
 }
 
-void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
+namespace {
+
+// Passes what cleanLines gives for the text to `write(bytes, length)`, piece
+// by piece. A piece of the text is passed only once every piece before it
+// has been written, and the output never gets ahead of the text read, but
+// for the line break after the last line: `write` may copy the pieces down
+// over the text itself, given two bytes of room after it.
+template <typename Write>
+void writeCleanLines(const char* text, size_t length, Write write) {
   const char* const end = text + length;
   // A single line break is not enough to split: such a text, blank line and
   // all, is kept as it is.
   const char* first = findLineBreak(text, end);
   if (first == nullptr || findLineBreak(first + 2, end) == nullptr) {
-    out.append(text, length);
+    write(text, length);
     return;
   }
   // Lines of spaces only, and empty lines, go; every other line is copied
@@ -129,12 +137,30 @@ void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::
     const char* lineEnd = findLineBreak(line, end);
     const char* stop = lineEnd == nullptr ? end : lineEnd;
     if (std::find_if(line, stop, [](char c) { return c != ' '; }) != stop) {
-      out.append(line, static_cast<size_t>(stop - line));
-      out.append(kLineBreak, 2);
+      write(line, static_cast<size_t>(stop - line));
+      write(kLineBreak, 2);
     }
     if (lineEnd == nullptr) return;
     line = lineEnd + 2;
   }
+}
+
+}  // namespace
+
+void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
+  writeCleanLines(text, length, [&out](const char* bytes, size_t count) { out.append(bytes, count); });
+}
+
+void ExtractionPipeline::cleanLinesInPlace(std::string& text, size_t from) {
+  const size_t length = text.size() - from;
+  text.append(2, '\0');  // room for the line break after the last line
+  char* const start = &text[from];
+  char* written = start;
+  writeCleanLines(start, length, [&written](const char* bytes, size_t count) {
+    std::memmove(written, bytes, count);
+    written += count;
+  });
+  text.resize(from + static_cast<size_t>(written - start));
 }
 
 std::optional<std::string> ExtractionPipeline::cleanLines(const char* text, size_t length) {
