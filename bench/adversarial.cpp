@@ -212,10 +212,13 @@ const std::vector<Input>& inputs() {
          fill(m, "<NAV>n<SVG>s<DIV class=menu>m<TEMPLATE>t", scaled(s, 40 * kMB));
          return m;
        }},
-      {"wide-siblings", "500,000 siblings beside a chosen element, each nearly a paragraph",
+      {"wide-siblings", "400,000 siblings beside a chosen element, each nearly a paragraph",
        [](double s) {
          std::string m = "<BODY><DIV><DIV><P>The article</P><P>goes on</P></DIV>";
-         fill(m, "<DIV><P>p</P><H2>h</H2></DIV><P>x</P>", scaled(s, 17 * kMB));
+         // As many tags to the megabyte as an ordinary article: the siblings
+         // are many, not the tags.
+         fill(m, "<DIV><P>a paragraph of a few words</P><H2>a heading</H2></DIV><P>a paragraph beside</P>",
+              scaled(s, 17 * kMB));
          return m + "</DIV></BODY>";
        }},
   };
