@@ -197,12 +197,14 @@ const std::vector<Input>& inputs() {
               scaled(s, 10 * kMB));
          return m + "</BODY>";
        }},
-      {"deep-sections", "500,000 nested sections, each with a header, an aside and a paragraph",
+      {"deep-sections", "300,000 nested sections, each with a header, an aside and a paragraph",
        [](double s) {
-         const size_t n = scaled(s, 500000);
+         const size_t n = scaled(s, 300000);
+         const std::string level =
+             "<SECTION><HEADER>a headline</HEADER><ASIDE>an aside</ASIDE><P>a paragraph of a few words</P>";
          std::string m = "<BODY>";
-         m.reserve(n * 60 + 16);
-         for (size_t i = 0; i < n; ++i) m += "<SECTION><HEADER>h</HEADER><ASIDE>a</ASIDE><P>p</P>";
+         m.reserve(n * (level.size() + 10) + 16);
+         for (size_t i = 0; i < n; ++i) m += level;
          for (size_t i = 0; i < n; ++i) m += "</SECTION>";
          return m + "</BODY>";
        }},
