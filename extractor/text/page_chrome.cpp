@@ -1,9 +1,8 @@
 // Page chrome, for the modern analysis: the menus, banners, side bars,
 // footers and embedded graphics around an article. A page says what they are
 // by the element (NAV, ASIDE, a page's HEADER and FOOTER) or by the words of
-// its class and id names. Chrome is marked
-// before the texts are collected, so that no ancestor's text or link count
-// holds it, and pruning drops it.
+// its class and id names. Chrome is marked before the texts are collected,
+// so that no ancestor's text or link count holds it, and pruning drops it.
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
