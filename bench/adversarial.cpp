@@ -1,19 +1,23 @@
 // The adversarial inputs, generated here and never stored: deep nesting, long
 // runs of unclosed elements, unterminated comments and skip-content elements,
 // every byte value, "<" and "&" floods, huge texts, entities and names, mixed
-// case skip-content end tags and nested links. Each goes through the whole
-// analysis (analyze, selectContent, the text of every chosen node) in a
+// case skip-content end tags and nested links, and for the modern analysis
+// floods of class names and attributes, deep sections and chrome, and wide
+// runs of siblings. Each goes through the whole analysis (analyze,
+// chooseContent, the text file of the chosen nodes), classic and modern, in a
 // process of its own, at its full size and at an eighth of it, so that its
 // peak memory is its own and its growth can be told.
 //
 //   adversarial list                names and full sizes
-//   adversarial run [NAME...]       every input (or the named ones); fails on a
-//                                   crash, a sanitizer report, memory above the
-//                                   bound, or time that grows far faster than
-//                                   the input
+//   adversarial run [NAME...]       every input (or the named ones) under both
+//                                   analyses; fails on a crash, a sanitizer
+//                                   report, memory above the bound, or time
+//                                   that grows far faster than the input
 //   adversarial seeds DIR           small forms of every input, as fuzz seeds
 //   adversarial write DIR           every input at full size, as NAME.html
-//   adversarial one NAME EIGHTHS    one input at EIGHTHS/8 of its size (used by run)
+//   adversarial one NAME EIGHTHS classic|modern
+//                                   one input at EIGHTHS/8 of its size under
+//                                   one analysis (used by run)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,6 +45,7 @@
 
 namespace {
 
+using brevanto::Analysis;
 using brevanto::ExtractionPipeline;
 constexpr size_t kMB = 1000 * 1000;
 
@@ -177,6 +182,47 @@ const std::vector<Input>& inputs() {
          fill(m, "<P>a paragraph</P>", scaled(s, 17 * kMB));
          return m + "</DIV></BODY>";
        }},
+      {"class-flood", "one class value of 10 MB of words, chrome words among them",
+       [](double s) {
+         std::string m = "<BODY><DIV class=\"";
+         fill(m, "topNavBar x-ad-7 sidebarWidget fooBar ", scaled(s, 10 * kMB));
+         return m + "\">x</DIV><P>a</P><P>b</P></BODY>";
+       }},
+      {"attribute-flood", "10 MB of tags with broken, repeated and unquoted attributes",
+       [](double s) {
+         std::string m = "<BODY>";
+         fill(m,
+              "<DIV class=menu class='x id=\"nav\" =class ==id/ id=\"comments><P>p<SPAN class=\"a\"b'c>"
+              "t</SPAN></P></DIV>\n",
+              scaled(s, 10 * kMB));
+         return m + "</BODY>";
+       }},
+      {"deep-sections", "300,000 nested sections, each with a header, an aside and a paragraph",
+       [](double s) {
+         const size_t n = scaled(s, 300000);
+         const std::string level =
+             "<SECTION><HEADER>a headline</HEADER><ASIDE>an aside</ASIDE><P>a paragraph of a few words</P>";
+         std::string m = "<BODY>";
+         m.reserve(n * (level.size() + 10) + 16);
+         for (size_t i = 0; i < n; ++i) m += level;
+         for (size_t i = 0; i < n; ++i) m += "</SECTION>";
+         return m + "</BODY>";
+       }},
+      {"deep-chrome", "1,000,000 nested NAV, SVG and named DIV elements, never closed",
+       [](double s) {
+         std::string m = "<BODY><P>one</P><P>two</P>";
+         fill(m, "<NAV>n<SVG>s<DIV class=menu>m<TEMPLATE>t", scaled(s, 40 * kMB));
+         return m;
+       }},
+      {"wide-siblings", "400,000 siblings beside a chosen element, each nearly a paragraph",
+       [](double s) {
+         std::string m = "<BODY><DIV><DIV><P>The article</P><P>goes on</P></DIV>";
+         // As many tags to the megabyte as an ordinary article: the siblings
+         // are many, not the tags.
+         fill(m, "<DIV><P>a paragraph of a few words</P><H2>a heading</H2></DIV><P>a paragraph beside</P>",
+              scaled(s, 17 * kMB));
+         return m + "</DIV></BODY>";
+       }},
   };
   return all;
 }
@@ -189,21 +235,17 @@ const Input* find(const std::string& name) {
 }
 
 // The whole analysis as an extraction runs it, up to the bytes of the text.
-size_t extract(const std::string& markup) {
+size_t extract(const std::string& markup, Analysis analysis) {
   // An exact-size copy: a read past the terminating NUL is a sanitizer report.
   std::unique_ptr<char[]> bytes(new char[markup.size() + 1]);
   std::memcpy(bytes.get(), markup.data(), markup.size());
   bytes[markup.size()] = '\0';
-  ExtractionPipeline pipeline;
+  ExtractionPipeline pipeline(analysis);
   pipeline.analyze(bytes.get());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  size_t text = 0;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    text +=
-        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
-  }
+  const size_t text =
+      ExtractionPipeline::formatChosenText(
+          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), "", "")
+          .size();
   for (const brevanto::HtmlTag& tag : pipeline.tags) {
     if (tag.linkTextLength < 0 || tag.textLength < 0) {
       std::fprintf(stderr, "adversarial: tag %d has a negative length\n", tag.index);
@@ -214,13 +256,17 @@ size_t extract(const std::string& markup) {
   return text;
 }
 
-int one(const std::string& name, int eighths) {
+int one(const std::string& name, int eighths, Analysis analysis) {
   const Input* input = find(name);
   if (input == nullptr) return 2;
   const std::string markup = input->make(eighths / 8.0);
   std::fprintf(stderr, "%zu\n", markup.size());
-  extract(markup);
+  extract(markup, analysis);
   return 0;
+}
+
+const char* nameOf(Analysis analysis) {
+  return analysis == Analysis::kModern ? "modern" : "classic";
 }
 
 struct Outcome {
@@ -231,7 +277,7 @@ struct Outcome {
   size_t tags = 0;
 };
 
-Outcome spawn(const char* self, const std::string& name, int eighths) {
+Outcome spawn(const char* self, const std::string& name, int eighths, Analysis analysis) {
   Outcome out;
   int pipes[2][2];
   if (pipe(pipes[0]) != 0 || pipe(pipes[1]) != 0) return out;
@@ -240,7 +286,7 @@ Outcome spawn(const char* self, const std::string& name, int eighths) {
     dup2(pipes[0][1], 1);
     dup2(pipes[1][1], 2);
     const std::string scale = std::to_string(eighths);
-    execl(self, self, "one", name.c_str(), scale.c_str(), static_cast<char*>(nullptr));
+    execl(self, self, "one", name.c_str(), scale.c_str(), nameOf(analysis), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipes[0][1]);
@@ -275,34 +321,37 @@ int run(const char* self, const std::vector<std::string>& names) {
   const bool sanitized = false;
 #endif
   int failures = 0;
-  std::printf("%-15s %10s %9s %8s %9s %9s %8s  %s\n", "input", "MB", "tags", "CPU s", "peak MB", "bound MB",
-              "growth", "verdict");
+  int runs = 0;
+  std::printf("%-15s %-8s %10s %9s %8s %9s %9s %8s  %s\n", "input", "analysis", "MB", "tags", "CPU s",
+              "peak MB", "bound MB", "growth", "verdict");
   for (const Input& input : inputs()) {
     if (!names.empty() && std::find(names.begin(), names.end(), input.name) == names.end()) continue;
-    const Outcome small = spawn(self, input.name, 1);
-    const Outcome full = spawn(self, input.name, 8);
-    // The time at full size against eight times the time at an eighth: 1 for
-    // linear work, 8 for quadratic. Generation is part of both, and tiny runs
-    // are all noise, so only a clear excess over a generous margin counts.
-    const double growth = full.seconds / std::max(8 * small.seconds, 1e-3);
-    const bool slow = full.seconds > 1.0 && growth > 3.0;
-    // Sanitizer builds carry shadow memory and quarantine: only the plain
-    // builds are held to the memory bound.
-    const double bound =
-        (4.0 * static_cast<double>(full.bytes) + 256.0 * static_cast<double>(full.tags)) / 1048576.0 + 48;
-    const bool over = !sanitized && full.peakMB > bound;
-    const bool ok = small.status == 0 && full.status == 0 && !slow && !over;
-    std::printf("%-15s %10.1f %9zu %8.2f %9.1f %9.1f %8.2f  %s\n", input.name,
-                static_cast<double>(full.bytes) / 1e6, full.tags, full.seconds, full.peakMB, bound, growth,
-                ok                                        ? "ok"
-                : (full.status != 0 || small.status != 0) ? "CRASH/REPORT"
-                : slow                                    ? "SUPERLINEAR"
-                                                          : "OVER MEMORY");
-    std::fflush(stdout);
-    if (!ok) ++failures;
+    for (const Analysis analysis : {Analysis::kClassic, Analysis::kModern}) {
+      ++runs;
+      const Outcome small = spawn(self, input.name, 1, analysis);
+      const Outcome full = spawn(self, input.name, 8, analysis);
+      // The time at full size against eight times the time at an eighth: 1 for
+      // linear work, 8 for quadratic. Generation is part of both, and tiny runs
+      // are all noise, so only a clear excess over a generous margin counts.
+      const double growth = full.seconds / std::max(8 * small.seconds, 1e-3);
+      const bool slow = full.seconds > 1.0 && growth > 3.0;
+      // Sanitizer builds carry shadow memory and quarantine: only the plain
+      // builds are held to the memory bound.
+      const double bound =
+          (4.0 * static_cast<double>(full.bytes) + 256.0 * static_cast<double>(full.tags)) / 1048576.0 + 48;
+      const bool over = !sanitized && full.peakMB > bound;
+      const bool ok = small.status == 0 && full.status == 0 && !slow && !over;
+      std::printf("%-15s %-8s %10.1f %9zu %8.2f %9.1f %9.1f %8.2f  %s\n", input.name, nameOf(analysis),
+                  static_cast<double>(full.bytes) / 1e6, full.tags, full.seconds, full.peakMB, bound, growth,
+                  ok                                        ? "ok"
+                  : (full.status != 0 || small.status != 0) ? "CRASH/REPORT"
+                  : slow                                    ? "SUPERLINEAR"
+                                                            : "OVER MEMORY");
+      std::fflush(stdout);
+      if (!ok) ++failures;
+    }
   }
-  std::printf("adversarial: %d passed, %d failed\n",
-              static_cast<int>(names.empty() ? inputs().size() : names.size()) - failures, failures);
+  std::printf("adversarial: %d passed, %d failed\n", runs - failures, failures);
   return failures == 0 ? 0 : 1;
 }
 
@@ -335,8 +384,12 @@ int main(int argc, char** argv) {
   if (mode == "run") return run(argv[0], std::vector<std::string>(argv + 2, argv + argc));
   if (mode == "seeds" && argc == 3) return seeds(argv[2]);
   if (mode == "write" && argc == 3) return write(argv[2]);
-  if (mode == "one" && argc == 4) return one(argv[2], std::atoi(argv[3]));
+  if (mode == "one" && argc == 5) {
+    return one(argv[2], std::atoi(argv[3]),
+               std::strcmp(argv[4], "modern") == 0 ? Analysis::kModern : Analysis::kClassic);
+  }
   std::fprintf(stderr,
-               "usage: adversarial list | run [NAME...] | seeds DIR | write DIR | one NAME EIGHTHS\n");
+               "usage: adversarial list | run [NAME...] | seeds DIR | write DIR | one NAME EIGHTHS "
+               "classic|modern\n");
   return 2;
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Token-level quality of brevanto-extract on the shared corpus.
+"""Token-level quality of brevanto-extract on the shared corpus, for both
+analyses: the modern one (the default) and the classic one (--classic).
 
-Runs the program once over every page of ../shared/corpus/pages (one process
-for all pages), then compares the text of each written file, header left
-out, with the page's ground truth: bag of words, lower-cased, per page
-precision, recall and F1, averaged over the pages of each source and over
-all pages.
+Runs the program once per analysis over every page of ../shared/corpus/pages
+(one process for all pages), then compares the text of each written file,
+header left out, with the page's ground truth: bag of words, lower-cased, per
+page precision, recall and F1, averaged over the pages of each source and
+over all pages.
 
 Then times one batch of the corpus pages repeated to about 3,000 inputs,
 named from their titles, and prints its wall time against its CPU time: the
@@ -14,6 +15,7 @@ machine the two should be close (the target is at most 1.3).
 
 usage: bench/cli_quality.py [path/to/brevanto-extract] [--batch COPIES]
 """
+ANALYSES = [("modern", []), ("classic", ["--classic"])]
 import collections
 import os
 import re
@@ -78,32 +80,36 @@ def main():
     with open(os.path.join(CORPUS, "manifest.tsv"), encoding="utf-8") as f:
         rows = [line.rstrip("\n").split("\t") for line in f][1:]
     pages = [(r[0], r[1]) for r in rows]
-    with tempfile.TemporaryDirectory() as out:
-        inputs = [os.path.join(CORPUS, "pages", pid + ".html") for pid, _ in pages]
-        run = subprocess.run([program, "--name-from-input", "-d", out] + inputs, capture_output=True)
-        if run.returncode != 0:
-            sys.stderr.write(run.stderr.decode(errors="replace"))
-        by_source = collections.defaultdict(list)
-        for pid, source in pages:
-            with open(os.path.join(out, pid + ".txt"), "rb") as f:
-                got = tokens(content_of(f.read()))
-            with open(os.path.join(CORPUS, "truth", pid + ".txt"), encoding="utf-8") as f:
-                want = tokens(f.read())
-            common = sum((got & want).values())
-            p = common / sum(got.values()) if got else 0.0
-            r = common / sum(want.values()) if want else 0.0
-            f1 = 2 * p * r / (p + r) if p + r else 0.0
-            by_source[source].append((p, r, f1))
-            by_source["all"].append((p, r, f1))
+    inputs = [os.path.join(CORPUS, "pages", pid + ".html") for pid, _ in pages]
+    scores = {}  # analysis -> source -> [(precision, recall, F1)]
+    for analysis, options in ANALYSES:
+        by_source = scores[analysis] = collections.defaultdict(list)
+        with tempfile.TemporaryDirectory() as out:
+            run = subprocess.run([program, *options, "--name-from-input", "-d", out] + inputs, capture_output=True)
+            if run.returncode != 0:
+                sys.stderr.write(run.stderr.decode(errors="replace"))
+            for pid, source in pages:
+                with open(os.path.join(out, pid + ".txt"), "rb") as f:
+                    got = tokens(content_of(f.read()))
+                with open(os.path.join(CORPUS, "truth", pid + ".txt"), encoding="utf-8") as f:
+                    want = tokens(f.read())
+                common = sum((got & want).values())
+                p = common / sum(got.values()) if got else 0.0
+                r = common / sum(want.values()) if want else 0.0
+                f1 = 2 * p * r / (p + r) if p + r else 0.0
+                by_source[source].append((p, r, f1))
+                by_source["all"].append((p, r, f1))
 
     def mean(values, k):
         return sum(v[k] for v in values) / len(values)
 
-    print("| source | pages | precision | recall | F1 |")
-    print("|---|---:|---:|---:|---:|")
-    for source in sorted(by_source, key=lambda s: (s == "all", s)):
-        v = by_source[source]
-        print(f"| {source} | {len(v)} | {mean(v, 0):.3f} | {mean(v, 1):.3f} | {mean(v, 2):.3f} |")
+    names = [analysis for analysis, _ in ANALYSES]
+    print("| source | pages | " + " | ".join(f"{a} precision | {a} recall | {a} F1" for a in names) + " |")
+    print("|---|---:|" + "---:|" * (3 * len(names)))
+    first = scores[names[0]]
+    for source in sorted(first, key=lambda s: (s == "all", s)):
+        cells = [f"{mean(scores[a][source], k):.3f}" for a in names for k in range(3)]
+        print(f"| {source} | {len(first[source])} | " + " | ".join(cells) + " |")
 
     if copies > 0:
         count, wall, cpu = time_batch(program, pages, copies)

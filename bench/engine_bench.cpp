@@ -1,7 +1,8 @@
 // Throughput of the analysis on real pages, and peak memory on generated
-// inputs that punish recursion, copying and quadratic searches.
+// inputs that punish recursion, copying and quadratic searches. Every form
+// takes --modern first to run the modern analysis instead of the classic one.
 //
-//   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + selectContent + the
+//   engine_bench corpus DIR [ROUNDS]   MB/s of analyze + chooseContent + the
 //                                      text of the chosen nodes, over the
 //                                      body-only form of every page in DIR
 //   engine_bench pages OUTDIR BUDGET PAGE...
@@ -29,8 +30,11 @@
 
 namespace {
 
+using brevanto::Analysis;
 using brevanto::ExtractionPipeline;
 using Clock = std::chrono::steady_clock;
+
+Analysis analysis = Analysis::kClassic;  // the analysis every form runs
 
 // Peak resident memory of this process so far, in bytes (0 where unknown).
 size_t peakResidentBytes() {
@@ -52,18 +56,29 @@ std::string bodyOf(const std::string& page) {
   return page.substr(start, end + 7 - start);
 }
 
+// The text an extraction writes for `markup`: the output file's bytes where
+// the core has its output format, else the cleaned texts of the chosen nodes
+// one after the other.
+std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
+  pipeline.analyze(markup.c_str());
+  const std::vector<brevanto::ContentChoice> chosen =
+      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+#ifdef BREVANTO_HAVE_FORMAT
+  return ExtractionPipeline::formatChosenText(chosen, "", "");
+#else
+  std::string out;
+  for (const brevanto::ContentChoice& choice : chosen) {
+    const brevanto::HtmlNode* node = choice.node;
+    if (node == nullptr || node->tag->text == nullptr) continue;
+    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+  }
+  return out;
+#endif
+}
+
 // The whole analysis as an extraction runs it, up to the bytes of the text.
 size_t extract(ExtractionPipeline& pipeline, const std::string& markup) {
-  pipeline.analyze(markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  size_t bytes = 0;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    bytes +=
-        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength))->size();
-  }
-  return bytes;
+  return outputText(pipeline, markup).size();
 }
 
 int corpus(const char* dir, int rounds) {
@@ -81,7 +96,7 @@ int corpus(const char* dir, int rounds) {
     std::fprintf(stderr, "engine_bench: no .html pages in %s\n", dir);
     return 1;
   }
-  ExtractionPipeline pipeline;
+  ExtractionPipeline pipeline(analysis);
   size_t text = 0;
   for (const std::string& body : bodies) text += extract(pipeline, body);  // warm-up
   const auto start = Clock::now();
@@ -96,29 +111,10 @@ int corpus(const char* dir, int rounds) {
   return text > 0 ? 0 : 1;
 }
 
-// The text an extraction writes for `markup`: the output file's bytes where
-// the core has its output format, else the cleaned texts of the chosen nodes
-// one after the other.
-std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
-  pipeline.analyze(markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-#ifdef BREVANTO_HAVE_FORMAT
-  return ExtractionPipeline::formatTextFile(content, "", "");
-#else
-  std::string out;
-  for (const brevanto::HtmlNode* node : content) {
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
-  }
-  return out;
-#endif
-}
-
 int pages(const std::string& outDir, double budget, char** paths, int count) {
   std::vector<std::string> bodies;
   size_t total = 0;
-  ExtractionPipeline pipeline;
+  ExtractionPipeline pipeline(analysis);
   for (int i = 0; i < count; ++i) {
     bodies.push_back(bodyOf(brevanto::bench::readFile(paths[i])));
     total += bodies.back().size();
@@ -183,7 +179,7 @@ int generated(const std::string& kind, size_t amount = 0) {
     std::fprintf(stderr, "engine_bench: unknown input '%s'\n", kind.c_str());
     return 2;
   }
-  ExtractionPipeline pipeline;
+  ExtractionPipeline pipeline(analysis);
   // CPU time: the machines are shared, and wall time counts other programs'
   // turns too.
   const double start = brevanto::bench::cpuSeconds();
@@ -203,6 +199,11 @@ int generated(const std::string& kind, size_t amount = 0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--modern") == 0) {
+    analysis = Analysis::kModern;
+    --argc;
+    ++argv;
+  }
   if (argc >= 3 && std::strcmp(argv[1], "corpus") == 0) {
     return corpus(argv[2], argc >= 4 ? std::max(1, std::atoi(argv[3])) : 5);
   }
@@ -210,6 +211,8 @@ int main(int argc, char** argv) {
     return pages(argv[2], std::atof(argv[3]), argv + 4, argc - 4);
   if (argc == 2) return generated(argv[1]);
   if (argc == 3) return generated(argv[1], std::strtoull(argv[2], nullptr, 10));
-  std::fprintf(stderr, "usage: engine_bench corpus DIR [ROUNDS] | engine_bench deep|unclosed|article\n");
+  std::fprintf(stderr,
+               "usage: engine_bench [--modern] corpus DIR [ROUNDS] | pages OUTDIR BUDGET PAGE... | "
+               "deep|unclosed|article | body MB | depth LEVELS\n");
   return 2;
 }

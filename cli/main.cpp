@@ -121,7 +121,7 @@ struct Page {
 
 class Extractor {
  public:
-  explicit Extractor(const Options& options) : options_(options) {}
+  explicit Extractor(const Options& options) : options_(options), loader_(options.analysis()) {}
 
   // One page, start to end; true when its file was written (or its dump
   // printed).
@@ -129,13 +129,13 @@ class Extractor {
     const std::string name = displayName(input);
     Page page;
     if (!read(input, name, page)) return false;
-    ExtractionPipeline pipeline;
+    ExtractionPipeline pipeline(options_.analysis());
     pipeline.analyze(page.markup.c_str());
     if (options_.dumping()) return dump(name, pipeline);
-    const ContentList content =
-        pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-    const std::string text = ExtractionPipeline::formatTextFile(content, page.url, page.title);
-    const size_t header = ExtractionPipeline::formatTextFile({}, page.url, page.title).size();
+    const std::string text = ExtractionPipeline::formatChosenText(
+        pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), page.url,
+        page.title);
+    const size_t header = ExtractionPipeline::formatTextFile(ContentList(), page.url, page.title).size();
     if (!holdsText(text, header))
       report(name, "warning: no text was selected; the file holds the header only");
     if (options_.toStandardOutput()) {
@@ -203,12 +203,16 @@ class Extractor {
 
   // With several pages, each dump starts with a heading that names its
   // page, as head(1) separates files.
-  bool dump(const std::string& name, const ExtractionPipeline& pipeline) {
+  bool dump(const std::string& name, ExtractionPipeline& pipeline) {
     clearProgress();
     std::string out;
     if (options_.inputs.size() > 1) out.append(dumped_++ == 0 ? "" : "\n").append("==> " + name + " <==\n");
     if (options_.dumpTags) out.append(pipeline.dumpTags());
-    if (options_.dumpTree) out.append(pipeline.dumpTree());
+    if (options_.dumpTree) {
+      out.append(pipeline.dumpContent(
+          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare)));
+      out.append(pipeline.dumpTree());
+    }
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() && stdoutError_ == 0)
       stdoutError_ = errno;
     return true;

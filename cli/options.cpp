@@ -40,9 +40,15 @@ const char kUsage[] =
     "      --url=TEXT         the URL for the header (default: the page's \"saved from\"\n"
     "                         comment, else its canonical link, else its file:// URL)\n"
     "\n"
+    "Analysis:\n"
+    "      --classic          the analysis of the Windows server, byte for byte; by\n"
+    "                         default the modern one, which knows today's markup and\n"
+    "                         leaves menus, side bars and lists of links out\n"
+    "\n"
     "Debugging:\n"
     "      --dump-tags        print the tag list of the analysis instead of writing\n"
-    "      --dump-tree        print the scored element tree instead of writing\n"
+    "      --dump-tree        print the analysis, why each part of the text was\n"
+    "                         chosen, and the scored element tree, instead of writing\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -72,6 +78,7 @@ constexpr OptionRow kOptionRows[] = {
     {"markup", 0, &Options::markupInput, nullptr},
     {"title", 0, nullptr, &Options::title},
     {"url", 0, nullptr, &Options::url},
+    {"classic", 0, &Options::classic, nullptr},
     {"dump-tags", 0, &Options::dumpTags, nullptr},
     {"dump-tree", 0, &Options::dumpTree, nullptr},
     {"help", 'h', &Options::help, nullptr},

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "extractor/parse/html_element_table.h"
+
 namespace brevanto::cli {
 
 struct Options {
@@ -19,6 +21,7 @@ struct Options {
   bool markupInput = false;
   std::optional<std::string> title;
   std::optional<std::string> url;
+  bool classic = false;  // the Windows server's analysis instead of the modern one
   bool dumpTags = false;
   bool dumpTree = false;
   bool help = false;
@@ -26,6 +29,7 @@ struct Options {
 
   bool dumping() const { return dumpTags || dumpTree; }
   bool toStandardOutput() const { return outputFile && *outputFile == "-"; }
+  Analysis analysis() const { return classic ? Analysis::kClassic : Analysis::kModern; }
 };
 
 enum class Command : int {

@@ -606,7 +606,7 @@ const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, s
   return isValidUtf8(bytes) ? &utf8Encoding() : &windows1252Encoding();
 }
 
-PageLoader::PageLoader() {
+PageLoader::PageLoader(Analysis analysis) {
   parser_ = myhtml_create();
   if (parser_ != nullptr &&
       myhtml_init(parser_, MyHTML_OPTIONS_PARSE_MODE_SINGLE, 1, 0) != MyHTML_STATUS_OK) {
@@ -615,7 +615,7 @@ PageLoader::PageLoader() {
   if (parser_ == nullptr) return;
   tree_ = newTree(parser_);
   if (tree_ == nullptr) return;
-  const HtmlElementTable& table = HtmlElementTable::classic();
+  const HtmlElementTable& table = HtmlElementTable::of(analysis);
   blockLevel_.assign(MyHTML_TAG_LAST_ENTRY, false);
   for (myhtml_tag_id_t tag = 0; tag < MyHTML_TAG_LAST_ENTRY; ++tag) {
     size_t length = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/decoder.h"
+#include "extractor/parse/html_element_table.h"
 
 struct myhtml;       // the parser
 struct myhtml_tree;  // one parsed document
@@ -47,7 +48,9 @@ std::string stripAndCollapseWhitespace(std::string_view text);
 // One parser, reused for every page loaded through it.
 class PageLoader {
  public:
-  PageLoader();
+  // The serialized markup breaks lines before the block-level elements of
+  // the element table of `analysis`.
+  explicit PageLoader(Analysis analysis = Analysis::kClassic);
   ~PageLoader();
   PageLoader(const PageLoader&) = delete;
   PageLoader& operator=(const PageLoader&) = delete;

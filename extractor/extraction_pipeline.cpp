@@ -6,10 +6,12 @@
 
 namespace brevanto {
 
-ExtractionPipeline::ExtractionPipeline(const HtmlElementTable& table)
-    : elements(table),
+ExtractionPipeline::ExtractionPipeline(Analysis analysisToRun)
+    : analysis(analysisToRun),
+      elements(HtmlElementTable::of(analysisToRun)),
       anchorRow_(knownRow("A")),
       bodyRow_(knownRow("BODY")),
+      documentRow_(knownRow("HTML")),
       lineBreakRow_(knownRow("BR")),
       paragraphRow_(knownRow("P")) {}
 
@@ -19,7 +21,7 @@ ExtractionPipeline::~ExtractionPipeline() = default;
 
 ElementRow ExtractionPipeline::knownRow(const char* name) const {
   const ElementRow row = elements.rowOf(name, std::strlen(name));
-  return row == elements.commentRowNumber() ? kNoRow : row;
+  return row == elements.otherRowNumber() ? kNoRow : row;
 }
 
 void ExtractionPipeline::analyze(const char* markup) {
@@ -32,6 +34,7 @@ void ExtractionPipeline::analyze(const char* markup) {
   if (markup != nullptr) scanMarkup(markup, markup + length);
   matchTags();
   buildTree();
+  if (analysis == Analysis::kModern) markChrome();
   collectText(markup);
   for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) measureLinks(child);
   pruneTree(&root);

@@ -41,6 +41,10 @@ class TagNameReader {
   std::string_view name;  // not owned: bytes between lt and gt
   bool isOpen = false;
   bool isClose = false;
+  // Whether tab, CR, LF and form feed end a name as the blank does. The
+  // classic reader keeps them in the name, so that such a tag names no
+  // element.
+  bool anySpaceEndsName = false;
 };
 
 // Outcome of writeTextFile.
@@ -54,6 +58,22 @@ enum WriteResult : int {
 enum class MatchResult : int { kMatched = 1, kNoTags = -1 };
 enum class BuildResult : int { kBuilt = 0, kNoTags = -2 };
 
+// Why an element is part of the content.
+enum class ContentReason : int {
+  kParagraphs,  // it has enough P children and enough of the body's non-link text
+  kBestScore,   // no element has: it scores best
+  kSibling,     // modern: a sibling of a chosen element, of its element, that reads like more of it
+  kDocument,    // modern: the chosen elements hold too little of a body without links
+};
+
+struct ContentChoice {
+  HtmlNode* node = nullptr;  // not owned; null when the tree holds no tagged node
+  ContentReason reason = ContentReason::kParagraphs;
+  // Modern: the lists of links inside the node, in document order, whose
+  // text is left out of what is written. Not owned.
+  std::vector<const HtmlNode*> leftOut;
+};
+
 // An element's text, non-link text and link text as percentages of the
 // body's.
 struct ElementShares {
@@ -64,16 +84,19 @@ struct ElementShares {
 
 class ExtractionPipeline {
  public:
-  // An analysis runs on `table` (not owned: it outlives the pipeline).
-  explicit ExtractionPipeline(const HtmlElementTable& table = HtmlElementTable::classic());
+  explicit ExtractionPipeline(Analysis analysis = Analysis::kClassic);
   virtual ~ExtractionPipeline();
   ExtractionPipeline(const ExtractionPipeline&) = delete;
   ExtractionPipeline& operator=(const ExtractionPipeline&) = delete;
 
-  // ---- What an analysis leaves, for its callers to read.
+  // ---- What an analysis leaves, for its callers to read. Lengths that the
+  // shares compare are counted as the analysis counts text: every byte
+  // (classic), or the visible bytes, those above the blank (modern), since
+  // the indentation of markup is not content.
+  const Analysis analysis;
   std::vector<HtmlTag> tags;         // every tag in document order
   HtmlNode root;                     // the pruned tree's root: no tag, no parent
-  const HtmlElementTable& elements;  // not owned: the table the analysis runs on
+  const HtmlElementTable& elements;  // not owned: the table of the analysis
   int32_t bodyTextLength = 0;        // of the BODY element's text; 0 without a BODY
   int32_t bodyPlainLength = 0;       // that text less its link text, at least 0
   int32_t bodyLinkTextLength = 0;    // of the BODY element
@@ -92,6 +115,11 @@ class ExtractionPipeline {
   // children and a plainShare of at least `leastShare`, in document order;
   // else the best-scored node (null when the tree holds no tagged node).
   ContentList selectContent(HtmlNode* rootNode, int leastParagraphs, double leastShare) const;
+  // The same nodes, each with the reason it was chosen. The modern analysis
+  // adds the posts beside a chosen element, takes a body without links whole
+  // when its text is spread too thin for any element to hold it, and leaves
+  // the lists of links inside the chosen elements out of what is written.
+  std::vector<ContentChoice> chooseContent(HtmlNode* rootNode, int leastParagraphs, double leastShare) const;
   // The shares of an element of the body's tree; all 0 for any other tag.
   ElementShares sharesOf(const HtmlTag& tag) const;
   double scoreOf(const HtmlTag& tag) const;
@@ -106,6 +134,10 @@ class ExtractionPipeline {
   // The bytes writeTextFile writes.
   static std::string formatTextFile(const ContentList& contentNodes, std::string_view url,
                                     std::string_view title);
+  // The bytes of the text file for chosen elements, less what each leaves
+  // out: a line break stands in the place of each list left out.
+  static std::string formatChosenText(const std::vector<ContentChoice>& choices, std::string_view url,
+                                      std::string_view title);
   // A content node's text as it is written: without its blank lines when it
   // has more than one line break. Nothing for no text.
   static std::optional<std::string> cleanLines(const char* text, size_t length);
@@ -129,8 +161,12 @@ class ExtractionPipeline {
   std::string dumpTags() const;
   // One line per node in document order: depth, indentation (two spaces per
   // level, up to 32 levels), name, tag index, text length, link text length,
-  // text/plain/link shares and score.
+  // text/plain/link shares and score; the modern analysis adds the visible
+  // length after the text length.
   std::string dumpTree() const;
+  // The analysis, then one line per chosen node: its tag index and name,
+  // and why it was chosen; under it, a line for each list it leaves out.
+  std::string dumpContent(const std::vector<ContentChoice>& choices) const;
 
  private:
   friend class testing::PipelineSteps;
@@ -146,11 +182,16 @@ class ExtractionPipeline {
     void append(const char* bytes, size_t length);
     void push_back(char c) { append(&c, 1); }
     const char* end() const { return bytes_.get() + size_; }
+    // Visible bytes appended since the reset, when counting them.
+    int32_t visibleCount() const { return visible_; }
+    void countVisible(bool counts) { countsVisible_ = counts; }
 
    private:
     std::unique_ptr<char[]> bytes_;  // owned
     size_t capacity_ = 0;
     size_t size_ = 0;
+    bool countsVisible_ = false;
+    int32_t visible_ = 0;  // never past the capacity, which fits an offset
   };
 
   // ---- Tokenizer. After scanning, `tags` holds every tag of the markup in
@@ -180,9 +221,18 @@ class ExtractionPipeline {
   BuildResult buildTree();
   HtmlNode* appendChild(HtmlNode* parent, HtmlNode* lastChild, HtmlTag* tag);
 
+  // ---- Page chrome (modern). Afterwards every element that is page
+  // furniture is marked: its subtree gets no text, so its ancestors' texts
+  // and link counts leave it out, and pruning drops it.
+  void markChrome();
+  // Furniture by its element: always, or outside any section.
+  bool isChromeElement(const HtmlTag& tag, bool insideSection) const;
+  // Furniture by the words of its class and id names.
+  bool isNamedChrome(const HtmlTag& tag) const;
+
   // ---- Text. Afterwards the tag of every node holds the text of its whole
   // subtree: its own character data with entities decoded, its children's
-  // texts in order, a line break for each BR child.
+  // texts in order, a line break for each BR child. Chrome is left out.
   void collectText(const char* markup);
   // Renders `top` and its subtree, except the subtrees of BR children that
   // have children of their own, which are added to `heldBack`. Returns the
@@ -200,6 +250,13 @@ class ExtractionPipeline {
   static char entityChar(const char* entity, size_t length);
   // Appends what cleanLines gives for the text to `out`.
   static void appendCleanLines(const char* text, size_t length, std::string& out);
+  // Replaces the text from `from` on with what cleanLines gives for it,
+  // without a copy of it.
+  static void cleanLinesInPlace(std::string& text, size_t from);
+  // The length of the tag's text as the shares count it.
+  int32_t countedLength(const HtmlTag& tag) const {
+    return analysis == Analysis::kModern ? tag.visibleLength : tag.textLength;
+  }
 
   // ---- Selection, in this order; each step leaves the tree as it says.
   // Every tag of the subtree with content holds its link text: its own text
@@ -225,12 +282,23 @@ class ExtractionPipeline {
   // The top-most qualifying nodes in document order; empty stands for none.
   ContentList collectContentNodes(HtmlNode* node, int leastParagraphs, double leastShare) const;
   HtmlNode* bestScoredNode(HtmlNode* node) const;
+  // Modern: `chosen` with the siblings of each chosen node that are more of
+  // the same (the next post of a page of posts), in document order, none
+  // inside another.
+  void addParagraphSiblings(std::vector<ContentChoice>& chosen, HtmlNode* rootNode) const;
+  // Modern: the body alone, when `chosen` holds too little of a body without
+  // links.
+  void takeDocumentIfSpread(std::vector<ContentChoice>& chosen, HtmlNode* rootNode) const;
+  // Modern: each chosen node's top-most descendants that are mostly links.
+  void leaveOutLinkLists(std::vector<ContentChoice>& chosen) const;
+  double linkDensity(const HtmlTag& tag) const;
 
   // A row the rules name, or kNoRow when the table lacks it.
   ElementRow knownRow(const char* name) const;
   static constexpr ElementRow kNoRow = 0xFFFF;
   const ElementRow anchorRow_;
   const ElementRow bodyRow_;
+  const ElementRow documentRow_;
   const ElementRow lineBreakRow_;
   const ElementRow paragraphRow_;
 

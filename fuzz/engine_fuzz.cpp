@@ -1,7 +1,8 @@
-// Any bytes through the whole analysis: scan, match, tree, text, selection,
-// line cleaning and the output format. Besides the sanitizers' own checks,
-// every run verifies the tag and tree invariants that the later stages rely
-// on, and aborts on the first one broken.
+// Any bytes through the whole analysis, classic and modern: scan, match,
+// tree, chrome, text, selection, line cleaning and the output format. Besides
+// the sanitizers' own checks, every run verifies the tag and tree invariants
+// that the later stages rely on, and aborts on the first one broken.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 namespace {
 
+using brevanto::Analysis;
 using brevanto::ExtractionPipeline;
 using brevanto::HtmlNode;
 using brevanto::HtmlTag;
@@ -62,19 +64,11 @@ void checkTree(const ExtractionPipeline& p) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The markup is a NUL-terminated string: bytes after a NUL are never seen,
-  // as in a real call.
-  // An exact-size buffer, so that a read past the terminating NUL is a
-  // sanitizer report.
-  std::unique_ptr<char[]> markup(new char[size + 1]);
-  if (size > 0) std::memcpy(markup.get(), data, size);
-  markup[size] = '\0';
-  ExtractionPipeline pipeline;
-  pipeline.analyze(markup.get());
-  const std::string seen(markup.get());
+// One analysis of `markup`, checked through to the output file.
+void analyse(Analysis analysis, const char* markup) {
+  ExtractionPipeline pipeline(analysis);
+  pipeline.analyze(markup);
+  const std::string seen(markup);
   checkTags(pipeline, seen);
   checkTree(pipeline);
 
@@ -89,14 +83,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (cleaned && cleaned->size() > static_cast<size_t>(node->tag->textLength) + 2) {
       fail("cleaned text grew", node->tag->index);
     }
+    // No text is written twice.
+    for (const HtmlNode* above = node->parent; above != nullptr; above = above->parent) {
+      if (std::find(content.begin(), content.end(), above) != content.end()) {
+        fail("a chosen node inside another", node->tag->index);
+      }
+    }
+  }
+  // What a list left out holds lies inside the element that leaves it out.
+  const std::vector<brevanto::ContentChoice> chosen =
+      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
+  for (const brevanto::ContentChoice& choice : chosen) {
+    for (const HtmlNode* list : choice.leftOut) {
+      const HtmlNode* above = list->parent;
+      while (above != nullptr && above != choice.node) above = above->parent;
+      if (above == nullptr) fail("a list left out outside its element", list->tag->index);
+    }
   }
 #ifdef BREVANTO_FUZZ_FORMAT
   const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
   if (file.empty()) fail("empty output file", -1);
+  const std::string written =
+      ExtractionPipeline::formatChosenText(chosen, "http://example.test/a", "A title");
+  // A line break stands in for each list, which holds at least one byte,
+  // and a text that now has lines to clean may end in one more.
+  size_t lists = 0;
+  for (const brevanto::ContentChoice& choice : chosen) lists += choice.leftOut.size();
+  if (written.size() > file.size() + 2 * (chosen.size() + lists))
+    fail("leaving lists out made the text longer", -1);
 #endif
 
   // A second analysis in the same pipeline must start from nothing.
-  pipeline.analyze(markup.get());
+  pipeline.analyze(markup);
   checkTags(pipeline, seen);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The markup is a NUL-terminated string: bytes after a NUL are never seen,
+  // as in a real call.
+  // An exact-size buffer, so that a read past the terminating NUL is a
+  // sanitizer report.
+  std::unique_ptr<char[]> markup(new char[size + 1]);
+  if (size > 0) std::memcpy(markup.get(), data, size);
+  markup[size] = '\0';
+  analyse(Analysis::kClassic, markup.get());
+  analyse(Analysis::kModern, markup.get());
   return 0;
 }

@@ -10,22 +10,67 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 
+// The header, with room for `textBytes` of content after it.
+std::string startTextFile(std::string_view url, std::string_view title, size_t textBytes) {
+  std::string file;
+  file.reserve(16 + url.size() + title.size() + textBytes);
+  file.append(kLineBreak).append("url : ").append(url).append(kLineBreak).append(kLineBreak);
+  file.append("title : ").append(title).append(kLineBreak).append(kLineBreak);
+  return file;
+}
+
+bool hasText(const HtmlNode* node) {
+  return node != nullptr && node->tag != nullptr && node->tag->text != nullptr;
+}
+
 }  // namespace
 
 std::string ExtractionPipeline::formatTextFile(const ContentList& contentNodes, std::string_view url,
                                                std::string_view title) {
-  std::string file;
-  size_t size = 16 + url.size() + title.size();
+  size_t size = 0;
   for (const HtmlNode* node : contentNodes) {
     if (node != nullptr && node->tag != nullptr) size += static_cast<size_t>(node->tag->textLength) + 4;
   }
-  file.reserve(size);
-  file.append(kLineBreak).append("url : ").append(url).append(kLineBreak).append(kLineBreak);
-  file.append("title : ").append(title).append(kLineBreak).append(kLineBreak);
+  std::string file = startTextFile(url, title, size);
   for (const HtmlNode* node : contentNodes) {
     // A node without text writes nothing, not even its line break.
-    if (node == nullptr || node->tag == nullptr || node->tag->text == nullptr) continue;
+    if (!hasText(node)) continue;
     appendCleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength), file);
+    file.append(kLineBreak);
+  }
+  return file;
+}
+
+std::string ExtractionPipeline::formatChosenText(const std::vector<ContentChoice>& choices,
+                                                 std::string_view url, std::string_view title) {
+  size_t size = 0;
+  for (const ContentChoice& choice : choices) {
+    if (hasText(choice.node)) size += static_cast<size_t>(choice.node->tag->textLength) + 4;
+  }
+  std::string file = startTextFile(url, title, size);
+  for (const ContentChoice& choice : choices) {
+    if (!hasText(choice.node)) continue;
+    const char* const text = choice.node->tag->text;
+    const size_t length = static_cast<size_t>(choice.node->tag->textLength);
+    if (choice.leftOut.empty()) {
+      appendCleanLines(text, length, file);
+    } else {
+      // The texts of the elements left out are runs of the node's text, in
+      // its order; the text of a BR's children lies elsewhere, and is not
+      // part of it. What is kept goes straight into the file and is cleaned
+      // there, so that no copy of a large text is made.
+      const size_t start = file.size();
+      const char* from = text;
+      const char* const end = text + length;
+      for (const HtmlNode* out : choice.leftOut) {
+        const char* outText = out->tag->text;
+        if (outText == nullptr || outText < from || outText + out->tag->textLength > end) continue;
+        file.append(from, static_cast<size_t>(outText - from)).append(kLineBreak);
+        from = outText + out->tag->textLength;
+      }
+      file.append(from, static_cast<size_t>(end - from));
+      cleanLinesInPlace(file, start);
+    }
     file.append(kLineBreak);
   }
   return file;

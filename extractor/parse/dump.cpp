@@ -56,9 +56,14 @@ std::string ExtractionPipeline::dumpTree() const {
         if (const HtmlTag* tag = node->tag) {
           appendEscaped(out, nameOf(*tag));
           const ElementShares shares = sharesOf(*tag);
-          std::snprintf(line, sizeof line, " #%d text=%d link=%d shares=%.3f/%.3f/%.3f score=%.3f\n",
-                        tag->index, tag->textLength, tag->linkTextLength, shares.textShare, shares.plainShare,
-                        shares.linkShare, nodeScore(shares));
+          std::snprintf(line, sizeof line, " #%d text=%d", tag->index, tag->textLength);
+          out += line;
+          if (analysis == Analysis::kModern) {
+            std::snprintf(line, sizeof line, " visible=%d", countedLength(*tag));
+            out += line;
+          }
+          std::snprintf(line, sizeof line, " link=%d shares=%.3f/%.3f/%.3f score=%.3f\n", tag->linkTextLength,
+                        shares.textShare, shares.plainShare, shares.linkShare, nodeScore(shares));
           out += line;
         } else {
           out += "(root)\n";
@@ -67,6 +72,29 @@ std::string ExtractionPipeline::dumpTree() const {
         return true;
       },
       [&](const HtmlNode*) { --depth; });
+  return out;
+}
+
+std::string ExtractionPipeline::dumpContent(const std::vector<ContentChoice>& choices) const {
+  static constexpr const char* kReasons[] = {"paragraphs", "best score", "sibling", "document"};
+  std::string out = analysis == Analysis::kModern ? "analysis modern\n" : "analysis classic\n";
+  char line[64];
+  for (const ContentChoice& choice : choices) {
+    if (choice.node == nullptr) {
+      out += "content (none)\n";
+      continue;
+    }
+    std::snprintf(line, sizeof line, "content #%d ", choice.node->tag->index);
+    out += line;
+    appendEscaped(out, nameOf(*choice.node->tag));
+    out.append(": ").append(kReasons[static_cast<int>(choice.reason)]).append("\n");
+    for (const HtmlNode* list : choice.leftOut) {
+      std::snprintf(line, sizeof line, "  without #%d ", list->tag->index);
+      out += line;
+      appendEscaped(out, nameOf(*list->tag));
+      out += ": links\n";
+    }
+  }
   return out;
 }
 

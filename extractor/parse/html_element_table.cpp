@@ -114,15 +114,101 @@ constexpr HtmlElementInfo kClassicRows[] = {
 
 constexpr int kClassicRowCount = static_cast<int>(sizeof kClassicRows / sizeof kClassicRows[0]);
 
+// What the modern analysis changes: the rows it adds, and the rows it puts in
+// place of the classic row of the same name, one row per line, with the part
+// column last. Its last row is the row of every name outside the table: an
+// element that a page invents, or that is newer than the table, is inline
+// and its text is kept, where the classic table drops it like a comment.
+// clang-format off
+constexpr HtmlElementInfo kModernRows[] = {
+    {"ARTICLE", "self-contained composition", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
+    {"ASIDE", "content aside from the main flow", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"BDI", "bidirectional isolate", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"CANVAS", "scripted bitmap", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"DATA", "machine-readable value", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"DETAILS", "disclosure widget", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"FIGCAPTION", "figure caption", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"FIGURE", "figure with optional caption", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"FOOTER", "footer of a page or section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartPageChrome},
+    {"HEADER", "header of a page or section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartPageChrome},
+    {"HGROUP", "heading group", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"MAIN", "main content of the page", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
+    {"MARK", "highlighted text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"NAV", "navigation links", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"NOBR", "no line break", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1, kPartText},
+    {"PICTURE", "image with alternative sources", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"PRE", "preformatted text", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"SECTION", "generic section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
+    {"SOURCE", "media source", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1, kPartText},
+    {"SUMMARY", "summary of a disclosure widget", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"SVG", "vector graphics", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"TEMPLATE", "markup kept for scripts", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"TIME", "date or time", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"WBR", "line break opportunity", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1, kPartText},
+    {"?", "element outside the table", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+};
+// clang-format on
+
+constexpr bool sameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+// The row of `rows` named `name`, or -1.
+template <size_t N>
+constexpr int rowNamed(const HtmlElementInfo (&rows)[N], const char* name) {
+  for (size_t i = 0; i < N; ++i) {
+    if (sameName(rows[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+constexpr int kModernChangeCount = static_cast<int>(sizeof kModernRows / sizeof kModernRows[0]);
+
+constexpr int countAddedRows() {
+  int added = 0;
+  for (int i = 0; i + 1 < kModernChangeCount; ++i) added += rowNamed(kClassicRows, kModernRows[i].name) < 0;
+  return added;
+}
+
+// The classic rows (each in place, or replaced), the added rows, the comment
+// row, and the row of other names last.
+constexpr int kModernRowCount = kClassicRowCount + countAddedRows() + 1;
+
+struct ModernTable {
+  HtmlElementInfo rows[kModernRowCount];
+};
+
+constexpr ModernTable composeModernTable() {
+  ModernTable table{};
+  int next = 0;
+  for (int i = 0; i + 1 < kClassicRowCount; ++i) {
+    const int change = rowNamed(kModernRows, kClassicRows[i].name);
+    table.rows[next++] = change >= 0 ? kModernRows[change] : kClassicRows[i];
+  }
+  for (int i = 0; i + 1 < kModernChangeCount; ++i) {
+    if (rowNamed(kClassicRows, kModernRows[i].name) < 0) table.rows[next++] = kModernRows[i];
+  }
+  table.rows[next++] = kClassicRows[kClassicRowCount - 1];
+  table.rows[next++] = kModernRows[kModernChangeCount - 1];
+  return table;
+}
+
+constexpr ModernTable kModernTable = composeModernTable();
+
 }  // namespace
 
 HtmlElementTable::HtmlElementTable() : HtmlElementTable(kClassicRows, kClassicRowCount) {}
 
 HtmlElementTable::HtmlElementTable(const HtmlElementInfo* rows, int count)
-    : rows_(rows), count_(count < kMostRows ? count : kMostRows) {
+    : rows_(rows), count_(count < kMostRows ? count : kMostRows), commentRow_(otherRowNumber()) {
   std::fill(std::begin(slots_), std::end(slots_), kEmptySlot);
-  // The comment row is not indexed: a name that is found nowhere gets it.
+  // The last row is not indexed: a name that is found nowhere gets it.
   for (int row = 0; row + 1 < count_; ++row) {
+    if (std::strcmp(rows_[row].name, "!") == 0) commentRow_ = static_cast<ElementRow>(row);
     if (!fold(rows_[row].name, std::strlen(rows_[row].name), rowNames_[row])) continue;
     size_t slot = firstSlot(rowNames_[row]);
     while (slots_[slot] != kEmptySlot) slot = (slot + 1) % kSlots;
@@ -133,6 +219,15 @@ HtmlElementTable::HtmlElementTable(const HtmlElementInfo* rows, int count)
 const HtmlElementTable& HtmlElementTable::classic() {
   static const HtmlElementTable table;
   return table;
+}
+
+const HtmlElementTable& HtmlElementTable::modern() {
+  static const HtmlElementTable table(kModernTable.rows, kModernRowCount);
+  return table;
+}
+
+const HtmlElementTable& HtmlElementTable::of(Analysis analysis) {
+  return analysis == Analysis::kModern ? modern() : classic();
 }
 
 bool HtmlElementTable::fold(const char* name, size_t length, FoldedName& folded) {
@@ -153,12 +248,14 @@ size_t HtmlElementTable::firstSlot(const FoldedName& name) {
 }
 
 ElementRow HtmlElementTable::rowOf(const char* name, size_t length) const {
+  // Every comment and declaration is read as the one name "!".
+  if (name[0] == '!') return commentRow_;
   FoldedName folded;
-  if (!fold(name, length, folded)) return commentRowNumber();
+  if (!fold(name, length, folded)) return otherRowNumber();
   for (size_t slot = firstSlot(folded); slots_[slot] != kEmptySlot; slot = (slot + 1) % kSlots) {
     if (rowNames_[slots_[slot]] == folded) return slots_[slot];
   }
-  return commentRowNumber();
+  return otherRowNumber();
 }
 
 const HtmlElementInfo* HtmlElementTable::lookup(const char* name, size_t length) const {

@@ -12,6 +12,18 @@ enum : int32_t { kStartTagRequired = 1, kStartTagOptional = 2 };
 enum : int32_t { kEndTagRequired = 1, kEndTagOptional = 2, kEndTagForbidden = 3 };
 enum : int32_t { kLevelBlock = 2, kLevelInline = 3 };
 enum : int32_t { kDtdStrict = 1, kDtdTransitional = 2, kDtdFrameset = 3 };
+// What an element is to the page, for the modern analysis; the classic rows
+// are all kPartText.
+enum : int32_t {
+  kPartText = 0,        // its text is part of its ancestors' texts
+  kPartChrome = 1,      // page furniture wherever it stands: left out of every text
+  kPartPageChrome = 2,  // the page's furniture, unless inside a kPartSection
+  kPartSection = 3,     // an article or a section of one: its header and footer are its own
+};
+
+// The analyses an extraction can run. Classic is the Windows server's,
+// byte for byte; modern knows today's markup.
+enum class Analysis : int { kClassic, kModern };
 
 // One element row. The strings are static text and never change.
 struct HtmlElementInfo {
@@ -24,15 +36,17 @@ struct HtmlElementInfo {
   int32_t isEmpty = 0;
   int32_t isDeprecated = 0;  // consulted by no operation
   int32_t rendersContent = 1;
+  int32_t part = kPartText;  // consulted by the modern analysis only
 };
 
 // The position of a row in its table.
 using ElementRow = uint16_t;
 
-// A table of element rows whose last row is the comment row "!", the row of
-// comments, declarations and every name the table does not hold. Each table
-// builds its own index of names, so that an analysis can run on a larger
-// table as well as on the classic one.
+// A table of element rows. Its last row is the row of every name the table
+// does not hold; comments and declarations get the row named "!", which is
+// that last row in the classic table. Each table builds its own index of
+// names, so that an analysis can run on a larger table as well as on the
+// classic one.
 class HtmlElementTable {
  public:
   // Names longer than this are in no table.
@@ -42,17 +56,23 @@ class HtmlElementTable {
   // row.
   HtmlElementTable();
   // A table over `count` rows (not owned: static data that outlives the
-  // table), the comment row last. Names are upper case, unique, and at most
-  // kLongestName bytes long.
+  // table), the row of names outside the table last. Names are upper case,
+  // unique, and at most kLongestName bytes long; one row is named "!".
   HtmlElementTable(const HtmlElementInfo* rows, int count);
 
   // The one classic table, built on first use.
   static const HtmlElementTable& classic();
+  // The classic table with today's elements: HTML5 sections and furniture,
+  // PRE rendered, and an inline row that renders its content for every name
+  // it does not hold. Built on first use.
+  static const HtmlElementTable& modern();
+  static const HtmlElementTable& of(Analysis analysis);
 
   // The row of `name` (the first `length` bytes), compared without regard to
   // ASCII case. Every non-empty name yields a row: names the table does not
-  // hold, and names that start with "!", a digit or any other non-letter,
-  // yield the comment row. Only an empty or missing name yields null.
+  // hold, and names that start with a digit or any other non-letter, yield
+  // the last row; names that start with "!" the comment row. Only an empty
+  // or missing name yields null.
   const HtmlElementInfo* lookup(const char* name, size_t length) const;
   const HtmlElementInfo* lookup(const char* name) const;  // NUL-terminated
   // The position of `name`'s row; `name` must not be empty.
@@ -60,8 +80,10 @@ class HtmlElementTable {
 
   const HtmlElementInfo& operator[](ElementRow row) const { return rows_[row]; }
   int size() const { return count_; }
-  ElementRow commentRowNumber() const { return static_cast<ElementRow>(count_ - 1); }
-  const HtmlElementInfo* commentRow() const { return &rows_[count_ - 1]; }
+  // The row of names the table does not hold.
+  ElementRow otherRowNumber() const { return static_cast<ElementRow>(count_ - 1); }
+  ElementRow commentRowNumber() const { return commentRow_; }
+  const HtmlElementInfo* commentRow() const { return &rows_[commentRow_]; }
 
  private:
   static constexpr int kMostRows = 256;
@@ -88,6 +110,7 @@ class HtmlElementTable {
 
   const HtmlElementInfo* rows_;  // not owned: static rows
   int count_;
+  ElementRow commentRow_;           // the row named "!"
   ElementRow slots_[kSlots];        // row numbers by name, kEmptySlot where none
   FoldedName rowNames_[kMostRows];  // of each row
 };

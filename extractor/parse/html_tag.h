@@ -12,7 +12,7 @@ namespace brevanto {
 // in 32 bits, the element's table row instead of its name, flags in bits. The
 // name as written is read again from the markup where it is shown.
 struct HtmlTag {
-  HtmlTag() : isOpen(false), isClose(false), hasContent(true), isScored(false) {}
+  HtmlTag() : isOpen(false), isClose(false), hasContent(true), isScored(false), isChrome(false) {}
 
   int32_t index = -1;  // position in the pipeline's `tags`
   // Index of the tag at which this element's extent ends: the end tag it pairs
@@ -27,16 +27,28 @@ struct HtmlTag {
   const char* text = nullptr;
   int32_t textLength = 0;
   // Bytes of link text in the subtree: the text lengths of every A element in
-  // it, the element itself included, at most the largest int32_t.
+  // it, the element itself included, at most the largest int32_t. The modern
+  // analysis counts the visible bytes only.
   int32_t linkTextLength = 0;
-  // Equal for names that are equal without regard to ASCII case: the row for
-  // names of the table, a number past the table's rows for the others.
-  int32_t nameKey = -1;
+  // One word that the stages of the analysis use in turn, so that the modern
+  // analysis costs no more memory per tag than the classic one.
+  union {
+    // Until the tree is built: equal for names that are equal without regard
+    // to ASCII case; the row for names of the table, a number past the
+    // table's rows for the others.
+    int32_t nameKey = -1;
+    // Modern, while chrome is marked: the P start tags before this tag.
+    int32_t paragraphsBefore;
+    // Modern, from the text stage on: the bytes of the text that show, those
+    // above the blank.
+    int32_t visibleLength;
+  };
   ElementRow row = 0;   // the element's row in the table the analysis runs on
   bool isOpen : 1;      // the tag opens an element
   bool isClose : 1;     // the tag closes one: an end tag, or self-contained
   bool hasContent : 1;  // false when matching or tree building gave up the extent
   bool isScored : 1;    // the element is the body or below it, and has shares
+  bool isChrome : 1;    // modern: page furniture, left out of every text
 };
 static_assert(sizeof(HtmlTag) <= 40, "a tag is paid for once per tag of the page");
 

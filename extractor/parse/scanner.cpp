@@ -70,6 +70,7 @@ void ExtractionPipeline::scanMarkup(const char* begin, const char* end) {
 int ExtractionPipeline::addTag(const char* lt, const char* gt, const char* base) {
   if (gt == lt + 1) return kNoTag;
   TagNameReader reader;
+  reader.anySpaceEndsName = analysis == Analysis::kModern;
   if (!reader.read(lt, gt)) return kNoTag;
   // A name read is never empty, so it has a row: its own, or the comment row.
   const ElementRow row = elements.rowOf(reader.name.data(), reader.name.size());
@@ -96,6 +97,7 @@ std::string ExtractionPipeline::rawTextEndTag() const {
 std::string_view ExtractionPipeline::nameOf(const HtmlTag& tag) const {
   // The name is read again as the scanner read it: a tag keeps no copy.
   TagNameReader reader;
+  reader.anySpaceEndsName = analysis == Analysis::kModern;
   if (markup_ == nullptr || !reader.read(markup_ + tag.startOffset, markup_ + tag.endOffset)) return {};
   return reader.name;
 }
@@ -113,7 +115,7 @@ bool ExtractionPipeline::FoldedEqual::operator()(std::string_view a, std::string
 int32_t ExtractionPipeline::nameKeyOf(std::string_view name, ElementRow row) {
   // Rows of the table are matched by whole name, so a row stands for exactly
   // one name; only the names outside the table need keys of their own.
-  if (row != elements.commentRowNumber() || name == "!") return row;
+  if (row != elements.otherRowNumber() || name == "!") return row;
   const auto [it, added] =
       otherNames_.try_emplace(name, static_cast<int32_t>(elements.size() + otherNames_.size()));
   return it->second;

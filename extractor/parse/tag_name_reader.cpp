@@ -29,8 +29,9 @@ bool TagNameReader::read(const char* lt, const char* gt) {
       if (isNameStart(c)) start = q;
       continue;
     }
-    // Only the blank and "/" end a name: tab, CR and LF do not.
-    if (c == ' ') {
+    // The blank and "/" end a name; tab, CR, LF and form feed only when the
+    // reader is told so.
+    if (c == ' ' || (anySpaceEndsName && (c == '\t' || c == '\n' || c == '\r' || c == '\f'))) {
       stop = q;
       break;
     }

@@ -18,6 +18,12 @@ namespace {
 
 constexpr char kLineBreak[] = "\r\n";
 
+// White space and control bytes show nothing on the page; every byte above
+// the blank is part of a character that shows.
+bool isVisible(char c) {
+  return static_cast<unsigned char>(c) > ' ';
+}
+
 // The first CR LF pair from `from` on, or null.
 const char* findLineBreak(const char* from, const char* end) {
   for (const char* p = from; p < end; ++p) {
@@ -77,6 +83,7 @@ void ExtractionPipeline::TextStore::reset(size_t capacity) {
     capacity_ = capacity;
   }
   size_ = 0;
+  visible_ = 0;
 }
 
 void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
@@ -84,6 +91,11 @@ void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
   if (length == 0) return;
   std::memcpy(bytes_.get() + size_, bytes, length);
   size_ += length;
+  if (countsVisible_) {
+    int32_t visible = 0;
+    for (size_t i = 0; i < length; ++i) visible += isVisible(bytes[i]) ? 1 : 0;
+    visible_ += visible;
+  }
 }
 
 char ExtractionPipeline::entityChar(const char* entity, size_t length) {
@@ -102,13 +114,21 @@ void ExtractionPipeline::appendSegment(const char* markup, int from, int to) {
   if (!decodeInto(markup + from, length, textStore_)) textStore_.append(markup + from, length);
 }
 
-void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
+namespace {
+
+// Passes what cleanLines gives for the text to `write(bytes, length)`, piece
+// by piece. A piece of the text is passed only once every piece before it
+// has been written, and the output never gets ahead of the text read, but
+// for the line break after the last line: `write` may copy the pieces down
+// over the text itself, given two bytes of room after it.
+template <typename Write>
+void writeCleanLines(const char* text, size_t length, Write write) {
   const char* const end = text + length;
   // A single line break is not enough to split: such a text, blank line and
   // all, is kept as it is.
   const char* first = findLineBreak(text, end);
   if (first == nullptr || findLineBreak(first + 2, end) == nullptr) {
-    out.append(text, length);
+    write(text, length);
     return;
   }
   // Lines of spaces only, and empty lines, go; every other line is copied
@@ -117,12 +137,30 @@ void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::
     const char* lineEnd = findLineBreak(line, end);
     const char* stop = lineEnd == nullptr ? end : lineEnd;
     if (std::find_if(line, stop, [](char c) { return c != ' '; }) != stop) {
-      out.append(line, static_cast<size_t>(stop - line));
-      out.append(kLineBreak, 2);
+      write(line, static_cast<size_t>(stop - line));
+      write(kLineBreak, 2);
     }
     if (lineEnd == nullptr) return;
     line = lineEnd + 2;
   }
+}
+
+}  // namespace
+
+void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
+  writeCleanLines(text, length, [&out](const char* bytes, size_t count) { out.append(bytes, count); });
+}
+
+void ExtractionPipeline::cleanLinesInPlace(std::string& text, size_t from) {
+  const size_t length = text.size() - from;
+  text.append(2, '\0');  // room for the line break after the last line
+  char* const start = &text[from];
+  char* written = start;
+  writeCleanLines(start, length, [&written](const char* bytes, size_t count) {
+    std::memmove(written, bytes, count);
+    written += count;
+  });
+  text.resize(from + static_cast<size_t>(written - start));
 }
 
 std::optional<std::string> ExtractionPipeline::cleanLines(const char* text, size_t length) {
@@ -140,16 +178,22 @@ int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
 }
 
 void ExtractionPipeline::collectText(const char* markup) {
+  // The tags' shared word now counts the visible bytes, none for a tag that
+  // gets no text.
+  if (analysis == Analysis::kModern) {
+    for (HtmlTag& tag : tags) tag.visibleLength = 0;
+  }
   if (tags.empty() || root.isLeaf() || markup == nullptr) return;
   // Each byte of the markup lands in at most one text run (a child's range is
   // skipped by its parent's segments), and a BR's line break takes the place
   // of its tag, which is longer: the store never needs more than the markup.
   textStore_.reset(markupLength_ + 1);
+  textStore_.countVisible(analysis == Analysis::kModern);
   // A BR with children stands as a line break in its parent's text, so its
   // own text cannot lie inside the parent's run: it is rendered afterwards.
   std::vector<HtmlNode*> heldBack;
   for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) {
-    renderNode(child, markup, heldBack);
+    if (!child->tag->isChrome) renderNode(child, markup, heldBack);
   }
   while (!heldBack.empty()) {
     HtmlNode* br = heldBack.back();
@@ -164,6 +208,8 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   auto enter = [&](HtmlNode* node) {
     HtmlTag& tag = *node->tag;
     tag.text = textStore_.end();
+    // The visible bytes written before the node's text, until it is done.
+    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount();
     if (node->isLeaf()) {
       // A self-contained leaf (a comment, an empty element, a tag whose extent
       // was given up) is its own partner, so its content is empty: it gets no
@@ -184,6 +230,7 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
     if (!node->isLeaf()) appendSegment(markup, pos, tags[static_cast<size_t>(tag.partner)].startOffset);
     tag.textLength = static_cast<int32_t>(textStore_.end() - tag.text);
     if (tag.textLength == 0) tag.text = nullptr;
+    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount() - tag.visibleLength;
   };
 
   // The walk is inside `node`: its text is written up to `pos`, the offset
@@ -195,6 +242,11 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   for (;;) {
     if (child != nullptr) {
       appendSegment(markup, pos, child->tag->startOffset);
+      if (child->tag->isChrome) {
+        pos = offsetAfter(*child);
+        child = child->nextSibling;
+        continue;
+      }
       if (child->tag->row == lineBreakRow_ && !child->isLeaf()) {
         heldBack.push_back(child);
         textStore_.append(kLineBreak, 2);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "tests/support/page_cases.h"
 
 namespace brevanto {
 namespace {
@@ -109,21 +110,25 @@ const std::string kArticle =
     "<div><a href=/>Home</a> <a href=/x>More</a></div>"
     "<div><p>High water at six in the morning.</p>\n<p>Low water just after noon.</p></div></body></html>";
 
-// A page case is source.html with either expected.txt, the file written
-// for it, or expected-error.txt, the cause the program gives for refusing it.
+// A page case is source.html with the file written for it by each analysis
+// (see tests/support/page_cases.h), or expected-error.txt, the cause the
+// program gives for refusing it.
 TEST_F(ExtractTest, PagesGiveTheirExpectedText) {
-  const fs::path pages = fs::path(BREVANTO_SOURCE_DIR) / "tests" / "pages";
   int count = 0;
-  for (const auto& entry : fs::directory_iterator(pages)) {
-    SCOPED_TRACE(entry.path().filename().string());
-    const Result r = run({"-o", "-", (entry.path() / "source.html").string()});
-    if (fs::exists(entry.path() / "expected-error.txt")) {
-      EXPECT_EQ(r.status, 1);
-      EXPECT_TRUE(contains(r.err, "source.html: " + read(entry.path() / "expected-error.txt"))) << r.err;
-      EXPECT_EQ(r.out, "");
-    } else {
-      EXPECT_EQ(r.status, 0) << r.err;
-      EXPECT_EQ(r.out, read(entry.path() / "expected.txt"));
+  for (const fs::path& folder : testing::pageCaseFolders()) {
+    SCOPED_TRACE(folder.filename().string());
+    for (const Analysis analysis : {Analysis::kModern, Analysis::kClassic}) {
+      std::vector<std::string> args = {"-o", "-", (folder / "source.html").string()};
+      if (analysis == Analysis::kClassic) args.insert(args.begin(), "--classic");
+      const Result r = run(args);
+      if (fs::exists(folder / "expected-error.txt")) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(contains(r.err, "source.html: " + read(folder / "expected-error.txt"))) << r.err;
+        EXPECT_EQ(r.out, "");
+      } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, read(testing::expectedTextOf(folder, analysis))) << args[0];
+      }
     }
     ++count;
   }
@@ -145,14 +150,22 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
       "<BODY><DIV>menu</DIV><DIV>\r\n<P>caf\xE9 &eacute; "
       "one</P>\r\n<P>two&nbsp;<BR>three</P>\r\n</DIV></BODY>";
   write(work("body.html"), markup);
-  ExtractionPipeline p;
-  p.analyze(markup.c_str());
+  // --classic writes what the Windows server writes for these bytes.
+  ExtractionPipeline server;
+  server.analyze(markup.c_str());
   const std::string expected = ExtractionPipeline::formatTextFile(
-      p.selectContent(&p.root, p.minParagraphs, p.minPlainShare), "U", "T");
-  Result r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
+      server.selectContent(&server.root, server.minParagraphs, server.minPlainShare), "U", "T");
+  Result r = run({"--classic", "--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
   EXPECT_TRUE(contains(r.out, "caf\xE9 ? one\r\ntwo \r\nthree\r\n")) << "checks the analysis itself";
+  ExtractionPipeline modern(Analysis::kModern);
+  modern.analyze(markup.c_str());
+  r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            ExtractionPipeline::formatChosenText(
+                modern.chooseContent(&modern.root, modern.minParagraphs, modern.minPlainShare), "U", "T"));
 
   // Without options: no title, and the file's own URL.
   r = run({"--markup", "-o", "-", "body.html"});
@@ -161,7 +174,7 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
 
   // The analysis reads up to a NUL byte, and says so.
   write(work("nul.html"), markup + std::string(1, '\0') + "<P>after the NUL</P>");
-  r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "nul.html"});
+  r = run({"--classic", "--markup", "--title", "T", "--url", "U", "-o", "-", "nul.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
   EXPECT_TRUE(contains(r.err, "nul.html: warning: the markup ends at the NUL byte at offset " +
@@ -390,6 +403,12 @@ TEST_F(ExtractTest, DumpsPrintTheAnalysis) {
   EXPECT_EQ(r.out.rfind("0 ", 0), 0u);
   EXPECT_TRUE(contains(r.out, " body\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "(root)"));
+  // The tree says which analysis ran and why each part was chosen.
+  EXPECT_TRUE(contains(r.out, "\nanalysis modern\ncontent #7 div: paragraphs\n0 (root)\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, " visible=")) << r.out;
+  r = run({"--classic", "--dump-tree", "a.html"});
+  EXPECT_EQ(r.out.rfind("analysis classic\ncontent #7 div: paragraphs\n0 (root)\n", 0), 0u) << r.out;
+  EXPECT_FALSE(contains(r.out, " visible=")) << r.out;
   // Several pages: each dump under a heading that names its page.
   r = run({"--dump-tree", "a.html", "b.html"});
   EXPECT_EQ(r.out.rfind("==> a.html <==\n", 0), 0u) << r.out;
@@ -413,9 +432,9 @@ TEST_F(ExtractTest, NothingToAnalyseIsNoSuccess) {
        "binary.html: not a web page: binary data"},
       {"blank.html", "<title>Blank</title><body>\n<img src=a.png><script>x()</script>",
        "blank.html: the page's body holds no text"},
-      // The classic analysis collects no text from PRE.
-      {"code.html", "<title>Code</title><body><pre>only preformatted text</pre>",
-       "code.html: warning: no text was selected; the file holds the header only"},
+      // All of the text is furniture.
+      {"menu.html", "<title>Menu</title><body><nav><a href=/>Home</a> <a href=/a>About</a></nav>",
+       "menu.html: warning: no text was selected; the file holds the header only"},
   };
   std::vector<std::string> args;
   for (const auto& c : cases) {
@@ -428,7 +447,7 @@ TEST_F(ExtractTest, NothingToAnalyseIsNoSuccess) {
   for (const auto& c : cases) EXPECT_TRUE(contains(r.err, c.error)) << c.error << "\n" << r.err;
   EXPECT_TRUE(contains(r.err, "/bin/ls: not a web page: binary data")) << r.err;
   EXPECT_TRUE(contains(r.err, "brevanto-extract: 1 of 5 pages written, 4 failed\n")) << r.err;
-  EXPECT_EQ(r.out, "Code.txt\n");
+  EXPECT_EQ(r.out, "Menu.txt\n");
 
   // The list of written files that cannot be written is a failure too.
   write(work("a.html"), kArticle);

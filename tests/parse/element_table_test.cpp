@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <set>
 #include <string>
@@ -104,6 +105,67 @@ TEST(ElementTable, LookupIgnoresCaseAndFallsBackToTheCommentRow) {
   const std::string longer(HtmlElementTable::kLongestName + 1, 'A');
   EXPECT_EQ(table.lookup(longer.c_str()), table.commentRow());
   EXPECT_EQ(table.lookup("BR\0", 3), table.commentRow()) << "a NUL is part of the name";
+}
+
+TEST(ElementTable, ModernTableIsTheClassicOneWithTodaysElements) {
+  const HtmlElementTable& classic = HtmlElementTable::classic();
+  const HtmlElementTable& modern = HtmlElementTable::modern();
+  EXPECT_EQ(&HtmlElementTable::of(Analysis::kClassic), &classic);
+  EXPECT_EQ(&HtmlElementTable::of(Analysis::kModern), &modern);
+
+  // Every classic row is there, unchanged but for PRE, which renders its
+  // content and so no longer hides the markup inside it.
+  for (int i = 0; i < classic.size(); ++i) {
+    const HtmlElementInfo& row = classic[static_cast<ElementRow>(i)];
+    SCOPED_TRACE(row.name);
+    const HtmlElementInfo* same = modern.lookup(row.name);
+    EXPECT_STREQ(same->name, row.name);
+    EXPECT_EQ(same->endTag, row.endTag);
+    EXPECT_EQ(same->level, row.level);
+    EXPECT_EQ(same->isEmpty, row.isEmpty);
+    EXPECT_EQ(same->rendersContent, std::string(row.name) == "PRE" ? 1 : row.rendersContent);
+    EXPECT_EQ(same->part, kPartText);
+  }
+  EXPECT_EQ(modern.commentRow(), modern.lookup("!DOCTYPE"));
+
+  struct Added {
+    const char* name;
+    int32_t level;
+    int32_t part;
+  };
+  const Added added[] = {
+      {"article", kLevelBlock, kPartSection},   {"SECTION", kLevelBlock, kPartSection},
+      {"Main", kLevelBlock, kPartSection},      {"HEADER", kLevelBlock, kPartPageChrome},
+      {"footer", kLevelBlock, kPartPageChrome}, {"NAV", kLevelBlock, kPartChrome},
+      {"ASIDE", kLevelBlock, kPartChrome},      {"TEMPLATE", kLevelBlock, kPartChrome},
+      {"svg", kLevelInline, kPartChrome},       {"CANVAS", kLevelInline, kPartChrome},
+      {"FIGURE", kLevelBlock, kPartText},       {"FIGCAPTION", kLevelBlock, kPartText},
+      {"DETAILS", kLevelBlock, kPartText},      {"SUMMARY", kLevelBlock, kPartText},
+      {"HGROUP", kLevelBlock, kPartText},       {"time", kLevelInline, kPartText},
+      {"MARK", kLevelInline, kPartText},        {"NOBR", kLevelInline, kPartText},
+      {"WBR", kLevelInline, kPartText},         {"SOURCE", kLevelInline, kPartText},
+  };
+  for (const Added& row : added) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(classic.lookup(row.name), classic.commentRow());
+    const HtmlElementInfo* info = modern.lookup(row.name);
+    EXPECT_NE(modern.rowOf(row.name, std::strlen(row.name)), modern.otherRowNumber());
+    EXPECT_EQ(info->level, row.level);
+    EXPECT_EQ(info->part, row.part);
+    EXPECT_EQ(info->rendersContent, 1) << "no new element is skip-content: same-name nesting must work";
+  }
+  EXPECT_EQ(modern.lookup("WBR")->isEmpty, 1);
+
+  // A name outside the table is an inline element whose text is kept, not a
+  // comment.
+  for (const char* other : {"my-card", "RUBY", "H7", "1X", "TD\tclass=x"}) {
+    const HtmlElementInfo* info = modern.lookup(other);
+    EXPECT_EQ(info, &modern[modern.otherRowNumber()]) << other;
+    EXPECT_NE(info, modern.commentRow());
+    EXPECT_EQ(info->level, kLevelInline);
+    EXPECT_EQ(info->rendersContent, 1);
+    EXPECT_EQ(info->isEmpty, 0);
+  }
 }
 
 }  // namespace

@@ -57,14 +57,34 @@ const TokenCase kCases[] = {
     {"an unterminated comment hides the rest", "<P><!-- abc <B>x</B>", "0 0 0 2 O-- P\n"},
 };
 
-TEST(Tokenizer, Cases) {
-  for (const TokenCase& c : kCases) {
+// Where the modern analysis reads markup differently.
+const TokenCase kModernCases[] = {
+    {"white space of any kind ends a name", "<TD\tclass=x>a</TD><P\nid=y>",
+     "0 1 0 11 O-- TD\n1 0 13 17 -C- TD\n2 2 18 25 O-- P\n"},
+    {"PRE content is markup", "<PRE><B>x</B>\n y</PRE>",
+     "0 3 0 4 O-- PRE\n1 2 5 7 O-- B\n2 1 9 12 -C- B\n3 0 16 21 -C- PRE\n"},
+    {"chrome elements nest in their own name",
+     "<SVG><SVG>x</SVG>y</SVG><TEMPLATE><TEMPLATE></TEMPLATE></TEMPLATE>",
+     "0 3 0 4 O-- SVG\n1 2 5 9 O-- SVG\n2 1 11 16 -C- SVG\n3 0 18 23 -C- SVG\n"
+     "4 7 24 33 O-- TEMPLATE\n5 6 34 43 O-- TEMPLATE\n6 5 44 54 -C- TEMPLATE\n7 4 55 65 -C- TEMPLATE\n"},
+    {"an unmatched unknown start tag has no content", "<my-card>x<my-card>y</my-card>",
+     "0 0 0 8 OCN my-card\n1 2 10 18 O-- my-card\n2 1 20 29 -C- my-card\n"},
+};
+
+template <size_t N>
+void expectTagDumps(Analysis analysis, const TokenCase (&cases)[N]) {
+  for (const TokenCase& c : cases) {
     SCOPED_TRACE(c.what);
-    ExtractionPipeline p;
+    ExtractionPipeline p(analysis);
     scanAndMatch(p, c.markup);
     EXPECT_EQ(p.dumpTags(), c.tags) << c.markup;
     expectTagInvariants(p, c.markup);
   }
+}
+
+TEST(Tokenizer, Cases) {
+  expectTagDumps(Analysis::kClassic, kCases);
+  expectTagDumps(Analysis::kModern, kModernCases);
 }
 
 TEST(Tokenizer, TagNameReader) {

@@ -32,6 +32,9 @@ class PipelineSteps {
   static char entityChar(const char* entity, size_t length) {
     return ExtractionPipeline::entityChar(entity, length);
   }
+  static void cleanLinesInPlace(std::string& text, size_t from) {
+    ExtractionPipeline::cleanLinesInPlace(text, from);
+  }
 
   static double percentOf(int x, int y) { return ExtractionPipeline::percentOf(x, y); }
   static double nodeScore(const ElementShares& shares) { return ExtractionPipeline::nodeScore(shares); }

@@ -24,8 +24,8 @@ using testing::bodyOf;
 using testing::corpusPages;
 using testing::readFile;
 
-void checkAnalysis(const std::string& markup) {
-  ExtractionPipeline p;
+void checkAnalysis(const std::string& markup, Analysis analysis) {
+  ExtractionPipeline p(analysis);
   p.analyze(markup.c_str());
   testing::expectTagInvariants(p, markup);
   testing::expectTreeInvariants(p);
@@ -42,6 +42,10 @@ void checkAnalysis(const std::string& markup) {
   for (const HtmlNode* node : content) {
     if (node == nullptr) continue;
     EXPECT_NE(std::find(inTree.begin(), inTree.end(), node), inTree.end());
+    // No text is written twice: no chosen node lies inside another.
+    for (const HtmlNode* above = node->parent; above != nullptr; above = above->parent) {
+      EXPECT_EQ(std::find(content.begin(), content.end(), above), content.end());
+    }
     // Cleaned texts of several lines hold no blank line.
     const std::string text(node->tag->text, static_cast<size_t>(node->tag->textLength));
     const std::string cleaned = ExtractionPipeline::cleanLines(text.data(), text.size()).value();
@@ -59,9 +63,11 @@ TEST(Corpus, EveryPageWholeAndBodyOnly) {
     if (entry.path().extension() != ".html") continue;
     SCOPED_TRACE(entry.path().filename().string());
     const std::string page = readFile(entry.path());
-    checkAnalysis(page);
     const std::string body = bodyOf(page);
-    checkAnalysis(body);
+    for (const Analysis analysis : {Analysis::kClassic, Analysis::kModern}) {
+      checkAnalysis(page, analysis);
+      checkAnalysis(body, analysis);
+    }
     // Analysing the body alone finds a BODY with text on every page that
     // has a body element with words in it.
     ExtractionPipeline p;

@@ -95,8 +95,13 @@ TEST(TextRenderer, EveryAncestorHoldsItsSubtreesText) {
 }
 
 TEST(TextRenderer, CleanLines) {
+  // Cleaning in place, after other text, gives what cleaning a copy gives.
   auto clean = [](const std::string& text) {
-    return ExtractionPipeline::cleanLines(text.data(), text.size()).value_or("(null)");
+    std::string cleaned = ExtractionPipeline::cleanLines(text.data(), text.size()).value_or("(null)");
+    std::string inPlace = "before\r\n\r\n" + text;
+    testing::PipelineSteps::cleanLinesInPlace(inPlace, 10);
+    EXPECT_EQ(inPlace, "before\r\n\r\n" + cleaned) << text;
+    return cleaned;
   };
   EXPECT_EQ(clean("a\r\n  \r\nb"), "a\r\nb\r\n");
   EXPECT_EQ(clean("a\r\nb"), "a\r\nb") << "one pair is not enough";

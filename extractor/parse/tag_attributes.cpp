@@ -1,0 +1,65 @@
+#include "extractor/parse/tag_attributes.h"
+
+#include "common/ascii.h"
+
+namespace brevanto {
+namespace {
+
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+}  // namespace
+
+TagAttributes readTagAttributes(std::string_view attributes) {
+  TagAttributes found;
+  bool seenClass = false;
+  bool seenId = false;
+  const size_t end = attributes.size();
+  size_t at = 0;
+  auto skipSpaces = [&] {
+    while (at < end && isSpace(attributes[at])) ++at;
+  };
+  while (at < end) {
+    skipSpaces();
+    if (at < end && attributes[at] == '/') {
+      ++at;
+      continue;
+    }
+    // A name runs to a space, "/" or "="; an "=" where a name starts is part
+    // of the name, so that every round takes at least one byte.
+    const size_t nameStart = at;
+    if (at < end && attributes[at] == '=') ++at;
+    while (at < end && !isSpace(attributes[at]) && attributes[at] != '/' && attributes[at] != '=') ++at;
+    const std::string_view name = attributes.substr(nameStart, at - nameStart);
+    skipSpaces();
+    std::string_view value;
+    if (at < end && attributes[at] == '=') {
+      ++at;
+      skipSpaces();
+      if (at < end && (attributes[at] == '"' || attributes[at] == '\'')) {
+        const char quote = attributes[at++];
+        const size_t close = attributes.find(quote, at);
+        const size_t valueEnd = close == std::string_view::npos ? end : close;
+        value = attributes.substr(at, valueEnd - at);
+        at = valueEnd == end ? end : valueEnd + 1;
+      } else {
+        const size_t valueStart = at;
+        while (at < end && !isSpace(attributes[at])) ++at;
+        value = attributes.substr(valueStart, at - valueStart);
+      }
+    }
+    auto keepFirst = [&value](bool& seen, std::string_view& slot) {
+      if (!seen) slot = value;
+      seen = true;
+    };
+    if (ascii::equalsIgnoringCase(name, "class")) {
+      keepFirst(seenClass, found.classes);
+    } else if (ascii::equalsIgnoringCase(name, "id")) {
+      keepFirst(seenId, found.id);
+    }
+  }
+  return found;
+}
+
+}  // namespace brevanto

@@ -1,0 +1,176 @@
+// The rules of the modern analysis, each on the smallest markup that shows
+// it. Whole pages for each rule are page cases in tests/pages.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "extractor/extraction_pipeline.h"
+#include "tests/support/pipeline_checks.h"
+
+namespace brevanto {
+namespace {
+
+const std::string kArticle =
+    "<P>The council met on Tuesday evening to settle the budget.</P>"
+    "<P>Most of the money goes to the schools and the roads this year.</P>";
+
+// The body's text after a modern analysis of `body` (the markup inside BODY).
+std::string modernBodyText(const std::string& body) {
+  const std::string markup = "<BODY>" + body + "</BODY>";
+  ExtractionPipeline p(Analysis::kModern);
+  p.analyze(markup.c_str());
+  testing::expectTagInvariants(p, markup);
+  testing::expectTreeInvariants(p);
+  return testing::textOf(p, 0);
+}
+
+TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
+  struct Case {
+    std::string body;
+    bool chrome;  // whether the word "FURNITURE" is left out
+  };
+  const Case cases[] = {
+      {"<NAV><A href=/>FURNITURE</A></NAV>", true},
+      {"<ASIDE>FURNITURE</ASIDE>", true},
+      {"<HEADER>FURNITURE</HEADER>", true},
+      {"<ARTICLE><HEADER><H1>FURNITURE</H1></HEADER>" + kArticle + "</ARTICLE>", false},
+      {"<MAIN><DIV><FOOTER>FURNITURE</FOOTER></DIV></MAIN><FOOTER>other</FOOTER>", false},
+      {"<SECTION></SECTION><FOOTER>FURNITURE</FOOTER>", true},
+      {"<SVG><SVG>x</SVG><TEXT>FURNITURE</TEXT></SVG>after", true},
+      {"<TEMPLATE><TEMPLATE>x</TEMPLATE>FURNITURE</TEMPLATE>", true},
+      {"<CANVAS>FURNITURE</CANVAS>", true},
+      {"<DIV class=\"site-menu\">FURNITURE</DIV>", true},
+      {"<DIV class='topMenuBox'>FURNITURE</DIV>", true},
+      {"<UL id=comments>FURNITURE</UL>", true},
+      {"<DIV class=\"sidebar\" id=\"sidebar-2\">FURNITURE</DIV>", true},
+      {"<DIV\nclass=share>FURNITURE</DIV>", true},
+      {"<DIV class=\"sidebar post\">FURNITURE</DIV>", false},
+      {"<DIV class=\"ad\" id=\"article-1\">FURNITURE</DIV>", false},
+      {"<DIV class=\"adverb heading navigational\">FURNITURE</DIV>", false},
+      {"<DIV class=\"menu-\">FURNITURE</DIV>", true},
+      {"<DIV data-class=\"menu\">FURNITURE</DIV>", false},
+      // An element that wraps most of the paragraphs wraps the article,
+      // whatever it is called.
+      {"<DIV class=ad-layer>FURNITURE" + kArticle + "</DIV><P>Last words of the page.</P>", false},
+      {"<DIV class=ad-layer>FURNITURE<P>one</P></DIV>" + kArticle, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string text = modernBodyText(c.body);
+    EXPECT_EQ(text.find("FURNITURE") == std::string::npos, c.chrome) << text;
+  }
+  // The body and the document element are never chrome.
+  EXPECT_EQ(modernBodyText("<HTML class=nav><P>words</P></HTML>"), "words");
+  const std::string markup = "<BODY class=\"sidebar\">words</BODY>";
+  ExtractionPipeline p(Analysis::kModern);
+  p.analyze(markup.c_str());
+  EXPECT_EQ(testing::textOf(p, 0), "words");
+}
+
+TEST(ModernAnalysis, SharesCountVisibleBytes) {
+  // Indentation and line breaks of the markup are not content: every length
+  // that the shares compare counts the bytes above the blank, links too.
+  const std::string markup =
+      "<BODY>\n  <DIV>\n    <P> a  b </P>\n\t<P>c&nbsp;d</P>\n  </DIV>\n  <A href=x> l i </A>\n</BODY>";
+  ExtractionPipeline modern(Analysis::kModern);
+  modern.analyze(markup.c_str());
+  EXPECT_EQ(modern.bodyTextLength, 6);
+  EXPECT_EQ(modern.bodyLinkTextLength, 2);
+  EXPECT_EQ(modern.bodyPlainLength, 4);
+  EXPECT_EQ(modern.tags[0].textLength, static_cast<int>(testing::textOf(modern, 0).size()));
+  EXPECT_DOUBLE_EQ(modern.sharesOf(modern.tags[2]).plainShare, 50.0);
+  EXPECT_NE(modern.dumpTree().find("BODY #0 text=31 visible=6 link=2 "), std::string::npos)
+      << modern.dumpTree();
+
+  ExtractionPipeline classic;
+  classic.analyze(markup.c_str());
+  EXPECT_EQ(classic.bodyTextLength, classic.tags[0].textLength);
+  EXPECT_EQ(classic.bodyLinkTextLength, 5);
+  EXPECT_EQ(classic.dumpTree().find("visible="), std::string::npos);
+
+  // An element of white space only is pruned: it shows nothing.
+  ExtractionPipeline blank(Analysis::kModern);
+  blank.analyze("<BODY><DIV>\n \t</DIV><P>x</P><P>y</P></BODY>");
+  EXPECT_EQ(testing::childrenOf(blank.root.firstChild).size(), 2u) << blank.dumpTree();
+}
+
+TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
+  const std::string menu =
+      "<UL><LI><A href=/a>Home page</A></LI><LI><A href=/b>World news</A></LI>"
+      "<LI><A href=/c>Sports and more</A></LI></UL>";
+  const std::string longParagraph =
+      "<P>A long paragraph of the same article follows the lead, and it holds a good share of the "
+      "words of the page.</P>";
+  struct Case {
+    const char* what;
+    std::string body;
+    const char* chosen;  // dumpContent after the analysis line
+  };
+  const Case cases[] = {
+      {"paragraphs", menu + "<DIV>" + kArticle + "</DIV>", "content #15 DIV: paragraphs\n"},
+      {"the next post beside the chosen one, not the heading or paragraph between",
+       menu + "<DIV><DIV>" + kArticle + "</DIV><H2>More</H2>" + longParagraph + "<DIV><H3>Next post</H3>" +
+           longParagraph + "</DIV></DIV>",
+       "content #16 DIV: paragraphs\ncontent #26 DIV: sibling\n"},
+      {"no sibling that is a list of links, or holds too little of the text",
+       menu + "<DIV><DIV>" + kArticle +
+           "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
+           "<DIV><H3>N</H3><P>Hi</P></DIV></DIV>",
+       "content #16 DIV: paragraphs\n"},
+      {"a list of links inside the chosen element is left out",
+       menu + "<DIV><P>First paragraph of the story, long enough.</P><UL><LI><A href=/1>Related one</A></LI>"
+              "<LI><A href=/2>Related two</A></LI></UL><P>Second paragraph, with <A href=/3>a link</A> in "
+              "it.</P></DIV>",
+       "content #15 DIV: paragraphs\n  without #18 UL: links\n"},
+      {"best score", menu + "<DIV>Text without any paragraph, yet the most of the page</DIV>",
+       "content #15 DIV: best score\n"},
+      {"a body without links whose text is spread thin",
+       "<DIV><P>Puzzle one</P><P>Puzzle two</P></DIV><TABLE><TR><TD>across words and clues</TD></TR></TABLE>"
+       "<TABLE><TR><TD>down words and clues</TD></TR></TABLE><TABLE><TR><TD>the answers</TD></TR></TABLE>",
+       "content #0 BODY: document\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string markup = "<BODY>" + c.body + "</BODY>";
+    ExtractionPipeline p(Analysis::kModern);
+    p.analyze(markup.c_str());
+    const std::vector<ContentChoice> choices = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
+    EXPECT_EQ(p.dumpContent(choices), std::string("analysis modern\n") + c.chosen) << p.dumpTree();
+    const ContentList nodes = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+    ASSERT_EQ(nodes.size(), choices.size());
+    for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i], choices[i].node);
+  }
+  // The classic analysis keeps to its two reasons.
+  // The markup outlives the analysis: the tags point into it.
+  const std::string pair =
+      "<BODY>" + menu + "<DIV><DIV>" + kArticle + "</DIV>" + longParagraph + "</DIV></BODY>";
+  ExtractionPipeline classic;
+  classic.analyze(pair.c_str());
+  EXPECT_EQ(classic.dumpContent(classic.chooseContent(&classic.root, 2, 5.0)),
+            "analysis classic\ncontent #16 DIV: paragraphs\n");
+  ExtractionPipeline empty(Analysis::kModern);
+  empty.analyze("");
+  EXPECT_EQ(empty.dumpContent(empty.chooseContent(&empty.root, 2, 5.0)), "analysis modern\ncontent (none)\n");
+}
+
+TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
+  const std::string markup =
+      "<BODY><DIV><P>Before the list.</P><UL><LI><A href=/a>one</A><LI><A href=/b>two</A></UL>"
+      "<P>After the list.</P><DIV><A href=/c>three</A> <A href=/d>four</A></DIV></DIV></BODY>";
+  ExtractionPipeline p(Analysis::kModern);
+  p.analyze(markup.c_str());
+  const std::vector<ContentChoice> chosen = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
+  ASSERT_EQ(chosen.size(), 1u) << p.dumpContent(chosen);
+  EXPECT_EQ(chosen[0].leftOut.size(), 2u) << p.dumpContent(chosen);
+  EXPECT_EQ(ExtractionPipeline::formatChosenText(chosen, "u", "t"),
+            "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
+  // Without anything left out, the chosen elements write what their nodes
+  // write.
+  std::vector<ContentChoice> whole = chosen;
+  whole[0].leftOut.clear();
+  EXPECT_EQ(ExtractionPipeline::formatChosenText(whole, "u", "t"),
+            ExtractionPipeline::formatTextFile({whole[0].node}, "u", "t"));
+}
+
+}  // namespace
+}  // namespace brevanto
