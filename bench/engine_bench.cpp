@@ -56,24 +56,12 @@ std::string bodyOf(const std::string& page) {
   return page.substr(start, end + 7 - start);
 }
 
-// The text an extraction writes for `markup`: the output file's bytes where
-// the core has its output format, else the cleaned texts of the chosen nodes
-// one after the other.
+// The text an extraction writes for `markup`: the output file's bytes.
 std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
   pipeline.analyze(markup.c_str());
   const std::vector<brevanto::ContentChoice> chosen =
       pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-#ifdef BREVANTO_HAVE_FORMAT
   return ExtractionPipeline::formatChosenText(chosen, "", "");
-#else
-  std::string out;
-  for (const brevanto::ContentChoice& choice : chosen) {
-    const brevanto::HtmlNode* node = choice.node;
-    if (node == nullptr || node->tag->text == nullptr) continue;
-    out += *ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
-  }
-  return out;
-#endif
 }
 
 // The whole analysis as an extraction runs it, up to the bytes of the text.

@@ -92,16 +92,6 @@ constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 // The prescan looks no further than a browser does.
 constexpr size_t kPrescanBytes = 1024;
 
-bool isAsciiWhitespace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && isAsciiWhitespace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isAsciiWhitespace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 bool hasLabel(const char* labels, std::string_view label) {
   for (std::string_view rest = labels; !rest.empty();) {
     const size_t space = std::min(rest.find(' '), rest.size());
@@ -255,13 +245,13 @@ class Prescan {
         if (end == std::string_view::npos) return nullptr;
         at_ = end + 3;
       } else if (startsWithIgnoringCase("<meta") && at_ + 5 < bytes_.size() &&
-                 (isAsciiWhitespace(bytes_[at_ + 5]) || bytes_[at_ + 5] == '/')) {
+                 (ascii::isWhitespace(bytes_[at_ + 5]) || bytes_[at_ + 5] == '/')) {
         at_ += 5;
         if (const Encoding* found = meta()) return found;
       } else if (startsWith("<") && at_ + 1 < bytes_.size() &&
                  (ascii::isLetter(bytes_[at_ + 1]) ||
                   (bytes_[at_ + 1] == '/' && at_ + 2 < bytes_.size() && ascii::isLetter(bytes_[at_ + 2])))) {
-        while (at_ < bytes_.size() && !isAsciiWhitespace(bytes_[at_]) && bytes_[at_] != '>') ++at_;
+        while (at_ < bytes_.size() && !ascii::isWhitespace(bytes_[at_]) && bytes_[at_] != '>') ++at_;
         std::string name, value;
         while (attribute(name, value)) {
         }
@@ -312,7 +302,7 @@ class Prescan {
   bool attribute(std::string& name, std::string& value) {
     name.clear();
     value.clear();
-    while (at_ < bytes_.size() && (isAsciiWhitespace(bytes_[at_]) || bytes_[at_] == '/')) ++at_;
+    while (at_ < bytes_.size() && (ascii::isWhitespace(bytes_[at_]) || bytes_[at_] == '/')) ++at_;
     if (at_ >= bytes_.size() || bytes_[at_] == '>') return false;
     for (;; ++at_) {
       if (at_ >= bytes_.size()) return false;
@@ -321,7 +311,7 @@ class Prescan {
         ++at_;
         break;
       }
-      if (isAsciiWhitespace(c)) {
+      if (ascii::isWhitespace(c)) {
         skipWhitespace();
         if (at_ >= bytes_.size()) return false;
         if (bytes_[at_] != '=') return true;
@@ -346,7 +336,7 @@ class Prescan {
     }
     if (quote == '>') return true;
     for (; at_ < bytes_.size(); ++at_) {
-      if (isAsciiWhitespace(bytes_[at_]) || bytes_[at_] == '>') return true;
+      if (ascii::isWhitespace(bytes_[at_]) || bytes_[at_] == '>') return true;
       value.push_back(ascii::toLower(bytes_[at_]));
     }
     return false;
@@ -358,10 +348,10 @@ class Prescan {
       const size_t found = content.find("charset", at);
       if (found == std::string_view::npos) return nullptr;
       at = found + 7;
-      while (at < content.size() && isAsciiWhitespace(content[at])) ++at;
+      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
       if (at >= content.size() || content[at] != '=') continue;
       ++at;
-      while (at < content.size() && isAsciiWhitespace(content[at])) ++at;
+      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
       if (at >= content.size()) return nullptr;
       const char quote = content[at];
       if (quote == '"' || quote == '\'') {
@@ -370,7 +360,7 @@ class Prescan {
         return encodingForLabel(content.substr(at + 1, close - at - 1));
       }
       size_t end = at;
-      while (end < content.size() && !isAsciiWhitespace(content[end]) && content[end] != ';') ++end;
+      while (end < content.size() && !ascii::isWhitespace(content[end]) && content[end] != ';') ++end;
       return encodingForLabel(content.substr(at, end - at));
     }
   }
@@ -380,7 +370,7 @@ class Prescan {
     return ascii::equalsIgnoringCase(bytes_.substr(at_, prefix.size()), prefix);
   }
   void skipWhitespace() {
-    while (at_ < bytes_.size() && isAsciiWhitespace(bytes_[at_])) ++at_;
+    while (at_ < bytes_.size() && ascii::isWhitespace(bytes_[at_])) ++at_;
   }
 
   std::string_view bytes_;
@@ -390,7 +380,7 @@ class Prescan {
 }  // namespace
 
 const Encoding* encodingForLabel(std::string_view label) {
-  const std::string_view trimmed = trim(label);
+  const std::string_view trimmed = ascii::trim(label);
   if (trimmed.empty()) return nullptr;
   for (const EncodingRow& row : kEncodings) {
     if (hasLabel(row.labels, trimmed)) return &row.encoding;

@@ -20,16 +20,6 @@
 namespace brevanto::cli {
 namespace {
 
-bool isAsciiWhitespace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && isAsciiWhitespace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isAsciiWhitespace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string_view textOf(myhtml_tree_node_t* node) {
   size_t length = 0;
   const char* text = myhtml_node_text(node, &length);
@@ -56,6 +46,33 @@ bool hidesText(myhtml_tree_node_t* element) {
     case MyHTML_TAG_IFRAME:
     case MyHTML_TAG_NOEMBED:
     case MyHTML_TAG_NOFRAMES:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The elements that never have content nor an end tag.
+bool isVoidElement(myhtml_tag_id_t tag) {
+  switch (tag) {
+    case MyHTML_TAG_AREA:
+    case MyHTML_TAG_BASE:
+    case MyHTML_TAG_BASEFONT:
+    case MyHTML_TAG_BGSOUND:
+    case MyHTML_TAG_BR:
+    case MyHTML_TAG_COL:
+    case MyHTML_TAG_EMBED:
+    case MyHTML_TAG_FRAME:
+    case MyHTML_TAG_HR:
+    case MyHTML_TAG_IMG:
+    case MyHTML_TAG_INPUT:
+    case MyHTML_TAG_KEYGEN:
+    case MyHTML_TAG_LINK:
+    case MyHTML_TAG_META:
+    case MyHTML_TAG_PARAM:
+    case MyHTML_TAG_SOURCE:
+    case MyHTML_TAG_TRACK:
+    case MyHTML_TAG_WBR:
       return true;
     default:
       return false;
@@ -158,7 +175,7 @@ class Serializer {
     myhtml_tree_node_t* parent = myhtml_node_parent(node);
     if (!hasText_ && hiddenDepth_ == 0) {
       const std::string_view shown = textOf(node);
-      hasText_ = std::find_if_not(shown.begin(), shown.end(), isAsciiWhitespace) != shown.end();
+      hasText_ = std::find_if_not(shown.begin(), shown.end(), ascii::isWhitespace) != shown.end();
     }
     if (parent != nullptr && myhtml_node_namespace(parent) == MyHTML_NAMESPACE_HTML) {
       switch (myhtml_node_tag_id(parent)) {
@@ -224,30 +241,7 @@ class Serializer {
   }
 
   static bool isVoid(myhtml_tree_node_t* node) {
-    if (myhtml_node_namespace(node) != MyHTML_NAMESPACE_HTML) return false;
-    switch (myhtml_node_tag_id(node)) {
-      case MyHTML_TAG_AREA:
-      case MyHTML_TAG_BASE:
-      case MyHTML_TAG_BASEFONT:
-      case MyHTML_TAG_BGSOUND:
-      case MyHTML_TAG_BR:
-      case MyHTML_TAG_COL:
-      case MyHTML_TAG_EMBED:
-      case MyHTML_TAG_FRAME:
-      case MyHTML_TAG_HR:
-      case MyHTML_TAG_IMG:
-      case MyHTML_TAG_INPUT:
-      case MyHTML_TAG_KEYGEN:
-      case MyHTML_TAG_LINK:
-      case MyHTML_TAG_META:
-      case MyHTML_TAG_PARAM:
-      case MyHTML_TAG_SOURCE:
-      case MyHTML_TAG_TRACK:
-      case MyHTML_TAG_WBR:
-        return true;
-      default:
-        return false;
-    }
+    return myhtml_node_namespace(node) == MyHTML_NAMESPACE_HTML && isVoidElement(myhtml_node_tag_id(node));
   }
 
   myhtml_tree_t* tree_;                  // not owned
@@ -281,8 +275,8 @@ std::string savedFromUrl(std::string_view comment) {
     length = length * 10 + static_cast<size_t>(c - '0');
   }
   rest = rest.substr(close + 1);
-  if (length > 0 && length <= rest.size()) return std::string(trim(rest.substr(0, length)));
-  const size_t space = std::find_if(rest.begin(), rest.end(), isAsciiWhitespace) - rest.begin();
+  if (length > 0 && length <= rest.size()) return std::string(ascii::trim(rest.substr(0, length)));
+  const size_t space = std::find_if(rest.begin(), rest.end(), ascii::isWhitespace) - rest.begin();
   return std::string(rest.substr(0, space));
 }
 
@@ -302,9 +296,9 @@ bool isAbsoluteUrl(std::string_view url) {
 bool hasRelToken(std::string_view rel, std::string_view token) {
   size_t pos = 0;
   while (pos < rel.size()) {
-    while (pos < rel.size() && isAsciiWhitespace(rel[pos])) ++pos;
+    while (pos < rel.size() && ascii::isWhitespace(rel[pos])) ++pos;
     size_t end = pos;
-    while (end < rel.size() && !isAsciiWhitespace(rel[end])) ++end;
+    while (end < rel.size() && !ascii::isWhitespace(rel[end])) ++end;
     if (end > pos && ascii::equalsIgnoringCase(rel.substr(pos, end - pos), token)) return true;
     pos = end;
   }
@@ -316,8 +310,8 @@ bool hasRelToken(std::string_view rel, std::string_view token) {
 std::string stripAndCollapseWhitespace(std::string_view text) {
   std::string collapsed;
   bool space = false;
-  for (char c : trim(text)) {
-    if (isAsciiWhitespace(c)) {
+  for (char c : ascii::trim(text)) {
+    if (ascii::isWhitespace(c)) {
       space = true;
       continue;
     }
@@ -365,7 +359,7 @@ std::string documentUrl(myhtml_tree_t* tree) {
   myhtml_collection_t* links = myhtml_get_nodes_by_tag_id(tree, nullptr, MyHTML_TAG_LINK, nullptr);
   for (size_t i = 0; links != nullptr && i < links->length; ++i) {
     if (!hasRelToken(attributeOf(links->list[i], "rel"), "canonical")) continue;
-    const std::string_view href = trim(attributeOf(links->list[i], "href"));
+    const std::string_view href = ascii::trim(attributeOf(links->list[i], "href"));
     if (isAbsoluteUrl(href)) {
       url.assign(href);
       break;
@@ -385,32 +379,14 @@ constexpr size_t kMaxOpenElements = 512;
 
 bool opensElement(myhtml_token_node_t* token) {
   if ((token->type & MyHTML_TOKEN_TYPE_CLOSE) != 0) return false;
+  // Void elements open nothing; the tree builder reads "image" as "img".
+  if (isVoidElement(token->tag_id) || token->tag_id == MyHTML_TAG_IMAGE) return false;
   switch (token->tag_id) {
     case MyHTML_TAG__UNDEF:
     case MyHTML_TAG__TEXT:
     case MyHTML_TAG__COMMENT:
     case MyHTML_TAG__DOCTYPE:
     case MyHTML_TAG__END_OF_FILE:
-    // Void elements open nothing.
-    case MyHTML_TAG_AREA:
-    case MyHTML_TAG_BASE:
-    case MyHTML_TAG_BASEFONT:
-    case MyHTML_TAG_BGSOUND:
-    case MyHTML_TAG_BR:
-    case MyHTML_TAG_COL:
-    case MyHTML_TAG_EMBED:
-    case MyHTML_TAG_FRAME:
-    case MyHTML_TAG_HR:
-    case MyHTML_TAG_IMAGE:
-    case MyHTML_TAG_IMG:
-    case MyHTML_TAG_INPUT:
-    case MyHTML_TAG_KEYGEN:
-    case MyHTML_TAG_LINK:
-    case MyHTML_TAG_META:
-    case MyHTML_TAG_PARAM:
-    case MyHTML_TAG_SOURCE:
-    case MyHTML_TAG_TRACK:
-    case MyHTML_TAG_WBR:
     // The tokenizer reads the content of these as text up to their own end
     // tag, so they never hold another element: they stay.
     case MyHTML_TAG_SCRIPT:
@@ -538,7 +514,7 @@ void dropLeadingWhitespace(myhtml_tree_t* tree, myhtml_token_node_t* text) {
   }
   mycore_string_t& str = text->str;
   const std::string_view whole(str.data == nullptr ? "" : str.data, str.length);
-  const size_t skip = std::find_if_not(whole.begin(), whole.end(), isAsciiWhitespace) - whole.begin();
+  const size_t skip = std::find_if_not(whole.begin(), whole.end(), ascii::isWhitespace) - whole.begin();
   // All white space is ignored whole, with nothing left to move.
   if (skip == 0 || skip == whole.size()) return;
   mycore_string_t rest;

@@ -21,6 +21,18 @@ constexpr bool isLetter(char c) {
 constexpr bool isDigit(char c) {
   return c >= '0' && c <= '9';
 }
+// The white space of markup: space, tab, line feed, form feed and carriage
+// return. Other control bytes and non-breaking spaces are text.
+constexpr bool isWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+// `text` without the white space at either end.
+constexpr std::string_view trim(std::string_view text) {
+  while (!text.empty() && isWhitespace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isWhitespace(text.back())) text.remove_suffix(1);
+  return text;
+}
 
 // Whether `a` and `b` are the same text when ASCII letter case is ignored.
 constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {

@@ -100,7 +100,6 @@ void analyse(Analysis analysis, const char* markup) {
       if (above == nullptr) fail("a list left out outside its element", list->tag->index);
     }
   }
-#ifdef BREVANTO_FUZZ_FORMAT
   const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
   if (file.empty()) fail("empty output file", -1);
   const std::string written =
@@ -111,7 +110,6 @@ void analyse(Analysis analysis, const char* markup) {
   for (const brevanto::ContentChoice& choice : chosen) lists += choice.leftOut.size();
   if (written.size() > file.size() + 2 * (chosen.size() + lists))
     fail("leaving lists out made the text longer", -1);
-#endif
 
   // A second analysis in the same pipeline must start from nothing.
   pipeline.analyze(markup);

@@ -3,14 +3,6 @@
 #include "common/ascii.h"
 
 namespace brevanto {
-namespace {
-
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-}  // namespace
-
 TagAttributes readTagAttributes(std::string_view attributes) {
   TagAttributes found;
   bool seenClass = false;
@@ -18,7 +10,7 @@ TagAttributes readTagAttributes(std::string_view attributes) {
   const size_t end = attributes.size();
   size_t at = 0;
   auto skipSpaces = [&] {
-    while (at < end && isSpace(attributes[at])) ++at;
+    while (at < end && ascii::isWhitespace(attributes[at])) ++at;
   };
   while (at < end) {
     skipSpaces();
@@ -30,7 +22,8 @@ TagAttributes readTagAttributes(std::string_view attributes) {
     // of the name, so that every round takes at least one byte.
     const size_t nameStart = at;
     if (at < end && attributes[at] == '=') ++at;
-    while (at < end && !isSpace(attributes[at]) && attributes[at] != '/' && attributes[at] != '=') ++at;
+    while (at < end && !ascii::isWhitespace(attributes[at]) && attributes[at] != '/' && attributes[at] != '=')
+      ++at;
     const std::string_view name = attributes.substr(nameStart, at - nameStart);
     skipSpaces();
     std::string_view value;
@@ -45,7 +38,7 @@ TagAttributes readTagAttributes(std::string_view attributes) {
         at = valueEnd == end ? end : valueEnd + 1;
       } else {
         const size_t valueStart = at;
-        while (at < end && !isSpace(attributes[at])) ++at;
+        while (at < end && !ascii::isWhitespace(attributes[at])) ++at;
         value = attributes.substr(valueStart, at - valueStart);
       }
     }

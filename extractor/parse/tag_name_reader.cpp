@@ -31,7 +31,7 @@ bool TagNameReader::read(const char* lt, const char* gt) {
     }
     // The blank and "/" end a name; tab, CR, LF and form feed only when the
     // reader is told so.
-    if (c == ' ' || (anySpaceEndsName && (c == '\t' || c == '\n' || c == '\r' || c == '\f'))) {
+    if (c == ' ' || (anySpaceEndsName && ascii::isWhitespace(c))) {
       stop = q;
       break;
     }
