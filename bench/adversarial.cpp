@@ -55,6 +55,13 @@ void fill(std::string& out, const std::string& unit, size_t bytes) {
   while (out.size() < bytes) out += unit;
 }
 
+// Appends `open` `n` times, then `close` `n` times: `n` levels of nesting.
+void nest(std::string& out, const std::string& open, const std::string& close, size_t n) {
+  out.reserve(out.size() + n * (open.size() + close.size()));
+  for (size_t i = 0; i < n; ++i) out += open;
+  for (size_t i = 0; i < n; ++i) out += close;
+}
+
 struct Input {
   const char* name;
   const char* what;
@@ -70,11 +77,8 @@ const std::vector<Input>& inputs() {
   static const std::vector<Input> all = {
       {"deep", "1,000,000 nested DIVs, closed",
        [](double s) {
-         const size_t n = scaled(s, 1000000);
          std::string m = "<BODY>";
-         m.reserve(n * 12 + 16);
-         for (size_t i = 0; i < n; ++i) m += "<DIV>w";
-         for (size_t i = 0; i < n; ++i) m += "</DIV>";
+         nest(m, "<DIV>w", "</DIV>", scaled(s, 1000000));
          return m + "</BODY>";
        }},
       {"deep-open", "1,000,000 nested DIVs, never closed",
@@ -171,9 +175,7 @@ const std::vector<Input>& inputs() {
       {"nested-links", "100,000 nested links with text",
        [](double s) {
          std::string m = "<BODY><P>";
-         const size_t n = scaled(s, 100000);
-         for (size_t i = 0; i < n; ++i) m += "<A href=x>link text ";
-         for (size_t i = 0; i < n; ++i) m += "</A>";
+         nest(m, "<A href=x>link text ", "</A>", scaled(s, 100000));
          return m + "</P></BODY>";
        }},
       {"wide", "1,000,000 sibling paragraphs",
@@ -199,13 +201,10 @@ const std::vector<Input>& inputs() {
        }},
       {"deep-sections", "300,000 nested sections, each with a header, an aside and a paragraph",
        [](double s) {
-         const size_t n = scaled(s, 300000);
-         const std::string level =
-             "<SECTION><HEADER>a headline</HEADER><ASIDE>an aside</ASIDE><P>a paragraph of a few words</P>";
          std::string m = "<BODY>";
-         m.reserve(n * (level.size() + 10) + 16);
-         for (size_t i = 0; i < n; ++i) m += level;
-         for (size_t i = 0; i < n; ++i) m += "</SECTION>";
+         nest(m,
+              "<SECTION><HEADER>a headline</HEADER><ASIDE>an aside</ASIDE><P>a paragraph of a few words</P>",
+              "</SECTION>", scaled(s, 300000));
          return m + "</BODY>";
        }},
       {"deep-chrome", "1,000,000 nested NAV, SVG and named DIV elements, never closed",
