@@ -2,15 +2,15 @@
 # The adversarial set end to end through brevanto-extract (decode, HTML5
 # parse, serialize, analyse, write), each input repeated to SIZE megabytes
 # (default 100) and run beside an ordinary article of that size, with the
-# program's own CPU time (user time), the kernel's, and peak memory, time and
-# memory also per megabyte as a multiple of the article's. An input fails
-# when the program crashes, fails for any cause but refusing the page (a
-# body without text), or takes more than twice the article's user time or
-# memory per megabyte. The kernel's time is shown, not judged: it is nearly
-# all the handling of fresh pages for the parser's tree, and on a shared
-# virtual machine the same run takes 0.6 s of it once and 3.3 s the next,
-# which no verdict could stand on. Read it beside the verdict: the
-# element-dense inputs need more of it per megabyte than the article.
+# program's own CPU time (user time), the kernel's time and work (page
+# faults) and peak memory, each judged per megabyte as a multiple of the
+# article's. An input fails when the program crashes, fails for any cause
+# but refusing the page (a body without text), or takes more than twice the
+# article's user time, page faults or memory per megabyte. The kernel's work
+# is nearly all the handling of fresh pages for the parser's tree: it is
+# judged by its count, which a run repeats, and its time is only shown, for
+# on a shared virtual machine the same run takes 0.6 s of it once and 3.3 s
+# the next.
 # Work files live in the build tree and are removed afterwards.
 #   SIZE=MB bench/adversarial-cli.sh [NAME...]
 set -uo pipefail
@@ -38,17 +38,19 @@ block='<DIV class="story"><H2>A heading for this part</H2>
 <TABLE><TR><TD>cell</TD><TD>cell</TD></TR></TABLE></DIV>'
 { printf '<BODY>'; yes "$block" | head -c "$bytes"; } >"$work/article.html"
 
-# Runs one page; sets status, cpu and kernel (seconds) and peak (MB). The program ends
+# Runs one page; sets status, cpu and kernel (seconds), faults (thousands)
+# and peak (MB). The program ends
 # with one syncfs, which writes back whatever is dirty on the file system in
 # its own time: the pages this script has just written are flushed first, so
 # that only the program's own work is counted.
 measure() {
   sync
-  /usr/bin/time -f '%U %S %M' -o "$work/time" timeout "$limit" "$program" -f -o "$work/out.txt" "$1" \
+  /usr/bin/time -f '%U %S %R %M' -o "$work/time" timeout "$limit" "$program" -f -o "$work/out.txt" "$1" \
     >/dev/null 2>"$work/err"
   status=$?
-  read -r user system peak_kb < <(tail -1 "$work/time")
+  read -r user system minor_faults peak_kb < <(tail -1 "$work/time")
   cpu=$user kernel=$system
+  faults=$(awk -v f="$minor_faults" 'BEGIN{printf "%.0f", f / 1000}')
   peak=$(awk -v k="$peak_kb" 'BEGIN{printf "%.0f", k / 1024}')
 }
 
@@ -63,11 +65,14 @@ for _ in 1 2 3; do
   article_runs+=("$cpu")
 done
 article_cpu=$(printf '%s\n' "${article_runs[@]}" | sort -n | sed -n 2p)
-article_peak=$peak
+article_peak=$peak article_faults=$faults
 # Generous for the largest repetition; the verdict is the per-megabyte ratio.
 limit=$(awk -v c="$article_cpu" 'BEGIN{printf "%d", 8 * c + 30}')
-printf '%-15s %5s %7s %8s %9s %7s %8s  %s\n' input MB "user s" "x time" "kernel s" "peak MB" "x memory" verdict
-printf '%-15s %5s %7s %8s %9s %7s %8s  %s\n' article "$size_mb" "$article_cpu" 1.00 "$kernel" "$article_peak" 1.00 reference
+row='%-16s %5s %6s %6s %8s %8s %8s %7s %8s  %s\n'
+# shellcheck disable=SC2059
+printf "$row" input MB "user s" "x time" "kernel s" "faults k" "x faults" "peak MB" "x memory" verdict
+# shellcheck disable=SC2059
+printf "$row" article "$size_mb" "$article_cpu" 1.00 "$kernel" "$article_faults" 1.00 "$article_peak" 1.00 reference
 passed=0 failed=0
 for page in "$work"/pages/*.html; do
   name=$(basename "$page" .html)
@@ -92,15 +97,19 @@ for page in "$work"/pages/*.html; do
     'BEGIN{printf "%.2f", (c / m) / (a / s)}')
   memory_ratio=$(awk -v p="$peak" -v a="$article_peak" -v m="$mb" -v s="$size_mb" \
     'BEGIN{printf "%.2f", (p / m) / (a / s)}')
+  fault_ratio=$(awk -v f="$faults" -v a="$article_faults" -v m="$mb" -v s="$size_mb" \
+    'BEGIN{printf "%.2f", (f / m) / (a / s)}')
   verdict=ok
   if [ $status -eq 1 ] && grep -q "holds no text" "$work/err"; then status=0 verdict="ok, refused: no text"; fi
   if [ $status -eq 124 ]; then verdict="TIMEOUT (> $limit s)"
   elif [ $status -ne 0 ]; then verdict="EXIT $status: $(head -c 200 "$work/err")"
   elif awk -v r="$time_ratio" 'BEGIN{exit !(r > 2)}'; then verdict="SLOW"
+  elif awk -v r="$fault_ratio" 'BEGIN{exit !(r > 2)}'; then verdict="OVER PAGE FAULTS"
   elif awk -v r="$memory_ratio" 'BEGIN{exit !(r > 2)}'; then verdict="OVER MEMORY"
   fi
   case $verdict in ok*) passed=$((passed + 1)) ;; *) failed=$((failed + 1)) ;; esac
-  printf '%-15s %5s %7s %8s %9s %7s %8s  %s\n' "$name" "$mb" "$cpu" "$time_ratio" "$kernel" "$peak" "$memory_ratio" \
+  # shellcheck disable=SC2059
+  printf "$row" "$name" "$mb" "$cpu" "$time_ratio" "$kernel" "$faults" "$fault_ratio" "$peak" "$memory_ratio" \
     "$verdict"
   rm -f "$big"
 done
