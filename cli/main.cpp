@@ -17,6 +17,7 @@
 #include "cli/page_loader.h"
 #include "extractor/extraction_pipeline.h"
 #include "extractor/messages.h"
+#include "extractor/page_text.h"
 #include "platform/output_file.h"
 
 namespace brevanto::cli {
@@ -129,14 +130,14 @@ class Extractor {
     const std::string name = displayName(input);
     Page page;
     if (!read(input, name, page)) return false;
-    ExtractionPipeline pipeline(options_.analysis());
-    pipeline.analyze(page.markup.c_str());
-    if (options_.dumping()) return dump(name, pipeline);
-    const std::string text = ExtractionPipeline::formatChosenText(
-        pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), page.url,
-        page.title);
-    const size_t header = ExtractionPipeline::formatTextFile(ContentList(), page.url, page.title).size();
-    if (!holdsText(text, header))
+    if (options_.dumping()) {
+      ExtractionPipeline pipeline(options_.analysis());
+      pipeline.analyze(page.markup.c_str());
+      return dump(name, pipeline);
+    }
+    const PageText extracted = extractPageText(page.markup, page.url, page.title, options_.analysis());
+    const std::string& text = extracted.file;
+    if (!holdsText(text, extracted.headerLength))
       report(name, "warning: no text was selected; the file holds the header only");
     if (options_.toStandardOutput()) {
       if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
