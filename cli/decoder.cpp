@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 
 namespace brevanto::cli {
 namespace {

@@ -1,5 +1,5 @@
 // brevanto-extract: the main text of saved web pages, written as text files
-// by the same analysis, selection and output as the browser extension.
+// by the same analysis, selection and output as the Windows automation server.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,13 +11,12 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/options.h"
 #include "cli/output_names.h"
-#include "cli/page_loader.h"
+#include "cli/page_extraction.h"
 #include "extractor/extraction_pipeline.h"
-#include "extractor/messages.h"
-#include "extractor/page_text.h"
 #include "platform/output_file.h"
 
 namespace brevanto::cli {
@@ -86,11 +85,6 @@ std::string displayName(const std::string& input) {
   return input == "-" ? "(standard input)" : input;
 }
 
-// Whether anything but line breaks and blanks follows `from` in `text`.
-bool holdsText(std::string_view text, size_t from) {
-  return text.find_first_not_of(" \t\r\n", from) != std::string_view::npos;
-}
-
 // The progress line on a terminal's standard error; it is cleared before
 // anything else is printed, so that messages start on a line of their own.
 bool progressShown = false;
@@ -113,32 +107,30 @@ void report(const std::string& name, const std::string& message) {
   std::fprintf(stderr, "%s: %s: %s\n", kProgram, name.c_str(), message.c_str());
 }
 
-// What the analysis is given for one page, and what its header says.
-struct Page {
-  std::string markup;
-  std::string title;
-  std::string url;
-};
-
 class Extractor {
  public:
-  explicit Extractor(const Options& options) : options_(options), loader_(options.analysis()) {}
+  explicit Extractor(const Options& options) : options_(options), pages_(options.analysis()) {}
 
   // One page, start to end; true when its file was written (or its dump
   // printed).
   bool extract(const std::string& input) {
     const std::string name = displayName(input);
-    Page page;
-    if (!read(input, name, page)) return false;
+    std::string bytes;
+    std::string error;
+    if (!readInput(input, bytes, error)) return fail(name, "cannot read: " + error);
+    const PageRequest request = requestFor(input);
     if (options_.dumping()) {
+      PreparedPage page;
+      if (!pages_.prepare(bytes, request, page, error)) return fail(name, error);
+      warn(name, page.warnings);
       ExtractionPipeline pipeline(options_.analysis());
       pipeline.analyze(page.markup.c_str());
       return dump(name, pipeline);
     }
-    const PageText extracted = extractPageText(page.markup, page.url, page.title, options_.analysis());
-    const std::string& text = extracted.file;
-    if (!holdsText(text, extracted.headerLength))
-      report(name, "warning: no text was selected; the file holds the header only");
+    ExtractedPage page;
+    if (!pages_.extract(bytes, request, page, error)) return fail(name, error);
+    warn(name, page.warnings);
+    const std::string& text = page.file;
     if (options_.toStandardOutput()) {
       if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         return fail(name, std::string("cannot write to standard output: ") + std::strerror(errno));
@@ -171,35 +163,18 @@ class Extractor {
   }
 
  private:
-  // Reads the page and makes it ready for the analysis; false, with the
-  // cause reported, when there is nothing to analyse.
-  bool read(const std::string& input, const std::string& name, Page& page) {
-    std::string bytes;
-    std::string error;
-    if (!readInput(input, bytes, error)) return fail(name, "cannot read: " + error);
-    if (bytes.empty()) return fail(name, kEmptyBodyMessage);
-    page.title = options_.title ? stripAndCollapseWhitespace(*options_.title) : std::string();
-    page.url = options_.url.value_or("");
-    if (options_.markupInput) {
-      // The analysis reads the markup as a NUL-terminated string.
-      const size_t nul = bytes.find('\0');
-      if (nul == 0) return fail(name, kEmptyBodyMessage);
-      if (nul != std::string::npos) {
-        report(name, "warning: the markup ends at the NUL byte at offset " + std::to_string(nul) +
-                         "; what follows it is not analysed");
-        bytes.resize(nul);
-      }
-      page.markup = std::move(bytes);
-    } else {
-      LoadedPage loaded;
-      if (loader_.load(bytes, options_.encoding.value_or(""), loaded) != LoadStatus::kLoaded)
-        return fail(name, loaded.error);
-      page.markup = std::move(loaded.markup);
-      if (!options_.title) page.title = std::move(loaded.title);
-      if (!options_.url) page.url = std::move(loaded.url);
-    }
-    if (!options_.url && page.url.empty() && input != "-") page.url = fileUrlOf(input);
-    return true;
+  PageRequest requestFor(const std::string& input) const {
+    PageRequest request;
+    request.encodingLabel = options_.encoding.value_or("");
+    request.title = options_.title;
+    request.url = options_.url;
+    if (input != "-") request.fallbackUrl = fileUrlOf(input);
+    request.markupInput = options_.markupInput;
+    return request;
+  }
+
+  static void warn(const std::string& name, const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) report(name, "warning: " + warning);
   }
 
   // With several pages, each dump starts with a heading that names its
@@ -267,7 +242,7 @@ class Extractor {
   }
 
   const Options& options_;  // not owned: the run's, outlives the extractor
-  PageLoader loader_;
+  PageExtractor pages_;
   OutputNames names_;
   int dumped_ = 0;              // the dumps printed so far
   int stdoutError_ = 0;         // the first error writing to standard output

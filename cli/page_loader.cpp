@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto::cli {

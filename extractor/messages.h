@@ -5,6 +5,8 @@
 
 namespace brevanto {
 
+// The caption is spelled "infomation" on purpose: it is the text users and
+// their scripts have always seen in these boxes. Do not correct it.
 inline constexpr char kMessageCaption[] = "infomation";
 // No open browser window shows the page asked for.
 inline constexpr char kNoPageMessage[] = "Sorry, cannot get content!";

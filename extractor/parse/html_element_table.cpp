@@ -4,7 +4,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 
 namespace brevanto {
 namespace {

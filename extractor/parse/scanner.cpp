@@ -2,7 +2,7 @@
 // markup, and the text stage cuts it out between the tags' offsets.
 #include <cstring>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {

@@ -1,6 +1,6 @@
 #include "extractor/parse/tag_attributes.h"
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 
 namespace brevanto {
 TagAttributes readTagAttributes(std::string_view attributes) {

@@ -1,4 +1,4 @@
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/extraction_pipeline.h"
 #include "extractor/parse/tag_attributes.h"
 #include "extractor/parse/tree_walk.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/extraction_pipeline.h"
 
 namespace brevanto {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 
 // An open key: its full path from the root's name, and what it was opened for.
 struct HKEY__ {

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto {

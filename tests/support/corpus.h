@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "common/ascii.h"
+#include "base/ascii.h"
 
 namespace brevanto::testing {
 

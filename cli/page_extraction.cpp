@@ -1,0 +1,74 @@
+#include "cli/page_extraction.h"
+
+#include <utility>
+
+#include "extractor/messages.h"
+#include "extractor/page_text.h"
+
+namespace brevanto::cli {
+namespace {
+
+// Whether anything but line breaks and blanks follows `from` in `text`.
+bool holdsText(std::string_view text, size_t from) {
+  return text.find_first_not_of(" \t\r\n", from) != std::string_view::npos;
+}
+
+}  // namespace
+
+PageExtractor::PageExtractor(Analysis analysis) : analysis_(analysis), loader_(analysis) {}
+
+bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, PreparedPage& page,
+                            std::string& error) {
+  page = PreparedPage();
+  if (bytes.empty()) {
+    error = kEmptyBodyMessage;
+    return false;
+  }
+  if (request.markupInput) {
+    // The analysis reads the markup as a NUL-terminated string.
+    const size_t nul = bytes.find('\0');
+    if (nul == 0) {
+      error = kEmptyBodyMessage;
+      return false;
+    }
+    if (nul != std::string_view::npos) {
+      page.warnings.push_back("the markup ends at the NUL byte at offset " + std::to_string(nul) +
+                              "; what follows it is not analysed");
+      bytes = bytes.substr(0, nul);
+    }
+    page.markup.assign(bytes);
+  } else {
+    LoadedPage loaded;
+    if (loader_.load(bytes, request.encodingLabel, loaded) != LoadStatus::kLoaded) {
+      error = std::move(loaded.error);
+      return false;
+    }
+    page.markup = std::move(loaded.markup);
+    page.title = std::move(loaded.title);
+    page.url = std::move(loaded.url);
+    page.encoding = std::move(loaded.encoding);
+  }
+  if (request.title) page.title = stripAndCollapseWhitespace(*request.title);
+  if (request.url) page.url = *request.url;
+  if (!request.url && page.url.empty()) page.url = request.fallbackUrl;
+  return true;
+}
+
+bool PageExtractor::extract(std::string_view bytes, const PageRequest& request, ExtractedPage& page,
+                            std::string& error) {
+  page = ExtractedPage();
+  PreparedPage prepared;
+  if (!prepare(bytes, request, prepared, error)) return false;
+  PageText text = extractPageText(prepared.markup, prepared.url, prepared.title, analysis_);
+  page.file = std::move(text.file);
+  page.headerLength = text.headerLength;
+  page.title = std::move(prepared.title);
+  page.url = std::move(prepared.url);
+  page.encoding = std::move(prepared.encoding);
+  page.warnings = std::move(prepared.warnings);
+  if (!holdsText(page.file, page.headerLength))
+    page.warnings.push_back("no text was selected; the file holds the header only");
+  return true;
+}
+
+}  // namespace brevanto::cli
