@@ -16,7 +16,8 @@ const char kUsage[] =
     "Usage: brevanto-extract [OPTION]... [PAGE]...\n"
     "Write the main text of each saved web PAGE to a text file: a header with the\n"
     "page's URL and title, then the text of the parts that carry the article.\n"
-    "With no PAGE, or when PAGE is -, read standard input.\n"
+    "A PAGE of - is standard input, which is also read when no PAGE is given and\n"
+    "standard input is not a terminal.\n"
     "\n"
     "Output:\n"
     "  -d, --directory=DIR    write into DIR (default: the current folder); each file\n"
@@ -146,8 +147,9 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& o
       return usageError("unknown or ambiguous option '" + given + "'");
     }
     if (code == ':') {
-      const bool shortName = optopt > 0 && optopt < kFirstRowCode;
-      return usageError("option '" + (shortName ? std::string("-") + static_cast<char>(optopt) : given) +
+      // Named as the user typed it: "--dir" stays "--dir", "-fd" is "-d".
+      const bool longName = given.rfind("--", 0) == 0;
+      return usageError("option '" + (longName ? given : std::string("-") + static_cast<char>(optopt)) +
                         "' needs a value");
     }
     for (int row = 0; row < kRowCount; ++row) {

@@ -383,10 +383,35 @@ TEST_F(ExtractTest, OptionsAsGnuToolsReadThem) {
     EXPECT_EQ(r.status, 2) << args.front();
     EXPECT_TRUE(contains(r.err, "Try 'brevanto-extract --help'")) << r.err;
   }
+  // A missing value is named as the user typed its option.
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } missingValues[] = {
+      {{"a.html", "--directory"}, "option '--directory' needs a value"},
+      {{"a.html", "--dir"}, "option '--dir' needs a value"},
+      {{"a.html", "-fd"}, "option '-d' needs a value"},
+      {{"a.html", "--output"}, "option '--output' needs a value"},
+  };
+  for (const auto& c : missingValues) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_TRUE(contains(r.err, "brevanto-extract: " + c.message + "\n")) << r.err;
+  }
   EXPECT_EQ(filesIn(work()), (std::vector<std::string>{"a.html", "d"}));
   Result r = run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(contains(r.out, "Usage: brevanto-extract"));
+  // What the help says of standard input is what happens at a terminal.
+  EXPECT_TRUE(contains(r.out, "read when no PAGE is given and\nstandard input is not a terminal")) << r.out;
+  if (std::system("command -v script >/dev/null") == 0) {
+    const std::string command = "cd " + quote(work().string()) + " && script -qec " +
+                                quote(std::string(BREVANTO_EXTRACT) + " -o -") + " /dev/null </dev/null >" +
+                                quote((dir_ / "tty.log").string());
+    EXPECT_EQ(std::system(command.c_str()), 2 << 8) << "bad usage";
+    EXPECT_TRUE(contains(read(dir_ / "tty.log"), "brevanto-extract: no page given"))
+        << read(dir_ / "tty.log");
+  }
   r = run({"--version"});
   EXPECT_EQ(r.out, "brevanto-extract 1.0\n");
   // No page named and standard input not a terminal: the page comes from it.
