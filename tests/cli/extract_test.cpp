@@ -1,5 +1,6 @@
 // brevanto-extract as a user runs it: pages of our own in, text files out,
 // with the errors, refusals and exit statuses a script can rely on.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -534,13 +535,26 @@ TEST_F(ExtractTest, WritingRespectsWhatIsThere) {
   EXPECT_EQ(filesIn(work("target")), (std::vector<std::string>{"new.txt", "real.txt"}))
       << "no temporary file";
 
-  // A reader on the FIFO gets the text; the FIFO stays one.
+  // A reader on the FIFO gets the text; the FIFO stays one. It holds no
+  // text to lose, so no --force is needed, nor for a device or a pipe.
   std::thread reader([&] { write(dir_ / "from-fifo", read(work("fifo.txt"))); });
-  r = run({"-f", "-o", "fifo.txt", "a.html"});
+  r = run({"-o", "fifo.txt", "a.html"});
+  // A reader still waiting for a writer that never came gets its end.
+  const int unblock = ::open(work("fifo.txt").c_str(), O_WRONLY | O_NONBLOCK);
+  if (unblock >= 0) ::close(unblock);
   reader.join();
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::is_fifo(work("fifo.txt")));
   EXPECT_TRUE(contains(read(dir_ / "from-fifo"), "High water"));
+  r = run({"-o", "/dev/null", "a.html"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "/dev/null\n");
+  // A pipe as a shell's process substitution names it: /dev/fd/N.
+  const std::string piped = "cd " + quote(work().string()) + " && { " + quote(BREVANTO_EXTRACT) +
+                            " -o /dev/fd/3 a.html 3>&1 >/dev/null 2>&1; } | cat > " +
+                            quote((dir_ / "from-pipe").string());
+  EXPECT_EQ(std::system(piped.c_str()), 0);
+  EXPECT_TRUE(contains(read(dir_ / "from-pipe"), "High water"));
 }
 
 // Interrupted during a save, the program removes its unfinished file and
@@ -599,13 +613,18 @@ TEST_F(ExtractTest, OpenStartsTheViewerOnlyAfterAWrite) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(read(log), fs::canonical(work("out")).string() + "|Tide_ times_heights_.txt\n");
 
-  // Without a viewer the files are written, and the user is told once.
-  r = run({"--open", "-f", "-d", "out", "a.html", "a.html"}, "", "PATH=/nonexistent");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "out/Tide_ times_heights_.txt\nout/Tide_ times_heights_ (2).txt\n");
-  EXPECT_TRUE(
-      contains(r.err, "warning: --open: no viewer (xdg-open) could be started\nbrevanto-extract: 2 pages"))
-      << r.err;
+  // Without a viewer that starts, the files are written, and the user is
+  // told once: none on the path, or one that cannot be run.
+  fs::create_directories(dir_ / "broken" / "xdg-open");
+  for (const std::string& settings :
+       {std::string("PATH=/nonexistent"), "PATH=" + quote((dir_ / "broken").string())}) {
+    r = run({"--open", "-f", "-d", "out", "a.html", "a.html"}, "", settings);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "out/Tide_ times_heights_.txt\nout/Tide_ times_heights_ (2).txt\n");
+    EXPECT_TRUE(
+        contains(r.err, "warning: --open: no viewer (xdg-open) could be started\nbrevanto-extract: 2 pages"))
+        << settings << r.err;
+  }
 }
 
 }  // namespace
