@@ -1,5 +1,6 @@
 #include "cli/page_extraction.h"
 
+#include <string>
 #include <utility>
 
 #include "extractor/messages.h"
@@ -7,6 +8,17 @@
 
 namespace brevanto::cli {
 namespace {
+
+// The largest markup the analysis reads whole: its tags hold 32-bit
+// offsets. A larger page is refused rather than analysed in part.
+constexpr size_t kMaxMarkupBytes = 0x7FFFFFFF;
+
+// Empty when `size` bytes of markup can be analysed; else why not.
+std::string tooLarge(size_t size) {
+  if (size <= kMaxMarkupBytes) return {};
+  return "the page's markup is " + std::to_string(size) + " bytes; the analysis reads at most " +
+         std::to_string(kMaxMarkupBytes) + " (2 GiB - 1)";
+}
 
 // Whether anything but line breaks and blanks follows `from` in `text`.
 bool holdsText(std::string_view text, size_t from) {
@@ -36,6 +48,8 @@ bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, 
                               "; what follows it is not analysed");
       bytes = bytes.substr(0, nul);
     }
+    error = tooLarge(bytes.size());
+    if (!error.empty()) return false;
     page.markup.assign(bytes);
   } else {
     LoadedPage loaded;
@@ -43,6 +57,8 @@ bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, 
       error = std::move(loaded.error);
       return false;
     }
+    error = tooLarge(loaded.markup.size());
+    if (!error.empty()) return false;
     page.markup = std::move(loaded.markup);
     page.title = std::move(loaded.title);
     page.url = std::move(loaded.url);
