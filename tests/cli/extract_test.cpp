@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -59,7 +60,9 @@ class ExtractTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / (std::string("brevanto-cli-") + info->name());
+    // The process id keeps runs of the same test from other builds apart.
+    dir_ = fs::temp_directory_path() /
+           ("brevanto-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "work");
   }
@@ -212,12 +215,138 @@ TEST_F(ExtractTest, FileNamesFollowTheTitleAndNeverOverwriteUnasked) {
   r = run({"-o", "named.txt", "tide.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(read(work("named.txt")), text);
+}
 
-  r = run({"-d", "missing", "tide.html"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(contains(r.err, "tide.html: cannot create 'missing/Tide_ times_heights_.txt': No such file"))
-      << r.err;
-  EXPECT_FALSE(fs::exists(work("missing")));
+// Mistakes that would fail every page alike are said once, before any page
+// is read; names in messages reach the terminal quoted; a run never writes
+// over its own input, whatever name leads to it.
+TEST_F(ExtractTest, MistakesAreSaidOnceAndSafely) {
+  write(work("tide.html"), kArticle);
+  write(work("notes.txt"), page("notes"));
+  fs::create_symlink("tide.html", work("link.html"));
+  fs::create_hard_link(work("tide.html"), work("hard.html"));
+  write(work("file"), "");
+  const std::string notAPage = "no\033[2J page.html";
+  const struct {
+    std::vector<std::string> args;
+    std::string output;  // where standard output goes; empty: a file
+    int status;
+    std::string said;  // the whole of standard error, or its first line
+  } cases[] = {
+      {{"-d", "missing", "tide.html", "tide.html"},
+       "",
+       1,
+       "brevanto-extract: cannot write into 'missing': No such file or directory\n"},
+      {{"-d", "file", "tide.html"}, "", 1, "brevanto-extract: cannot write into 'file': Not a directory\n"},
+      {{"-o", "-", "tide.html"},
+       "/dev/full",
+       1,
+       "brevanto-extract: tide.html: cannot write to standard output: No space left on device\n"
+       "brevanto-extract: 0 of 1 page written, 1 failed\n"},
+      {{"-f", "-o", "tide.html", "tide.html"},
+       "",
+       1,
+       "brevanto-extract: tide.html: will not write over 'tide.html': it is an input of this run\n"},
+      {{"-f", "-o", "link.html", "tide.html"},
+       "",
+       1,
+       "brevanto-extract: tide.html: will not write over 'link.html': it is an input of this run\n"},
+      {{"-f", "-o", "hard.html", "tide.html"},
+       "",
+       1,
+       "brevanto-extract: tide.html: will not write over 'hard.html': it is an input of this run\n"},
+      {{"-f", "--name-from-input", "-d", ".", "notes.txt"},
+       "",
+       1,
+       "brevanto-extract: notes.txt: will not write over 'notes.txt': it is an input of this run\n"},
+      {{notAPage, "a b.html", "it's.html"},
+       "",
+       1,
+       "brevanto-extract: 'no'$'\\033''[2J page.html': cannot read: No such file or directory\n"
+       "brevanto-extract: 'a b.html': cannot read: No such file or directory\n"
+       "brevanto-extract: \"it's.html\": cannot read: No such file or directory\n"
+       "brevanto-extract: 0 of 3 pages written, 3 failed\n"},
+  };
+  for (const auto& c : cases) {
+    const Result r = run(c.args, "", "", c.output);
+    EXPECT_EQ(r.status, c.status) << c.said;
+    EXPECT_EQ(r.err.substr(0, c.said.size()), c.said);
+    EXPECT_EQ(r.err.find('\033'), std::string::npos) << "no raw control reaches the terminal";
+  }
+  EXPECT_EQ(read(work("tide.html")), kArticle);
+  EXPECT_EQ(read(work("notes.txt")), page("notes"));
+  EXPECT_EQ(filesIn(work()),
+            (std::vector<std::string>{"file", "hard.html", "link.html", "notes.txt", "tide.html"}));
+
+  // Setup, which scripts/extract runs every time, says nothing when it
+  // installs nothing.
+  const std::string setup = "cd " + quote(BREVANTO_SOURCE_DIR) + " && scripts/setup extract 2>" +
+                            quote((dir_ / "setup.err").string()) + " >/dev/null";
+  EXPECT_EQ(std::system(setup.c_str()), 0);
+  EXPECT_EQ(read(dir_ / "setup.err"), "");
+}
+
+// Every file below `folder`, by its path relative to it, with its bytes.
+std::map<std::string, std::string> contentsOf(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_directory()) files[fs::relative(entry.path(), folder).string()] = read(entry.path());
+  }
+  return files;
+}
+
+// Many workers give what one gives, byte for byte: the same names with
+// " (2)" in the pages' order, the same files, the same list, the same
+// messages in the same order, the same status. The first page is a FIFO
+// that the shell fills late, so every later page is done before it.
+TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
+  std::string big;
+  for (int i = 0; i < 2000; ++i)
+    big += "<p>A long paragraph of the first page, number " + std::to_string(i) + ".</p>";
+  write(work("big.html"), page("Same", big));
+  ASSERT_EQ(::mkfifo(work("late.html").c_str(), 0600), 0);
+  const std::string late = "{ (sleep 0.2; cat big.html > late.html) & } &&";
+  write(work("a.html"), page("Same"));
+  write(work("b.html"), page("Same", "<p>b one</p><p>b two</p>"));
+  write(work("bin.html"), std::string("\x7F"
+                                      "ELF\0\0",
+                                      6));
+  write(work("untitled.html"), page(""));
+  write(work("warned.html"), "<title>Menu</title><body><nav><a href=/>Home</a></nav>");
+  std::vector<std::string> inputs = {"late.html", "a.html",        "missing.html", "b.html",
+                                     "bin.html",  "untitled.html", "warned.html",  "a.html"};
+  for (int i = 0; i < 12; ++i) inputs.push_back(i % 2 == 0 ? "b.html" : "untitled.html");
+  const std::vector<std::vector<std::string>> modes = {
+      {"-d", "out"},
+      {"--name-from-input", "-d", "out"},
+      {"--format", "json", "-d", "out"},
+      {"--format", "jsonl", "-o", "out/all.jsonl"},
+      {"--format", "jsonl"},
+      {"--dump-tree"},
+      {"--classic", "-d", "out"},
+  };
+  for (const auto& mode : modes) {
+    std::vector<std::string> args = mode;
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    Result results[2];
+    std::map<std::string, std::string> files[2];
+    for (const int one : {1, 0}) {
+      fs::remove_all(work("out"));
+      fs::create_directories(work("out"));
+      std::vector<std::string> jobs = args;
+      jobs.insert(jobs.begin(), {"-j", one == 1 ? "1" : "4"});
+      results[one] = run(jobs, "", late);
+      files[one] = contentsOf(work("out"));
+    }
+    const std::string label = mode[0] + " " + mode.back();
+    EXPECT_EQ(results[0].status, 1) << label << results[0].err;
+    EXPECT_EQ(results[0].status, results[1].status) << label;
+    EXPECT_EQ(results[0].out, results[1].out) << label;
+    EXPECT_EQ(results[0].err, results[1].err) << label;
+    EXPECT_TRUE(files[0] == files[1]) << label;
+    EXPECT_TRUE(contains(results[0].err, "missing.html: cannot read")) << label;
+    EXPECT_GE(results[0].out.size() + files[0].size(), 10u) << label << ": pages were written";
+  }
 }
 
 std::string repeat(const std::string& unit, int count) {
@@ -379,7 +508,13 @@ TEST_F(ExtractTest, OptionsAsGnuToolsReadThem) {
                                              {"-d", "", "a.html"},
                                              {"-", "-"},
                                              {"a.html", "--title"},
-                                             {"--force=yes", "a.html"}}) {
+                                             {"--force=yes", "a.html"},
+                                             {"-j", "0", "a.html"},
+                                             {"--jobs=many", "a.html"},
+                                             {"-j", "1025", "a.html"},
+                                             {"--format=xml", "a.html"},
+                                             {"--format", "jsonl", "-d", "d", "a.html"},
+                                             {"--dump-tree", "--format", "json", "a.html"}}) {
     const Result r = run(args);
     EXPECT_EQ(r.status, 2) << args.front();
     EXPECT_TRUE(contains(r.err, "Try 'brevanto-extract --help'")) << r.err;
@@ -588,6 +723,83 @@ TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
   const std::string left = read(work("Big.txt"));
   const size_t whole = (big.size() / paragraph.size()) * (paragraph.size() - 5);  // each text, a line
   EXPECT_TRUE(left == "the old text" || left.size() > whole) << "old or whole, never cut: " << left.size();
+}
+
+// Interrupted at any moment of a batch, the program lists every file it
+// completed, says how far it got, and ends by the signal. A FIFO that no
+// one fills stops the batch from ending by itself.
+TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
+  constexpr int kPages = 120;
+  std::vector<std::string> args = {BREVANTO_EXTRACT, "-j", "2"};
+  const size_t firstPage = args.size();
+  for (int i = 0; i < kPages; ++i) {
+    args.push_back("p" + std::to_string(i) + ".html");
+    write(work(args.back()), page("Page"));
+  }
+  args.push_back("stall.html");
+  ASSERT_EQ(::mkfifo(work("stall.html").c_str(), 0600), 0);
+  const std::string total = std::to_string(kPages + 1);
+  const struct {
+    std::vector<std::string> output;
+    int delayMs;
+  } cases[] = {
+      {{"-d", "out"}, 0},
+      {{"-d", "out"}, 2},
+      {{"-d", "out"}, 10},
+      {{"-d", "out"}, 400},
+      {{"--format", "jsonl", "-o", "out/all.jsonl"}, 400},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(work("out"));
+    fs::create_directories(work("out"));
+    std::vector<std::string> command = args;
+    command.insert(command.begin() + static_cast<long>(firstPage), c.output.begin(), c.output.end());
+    std::vector<char*> argv;
+    for (std::string& arg : command) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (::chdir(work().c_str()) != 0 || out < 0 || err < 0) ::_exit(127);
+      ::dup2(out, STDOUT_FILENO);
+      ::dup2(err, STDERR_FILENO);
+      ::execv(BREVANTO_EXTRACT, argv.data());
+      ::_exit(127);
+    }
+    // Counted from the first page written, so that the signal finds the
+    // batch under way.
+    for (int i = 0; i < 4000 && fs::is_empty(work("out")); ++i)
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.delayMs));
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string label = c.output[0] + " after " + std::to_string(c.delayMs) + " ms";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << label << " " << status;
+    std::vector<std::string> listed;
+    std::istringstream lines(read(dir_ / "stdout"));
+    for (std::string line; std::getline(lines, line);) listed.push_back(line);
+    std::vector<std::string> written;
+    for (const std::string& name : filesIn(work("out"))) written.push_back("out/" + name);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, written) << label;
+    EXPECT_FALSE(written.empty()) << label;
+    const std::string err = read(dir_ / "stderr");
+    if (c.output[0] == "-d") {
+      EXPECT_TRUE(
+          contains(err, "interrupted after " + std::to_string(listed.size()) + " of " + total + " pages\n"))
+          << label << ": " << err;
+    } else {
+      // The records completed so far, each a whole line, in their file.
+      const std::string records = read(work("out/all.jsonl"));
+      const size_t count = static_cast<size_t>(std::count(records.begin(), records.end(), '\n'));
+      EXPECT_EQ(records.size() - records.rfind("}\n"), 2u) << label;
+      EXPECT_TRUE(contains(err, "interrupted after " + std::to_string(count) + " of " + total + " pages\n"))
+          << label << ": " << err;
+    }
+  }
 }
 
 TEST_F(ExtractTest, OpenStartsTheViewerOnlyAfterAWrite) {

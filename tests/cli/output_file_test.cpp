@@ -37,7 +37,8 @@ const FileCalls kRecordingCalls = {
 };
 
 TEST(OutputFile, AReplacementIsSyncedBeforeItTakesTheName) {
-  const fs::path folder = fs::temp_directory_path() / "brevanto-output-file-order";
+  const fs::path folder =
+      fs::temp_directory_path() / ("brevanto-output-file-order-" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
   const struct {
