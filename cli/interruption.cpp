@@ -14,12 +14,17 @@ namespace {
 
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 
+// Guards the members below. The receiving thread holds it while it ends
+// the program, so no thread leaves an AtOnce scope meanwhile.
+std::mutex& lock() {
+  static std::mutex mutex;
+  return mutex;
+}
 std::atomic<int> firstSignal{0};
-std::atomic<bool> atOnce{false};
-std::mutex listenerLock;
-std::function<void()>& listener() {
-  static std::function<void()> callback;
-  return callback;
+int scopes = 0;  // AtOnce scopes alive, or more once for good
+std::function<void()>& lastWords() {
+  static std::function<void()> words;
+  return words;
 }
 
 sigset_t endingSignals() {
@@ -29,18 +34,21 @@ sigset_t endingSignals() {
   return set;
 }
 
+// With the lock held.
+[[noreturn]] void endNow() {
+  if (lastWords()) lastWords()();
+  endBySignal(firstSignal.load());
+}
+
 void receive() {
   const sigset_t set = endingSignals();
   for (;;) {
     int signal = 0;
     if (sigwait(&set, &signal) != 0) continue;
+    const std::lock_guard<std::mutex> held(lock());
     int none = 0;
     firstSignal.compare_exchange_strong(none, signal);
-    // Paired with endAtOnce: the signal is stored before the flag is read
-    // and the flag before the signal is, so one of the two sides acts.
-    if (atOnce.load()) endBySignal(firstSignal.load());
-    const std::lock_guard<std::mutex> held(listenerLock);
-    if (listener()) listener()();
+    if (scopes > 0) endNow();
   }
 }
 
@@ -57,14 +65,26 @@ int received() {
   return firstSignal.load();
 }
 
-void setListener(std::function<void()> callback) {
-  const std::lock_guard<std::mutex> held(listenerLock);
-  listener() = std::move(callback);
+void setLastWords(std::function<void()> words) {
+  const std::lock_guard<std::mutex> held(lock());
+  lastWords() = std::move(words);
+}
+
+AtOnce::AtOnce() {
+  const std::lock_guard<std::mutex> held(lock());
+  ++scopes;
+  if (firstSignal.load() != 0) endNow();
+}
+
+AtOnce::~AtOnce() {
+  const std::lock_guard<std::mutex> held(lock());
+  --scopes;
 }
 
 void endAtOnce() {
-  atOnce.store(true);
-  if (const int signal = firstSignal.load()) endBySignal(signal);
+  const std::lock_guard<std::mutex> held(lock());
+  ++scopes;
+  if (firstSignal.load() != 0) endNow();
 }
 
 void endBySignal(int signal) {

@@ -51,31 +51,40 @@ int run(int argc, char** argv) {
 
   const size_t total = options.inputs.size();
   const bool progress = isatty(STDERR_FILENO) != 0 && total > 1;
-  OrderedWorkers<PageResult> workers(total, options.jobs, options.jobs * kResultsAheadPerJob, [&options] {
+  // -j 1 analyses on this thread, as a run always did; more jobs get
+  // workers of their own while this thread writes.
+  const size_t workerThreads = options.jobs == 1 ? 0 : options.jobs;
+  OrderedWorkers<PageResult> workers(total, workerThreads, options.jobs * kResultsAheadPerJob, [&options] {
     auto job = std::make_shared<PageJob>(options);
     return [job, &options](size_t index, PageResult& result) { job->run(options.inputs[index], result); };
   });
-  interruption::setListener([&workers] { workers.interrupt(); });
   size_t done = 0;
   size_t failed = 0;
+  // Every file completed is listed by then; the pages still being analysed
+  // are given up.
+  interruption::setLastWords([&] {
+    writer.closeStream();
+    writer.report("interrupted after " + std::to_string(done) + " of " + std::to_string(total) + " " +
+                  pages(total));
+  });
   PageResult result;
-  while (done < total && interruption::received() == 0) {
+  while (done < total) {
     if (progress) writer.showProgress(done + 1, total, options.inputs[done]);
-    if (!workers.next(result)) break;
+    {
+      const interruption::AtOnce analysing;
+      workers.next(result);
+    }
     if (!writer.take(options.inputs[done], result)) ++failed;
     ++done;
   }
-  interruption::setListener(nullptr);
   writer.clearProgress();
   const bool streamed = writer.closeStream();
-  if (const int signal = interruption::received()) {
-    // Every file completed is listed; the pages still in the workers'
-    // hands are given up.
-    std::fflush(stdout);
-    writer.report("interrupted after " + std::to_string(done) + " of " + std::to_string(total) + " " +
-                  pages(total));
-    interruption::endBySignal(signal);
+  {
+    // A signal that came while the last page was written ends the run
+    // here, as it would have before the next page.
+    const interruption::AtOnce lastPageWritten;
   }
+  interruption::setLastWords(nullptr);
   interruption::endAtOnce();
   const bool finished = writer.finish();
   const char* what = options.dumping() ? "analysed" : "written";

@@ -1,7 +1,8 @@
 // Work on items 0..total-1 by several threads, handed back in item order to
 // the one thread that owns the results. Workers run at most `window` items
 // ahead of the owner, so the results waiting for it are bounded by the
-// window, never by the number of items.
+// window, never by the number of items. With no worker threads the owner
+// does each item itself when it asks for it.
 #pragma once
 
 #include <condition_variable>
@@ -23,6 +24,7 @@ class OrderedWorkers {
 
   OrderedWorkers(size_t total, size_t threads, size_t window, std::function<Work()> makeWork)
       : total_(total), window_(window < threads ? threads : window), slots_(window_), ready_(window_, false) {
+    if (threads == 0) ownWork_ = makeWork();
     for (size_t i = 0; i < threads && i < total; ++i) {
       threads_.emplace_back([this, makeWork] {
         const Work work = makeWork();
@@ -44,13 +46,17 @@ class OrderedWorkers {
   OrderedWorkers& operator=(const OrderedWorkers&) = delete;
 
   // The next item's result, in item order, once it is done. False when
-  // every result was taken, or after interrupt().
+  // every result was taken.
   bool next(Result& result) {
+    if (ownWork_) {
+      if (taken_ == total_) return false;
+      ownWork_(taken_++, result);
+      return true;
+    }
     std::unique_lock<std::mutex> held(lock_);
     if (taken_ == total_) return false;
     const size_t slot = taken_ % window_;
-    changed_.wait(held, [&] { return ready_[slot] || stopped_; });
-    if (stopped_) return false;
+    changed_.wait(held, [&] { return ready_[slot]; });
     result = std::move(slots_[slot]);
     slots_[slot] = Result();
     ready_[slot] = false;
@@ -58,16 +64,6 @@ class OrderedWorkers {
     held.unlock();
     changed_.notify_all();
     return true;
-  }
-
-  // Wakes the owner from next() and lets no worker start another item.
-  // Safe from any thread.
-  void interrupt() {
-    {
-      const std::lock_guard<std::mutex> held(lock_);
-      stopped_ = true;
-    }
-    changed_.notify_all();
   }
 
  private:
@@ -97,6 +93,7 @@ class OrderedWorkers {
   size_t taken_ = 0;    // results handed to the owner
   bool stopped_ = false;
   std::vector<std::thread> threads_;
+  Work ownWork_;  // the owner's own, when there are no worker threads
 };
 
 }  // namespace brevanto::cli

@@ -730,8 +730,7 @@ TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
 // one fills stops the batch from ending by itself.
 TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
   constexpr int kPages = 120;
-  std::vector<std::string> args = {BREVANTO_EXTRACT, "-j", "2"};
-  const size_t firstPage = args.size();
+  std::vector<std::string> args = {BREVANTO_EXTRACT};
   for (int i = 0; i < kPages; ++i) {
     args.push_back("p" + std::to_string(i) + ".html");
     write(work(args.back()), page("Page"));
@@ -743,17 +742,20 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     std::vector<std::string> output;
     int delayMs;
   } cases[] = {
-      {{"-d", "out"}, 0},
-      {{"-d", "out"}, 2},
-      {{"-d", "out"}, 10},
-      {{"-d", "out"}, 400},
-      {{"--format", "jsonl", "-o", "out/all.jsonl"}, 400},
+      {{"-j2", "-d", "out"}, 0},
+      {{"-j2", "-d", "out"}, 2},
+      {{"-j2", "-d", "out"}, 10},
+      {{"-j2", "-d", "out"}, 400},
+      {{"-j1", "-d", "out"}, 1},
+      {{"-j1", "-d", "out"}, 400},
+      {{"-j2", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
+      {{"-j1", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
   };
   for (const auto& c : cases) {
     fs::remove_all(work("out"));
     fs::create_directories(work("out"));
     std::vector<std::string> command = args;
-    command.insert(command.begin() + static_cast<long>(firstPage), c.output.begin(), c.output.end());
+    command.insert(command.begin() + 1, c.output.begin(), c.output.end());
     std::vector<char*> argv;
     for (std::string& arg : command) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -776,7 +778,7 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     ::kill(child, SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
-    const std::string label = c.output[0] + " after " + std::to_string(c.delayMs) + " ms";
+    const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) + " ms";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << label << " " << status;
     std::vector<std::string> listed;
     std::istringstream lines(read(dir_ / "stdout"));
@@ -787,7 +789,7 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     EXPECT_EQ(listed, written) << label;
     EXPECT_FALSE(written.empty()) << label;
     const std::string err = read(dir_ / "stderr");
-    if (c.output[0] == "-d") {
+    if (c.output[1] == "-d") {
       EXPECT_TRUE(
           contains(err, "interrupted after " + std::to_string(listed.size()) + " of " + total + " pages\n"))
           << label << ": " << err;
