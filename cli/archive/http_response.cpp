@@ -121,12 +121,8 @@ std::string dechunk(std::string_view body, std::vector<std::string>& warnings) {
                          " of the body is not a hexadecimal number; the body ends there");
       return out;
     }
-    if (size == 0) {
-      // Trailer fields up to the empty line that ends the message.
-      while (nextLine(body, pos, line) && !line.empty()) {
-      }
-      return out;
-    }
+    // The last chunk; trailer fields may follow it and say nothing of the page.
+    if (size == 0) return out;
     if (size > body.size() - pos) {
       out.append(body.substr(pos));
       warnings.push_back("the chunked body ends inside a chunk");
