@@ -100,3 +100,22 @@ def test_damage_in_an_archive_is_a_warning(tmp_path):
     with pytest.warns(brevanto.ArchiveWarning, match=r"cut\.warc\.gz:\d+: the gzip member breaks off"):
         urls = [page.url for page in brevanto.iter_warc(archive)]
     assert urls == [url for url, _ in written]
+
+
+def test_archive_charset_in_the_browser_order(tmp_path):
+    words = "\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440"  # Cyrillic, in windows-1251 or KOI8-R
+    cases = [
+        # Content-Type of the response, the page's bytes, the encoding read
+        ("text/html; charset=windows-1251", b"<p>" + words.encode("cp1251"), "windows-1251"),
+        ('text/html; charset="KOI8-R"', b'<meta charset="windows-1251"><p>' + words.encode("koi8_r"), "KOI8-R"),
+        ("text/html; charset=no-such-label", b'<meta charset="koi8-r"><p>' + words.encode("koi8_r"), "KOI8-R"),
+        ("text/html; charset=koi8-r", b"\xef\xbb\xbf<p>" + words.encode("utf-8"), "UTF-8"),
+    ]
+    archive = tmp_path / "charsets.warc"
+    with open(archive, "wb") as out:
+        for n, (content_type, body, _) in enumerate(cases):
+            http = b"HTTP/1.1 200 OK\r\nContent-Type: " + content_type.encode() + b"\r\n\r\n" + body
+            out.write(make_warc.record("response", http, [("WARC-Target-URI", "https://a.example/%d" % n)]))
+    pages = list(brevanto.iter_warc(archive))
+    assert [(p.url, p.encoding, words in p.text) for p in pages] == [
+        ("https://a.example/%d" % n, encoding, True) for n, (_, _, encoding) in enumerate(cases)]
