@@ -11,7 +11,7 @@ namespace {
 // zlib's window bits for each wrapper: 15 is the largest window, +16 asks
 // for the gzip header and trailer, a negative value for no wrapper at all.
 constexpr int kWindowBits[] = {15 + 16, 15, -15};
-constexpr size_t kOutputStep = 64 * 1024;
+constexpr size_t kOutputStep = size_t{64} * 1024;
 
 }  // namespace
 

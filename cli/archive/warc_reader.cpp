@@ -17,8 +17,8 @@
 namespace brevanto::archive {
 namespace {
 
-constexpr size_t kStep = 64 * 1024;                      // bytes read or decoded at a time
-constexpr size_t kHeaderLimit = 1024 * 1024;             // a record header longer than this is damage
+constexpr size_t kStep = size_t{64} * 1024;              // bytes read or decoded at a time
+constexpr size_t kHeaderLimit = size_t{1024} * 1024;     // a record header longer than this is damage
 constexpr std::string_view kGzipMagic = "\x1f\x8b\x08";  // ID1, ID2 and the deflate method
 constexpr int kGzipWindowBits = 15 + 16;
 // "WARC/" and a digit: the start of a record.

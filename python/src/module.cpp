@@ -76,7 +76,8 @@ bool extractPage(std::string_view bytes, const cli::PageRequest& request, Analys
 }
 
 Page extractBytes(const py::bytes& data, const std::string& label, std::optional<std::string> url,
-                  std::optional<std::string> title, std::string fallbackUrl, const std::string& analysisName) {
+                  std::optional<std::string> title, std::string fallbackUrl,
+                  const std::string& analysisName) {
   const Analysis analysis = analysisNamed(analysisName);
   char* buffer = nullptr;
   Py_ssize_t length = 0;
@@ -120,7 +121,8 @@ class WarcPages {
       cli::PageRequest request;
       // The HTTP charset comes after a byte-order mark and before <meta>,
       // and a label no browser knows is passed over, as browsers do.
-      if (cli::encodingForLabel(record.transportLabel) != nullptr) request.encodingLabel = record.transportLabel;
+      if (cli::encodingForLabel(record.transportLabel) != nullptr)
+        request.encodingLabel = record.transportLabel;
       if (!record.url.empty()) request.url = record.url;
       const std::string source = archive::archiveSource(name_, record);
       Page page;
@@ -191,15 +193,17 @@ PYBIND11_MODULE(_brevanto, module) {
   using brevanto::python::utf8;
   module.doc() = "The native part of brevanto: the analysis of a page, and the reader of web archives.";
   py::class_<Page>(module, "Page", "The main text of one page, and where it came from.")
-      .def_property_readonly("text", [](const Page& p) { return utf8(p.text); }, "the chosen text, lines ended by LF")
+      .def_property_readonly(
+          "text", [](const Page& p) { return utf8(p.text); }, "the chosen text, lines ended by LF")
       .def_property_readonly("title", [](const Page& p) { return utf8(p.title); })
       .def_property_readonly("url", [](const Page& p) { return utf8(p.url); })
-      .def_property_readonly("encoding", [](const Page& p) { return p.encoding; },
-                             "the encoding the bytes were read in")
+      .def_property_readonly(
+          "encoding", [](const Page& p) { return p.encoding; }, "the encoding the bytes were read in")
       .def_property_readonly("analysis", [](const Page& p) { return p.analysis; })
       .def_property_readonly("warnings", [](const Page& p) { return brevanto::python::utf8List(p.warnings); })
       .def_property_readonly(
-          "source", [](const Page& p) -> py::object { return p.source ? py::object(utf8(*p.source)) : py::none(); },
+          "source",
+          [](const Page& p) -> py::object { return p.source ? py::object(utf8(*p.source)) : py::none(); },
           "FILE:OFFSET RECORD-ID for a page of an archive, else None")
       .def_property_readonly(
           "record_id",
@@ -209,14 +213,15 @@ PYBIND11_MODULE(_brevanto, module) {
         return py::str("<brevanto.Page url={!r} title={!r}, {} characters>")
             .format(utf8(p.url), utf8(p.title), py::len(utf8(p.text)));
       });
-  module.def("extract_bytes", &brevanto::python::extractBytes, py::arg("data"), py::arg("label"), py::arg("url"),
-             py::arg("title"), py::arg("fallback_url"), py::arg("analysis"));
+  module.def("extract_bytes", &brevanto::python::extractBytes, py::arg("data"), py::arg("label"),
+             py::arg("url"), py::arg("title"), py::arg("fallback_url"), py::arg("analysis"));
   py::class_<brevanto::python::WarcPages>(module, "WarcPages")
       .def(py::init<int, std::string, const std::string&, uint64_t>(), py::arg("fd"), py::arg("name"),
            py::arg("analysis"), py::arg("record_limit"))
       .def("next", &brevanto::python::WarcPages::next)
-      .def("take_warnings",
-           [](brevanto::python::WarcPages& pages) { return brevanto::python::utf8List(pages.takeWarnings()); })
+      .def(
+          "take_warnings",
+          [](brevanto::python::WarcPages& pages) { return brevanto::python::utf8List(pages.takeWarnings()); })
       .def("counts", &brevanto::python::WarcPages::counts);
   module.attr("DEFAULT_RECORD_LIMIT") = brevanto::archive::kDefaultRecordLimit;
 }
