@@ -91,9 +91,9 @@ void parseFields(std::string_view header, RecordHeader& fields) {
   }
 }
 
-std::string withoutAngleBrackets(std::string text) {
-  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') return text.substr(1, text.size() - 2);
-  return text;
+std::string withoutAngleBrackets(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '<' && text.back() == '>') text = text.substr(1, text.size() - 2);
+  return std::string(text);
 }
 
 }  // namespace
@@ -486,7 +486,7 @@ WarcReader::Read WarcReader::readRecord(ArchivePage& page, bool& isPage) {
     return Read::kOk;
   }
   page.body = std::move(response.body);
-  page.url = withoutAngleBrackets(std::move(fields.targetUri));
+  page.url = withoutAngleBrackets(fields.targetUri);
   page.transportLabel = std::move(response.charset);
   page.recordId = std::move(fields.recordId);
   page.offset = offset;
