@@ -3,18 +3,21 @@
 // the body's outer markup, the title, and where the page came from.
 #pragma once
 
-#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cli/decoder.h"
+#include "cli/encoding_choice.h"
+#include "cli/title_and_url.h"
 #include "extractor/parse/html_element_table.h"
 
 struct myhtml;       // the parser
 struct myhtml_tree;  // one parsed document
 
 namespace brevanto::cli {
+
+class MarkupSerializer;
 
 enum class LoadStatus : int {
   kLoaded = 0,
@@ -33,23 +36,11 @@ struct LoadedPage {
   std::string error;     // the cause, when the page could not be loaded
 };
 
-// Which encoding a browser reads `bytes` in: a byte-order mark, else the
-// given label, else a <meta> charset in the first 1024 bytes, else UTF-8
-// when the bytes are valid UTF-8, else windows-1252. Null, with `error`
-// set, when the label names no encoding. `bomLength` is the bytes of the
-// mark to skip.
-const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
-                               std::string& error);
-
-// `text` as a browser's document.title gives a title: ASCII white space
-// stripped from both ends, and each run of it inside made one space.
-std::string stripAndCollapseWhitespace(std::string_view text);
-
 // One parser, reused for every page loaded through it.
 class PageLoader {
  public:
-  // The serialized markup breaks lines before the block-level elements of
-  // the element table of `analysis`.
+  // The serialized markup is what the analysis `analysis` reads (see
+  // MarkupSerializer).
   explicit PageLoader(Analysis analysis = Analysis::kClassic);
   ~PageLoader();
   PageLoader(const PageLoader&) = delete;
@@ -60,11 +51,9 @@ class PageLoader {
   LoadStatus load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page);
 
  private:
-  myhtml* parser_ = nullptr;     // owned
-  myhtml_tree* tree_ = nullptr;  // owned; cleaned for every page
-  // By the parser's tag id: whether the analysis' element table calls the
-  // element block-level.
-  std::vector<bool> blockLevel_;
+  myhtml* parser_ = nullptr;                      // owned
+  myhtml_tree* tree_ = nullptr;                   // owned; cleaned for every page
+  std::unique_ptr<MarkupSerializer> serializer_;  // owned; names tags through tree_
 };
 
 }  // namespace brevanto::cli
