@@ -176,7 +176,7 @@ class Walk {
 }  // namespace
 
 MarkupSerializer::MarkupSerializer(myhtml_tree* tree, Analysis analysis)
-    : tree_(tree), blockLevel_(MyHTML_TAG_LAST_ENTRY, false), keepComments_(true) {
+    : tree_(tree), blockLevel_(MyHTML_TAG_LAST_ENTRY, false), keepComments_(analysis == Analysis::kClassic) {
   const HtmlElementTable& table = HtmlElementTable::of(analysis);
   for (myhtml_tag_id_t tag = 0; tag < MyHTML_TAG_LAST_ENTRY; ++tag) {
     size_t length = 0;

@@ -21,7 +21,9 @@ namespace brevanto::cli {
 class MarkupSerializer {
  public:
   // Lines break before the block-level elements of the element table of
-  // `analysis`.
+  // `analysis`. Comments stay for the classic analysis, which reads them by
+  // the Windows rule; the modern one gets none: the parser has read them
+  // already, and they hold no text.
   MarkupSerializer(myhtml_tree* tree, Analysis analysis);
 
   // Appends the outer markup of `top` to `out`; true when the subtree holds

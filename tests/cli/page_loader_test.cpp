@@ -236,6 +236,13 @@ TEST(PageLoader, SerializesTheBodyAsTheWindowsBrowserHandsItOver) {
   // values keep theirs.
   EXPECT_EQ(load("<body title='x\ny'>a\nb\r\nc\rd</body>").markup,
             "<body title=\"x\ny\">a\r\nb\r\nc\r\nd</body>");
+  // The modern analysis gets no comments: they hold no text, and its
+  // scanner need not know where one ends.
+  PageLoader modern(Analysis::kModern);
+  LoadedPage uncommented;
+  ASSERT_EQ(modern.load("<body><!-- a -- b -- c > d --><p>text<!-- x --></p>", "", uncommented),
+            LoadStatus::kLoaded);
+  EXPECT_EQ(uncommented.markup, "<body>\r\n<p>text</p></body>");
   // A frameset page's body is its frameset; the text is in its frames.
   PageLoader loader;
   LoadedPage frames;
