@@ -10,6 +10,40 @@ namespace {
 // The prescan looks no further than a browser does.
 constexpr size_t kPrescanBytes = 1024;
 
+// What an encoding a page declares of itself means: bytes that read as
+// ASCII cannot be UTF-16 (they are UTF-8), and x-user-defined means
+// windows-1252.
+const Encoding* asDeclaredInPage(const Encoding* declared) {
+  if (declared == nullptr) return nullptr;
+  if (declared->family == Family::kUtf16) return &utf8Encoding();
+  if (declared->family == Family::kUserDefined) return &windows1252Encoding();
+  return declared;
+}
+
+// The encoding named by "charset=" in a content-type value, or null. The
+// value comes lower-cased.
+const Encoding* charsetInContent(std::string_view content) {
+  for (size_t at = 0;;) {
+    const size_t found = content.find("charset", at);
+    if (found == std::string_view::npos) return nullptr;
+    at = found + 7;
+    while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
+    if (at >= content.size() || content[at] != '=') continue;
+    ++at;
+    while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
+    if (at >= content.size()) return nullptr;
+    const char quote = content[at];
+    if (quote == '"' || quote == '\'') {
+      const size_t close = content.find(quote, at + 1);
+      if (close == std::string_view::npos) return nullptr;
+      return encodingForLabel(content.substr(at + 1, close - at - 1));
+    }
+    size_t end = at;
+    while (end < content.size() && !ascii::isWhitespace(content[end]) && content[end] != ';') ++end;
+    return encodingForLabel(content.substr(at, end - at));
+  }
+}
+
 // The <meta> prescan of a browser, over at most kPrescanBytes: markup-like
 // structure is skipped, and the first <meta> that names a known encoding,
 // by charset or by a content-type pragma, decides.
@@ -69,10 +103,7 @@ class Prescan {
       }
     }
     if (needPragma == NeedPragma::kUnknown || (needPragma == NeedPragma::kYes && !gotPragma)) return nullptr;
-    if (charset == nullptr) return nullptr;
-    if (charset->family == Family::kUtf16) return &utf8Encoding();
-    if (charset->family == Family::kUserDefined) return &windows1252Encoding();
-    return charset;
+    return asDeclaredInPage(charset);
   }
 
   // Reads the next attribute at `at_`; false at the end of the tag or of
@@ -121,29 +152,6 @@ class Prescan {
     return false;
   }
 
-  // The encoding named by "charset=" in a content-type value, or null.
-  static const Encoding* charsetInContent(std::string_view content) {
-    for (size_t at = 0;;) {
-      const size_t found = content.find("charset", at);
-      if (found == std::string_view::npos) return nullptr;
-      at = found + 7;
-      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
-      if (at >= content.size() || content[at] != '=') continue;
-      ++at;
-      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
-      if (at >= content.size()) return nullptr;
-      const char quote = content[at];
-      if (quote == '"' || quote == '\'') {
-        const size_t close = content.find(quote, at + 1);
-        if (close == std::string_view::npos) return nullptr;
-        return encodingForLabel(content.substr(at + 1, close - at - 1));
-      }
-      size_t end = at;
-      while (end < content.size() && !ascii::isWhitespace(content[end]) && content[end] != ';') ++end;
-      return encodingForLabel(content.substr(at, end - at));
-    }
-  }
-
   bool startsWith(std::string_view prefix) const { return bytes_.substr(at_, prefix.size()) == prefix; }
   bool startsWithIgnoringCase(std::string_view prefix) const {
     return ascii::equalsIgnoringCase(bytes_.substr(at_, prefix.size()), prefix);
@@ -162,24 +170,27 @@ const Encoding* declaredEncoding(std::string_view bytes) {
   return Prescan(bytes).run();
 }
 
-const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
-                               std::string& error) {
-  bomLength = 0;
+EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel,
+                              std::string_view transportLabel, std::string& error) {
+  EncodingChoice choice;
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-    bomLength = 3;
-    return &utf8Encoding();
+    choice = {&utf8Encoding(), 3, EncodingSource::kByteOrderMark};
+  } else if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+    choice = {encodingForLabel(bytes[0] == '\xFF' ? "utf-16le" : "utf-16be"), 2,
+              EncodingSource::kByteOrderMark};
+  } else if (!userLabel.empty()) {
+    choice = {encodingForLabel(userLabel), 0, EncodingSource::kUserLabel};
+    if (choice.encoding == nullptr) error = "unknown encoding '" + std::string(userLabel) + "'";
+  } else if (const Encoding* served = encodingForLabel(transportLabel)) {
+    choice = {served, 0, EncodingSource::kTransportLabel};
+  } else if (const Encoding* declared = declaredEncoding(bytes)) {
+    choice = {declared, 0, EncodingSource::kPrescan};
+  } else if (isValidUtf8(bytes)) {
+    choice = {&utf8Encoding(), 0, EncodingSource::kUtf8Bytes};
+  } else {
+    choice = {&windows1252Encoding(), 0, EncodingSource::kDetected};
   }
-  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
-    bomLength = 2;
-    return encodingForLabel(bytes[0] == '\xFF' ? "utf-16le" : "utf-16be");
-  }
-  if (!label.empty()) {
-    const Encoding* named = encodingForLabel(label);
-    if (named == nullptr) error = "unknown encoding '" + std::string(label) + "'";
-    return named;
-  }
-  if (const Encoding* declared = declaredEncoding(bytes)) return declared;
-  return isValidUtf8(bytes) ? &utf8Encoding() : &windows1252Encoding();
+  return choice;
 }
 
 }  // namespace brevanto::cli

@@ -1,9 +1,11 @@
-// Which encoding a browser reads a page's bytes in: a byte-order mark, a
-// label given from outside, what the page declares in a <meta>, else what
-// the bytes themselves show.
+// Which encoding a browser reads a page's bytes in, in the order browsers
+// follow: a byte-order mark, the user's choice, the label the page came
+// with (HTTP), a <meta> in the first 1024 bytes, else what the bytes
+// themselves show.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,18 +13,33 @@
 
 namespace brevanto::cli {
 
+// Where a choice of encoding came from, strongest first.
+enum class EncodingSource : uint8_t {
+  kByteOrderMark,
+  kUserLabel,       // the user named the encoding
+  kTransportLabel,  // the charset of the HTTP Content-Type the page was served with
+  kPrescan,         // a <meta> in the first 1024 bytes
+  kUtf8Bytes,       // nothing declares one, and the bytes are valid UTF-8
+  kDetected,        // nothing declares one: windows-1252
+};
+
+struct EncodingChoice {
+  const Encoding* encoding = nullptr;  // not owned: a row of the table; null when the user's label names none
+  size_t bomLength = 0;                // bytes of the byte-order mark to skip
+  EncodingSource source = EncodingSource::kDetected;
+};
+
 // The encoding that a <meta> element in the first 1024 bytes declares, as
 // a browser's prescan finds it, or null. A page cannot declare UTF-16 in
 // bytes that read as ASCII (it means UTF-8), and x-user-defined means
 // windows-1252.
 const Encoding* declaredEncoding(std::string_view bytes);
 
-// Which encoding a browser reads `bytes` in: a byte-order mark, else the
-// given label, else a <meta> charset in the first 1024 bytes, else UTF-8
-// when the bytes are valid UTF-8, else windows-1252. Null, with `error`
-// set, when the label names no encoding. `bomLength` is the bytes of the
-// mark to skip.
-const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
-                               std::string& error);
+// Which encoding a browser reads `bytes` in. `userLabel` and
+// `transportLabel` are labels or empty; a user's label that names no
+// encoding is an error (`error` set, no encoding), a transport label that
+// names none is ignored, as browsers ignore it.
+EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel,
+                              std::string_view transportLabel, std::string& error);
 
 }  // namespace brevanto::cli

@@ -53,17 +53,18 @@ PageLoader::~PageLoader() {
   if (parser_ != nullptr) myhtml_destroy(parser_);
 }
 
-LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page) {
+LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLabel,
+                            std::string_view transportLabel, LoadedPage& page) {
   page = LoadedPage();
   if (tree_ == nullptr) {
     page.error = "the HTML parser could not be set up";
     return LoadStatus::kParseFailed;
   }
-  size_t bomLength = 0;
-  const Encoding* encoding = chooseEncoding(bytes, encodingLabel, bomLength, page.error);
-  if (encoding == nullptr) return LoadStatus::kUnknownEncoding;
+  const EncodingChoice choice = chooseEncoding(bytes, encodingLabel, transportLabel, page.error);
+  if (choice.encoding == nullptr) return LoadStatus::kUnknownEncoding;
+  const Encoding* encoding = choice.encoding;
   page.encoding = encoding->name;
-  bytes.remove_prefix(bomLength);
+  bytes.remove_prefix(choice.bomLength);
   // Text has no NUL bytes, except as the zero half of UTF-16 units.
   if (encoding->family != Family::kUtf16 &&
       bytes.substr(0, kBinaryProbeBytes).find('\0') != std::string_view::npos) {

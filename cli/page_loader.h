@@ -46,9 +46,16 @@ class PageLoader {
   PageLoader(const PageLoader&) = delete;
   PageLoader& operator=(const PageLoader&) = delete;
 
-  // Loads one page. `encodingLabel` empty means: detect as a browser would.
-  // `page` is overwritten in every case.
-  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page);
+  // Loads one page. `encodingLabel` is the user's choice of encoding and
+  // `transportLabel` the charset of the Content-Type the page was served
+  // with; either may be empty (see chooseEncoding). `page` is overwritten in
+  // every case.
+  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, std::string_view transportLabel,
+                  LoadedPage& page);
+  // A page that came without a transport label, such as a saved file.
+  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page) {
+    return load(bytes, encodingLabel, {}, page);
+  }
 
  private:
   myhtml* parser_ = nullptr;                      // owned
