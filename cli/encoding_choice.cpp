@@ -1,6 +1,9 @@
 #include "cli/encoding_choice.h"
 
+#include <uchardet/uchardet.h>
+
 #include <algorithm>
+#include <memory>
 
 #include "base/ascii.h"
 
@@ -164,10 +167,127 @@ class Prescan {
   size_t at_ = 0;
 };
 
+// What the detector's answers mean to a browser, for the scripts it is
+// trusted with: those that windows-1252 cannot read at all. Between Latin
+// tables (Central European, Baltic, Turkish, Vietnamese, Western) it guesses
+// wrong on Western pages more often than right, naming windows-1250 for a
+// few curly quotes and ISO-8859-4 for Spanish, and such pages read as
+// Latin letters either way: for them windows-1252 stays. Each answer is
+// named by a browser's label, so that it reads as a browser reads it.
+struct DetectorAnswer {
+  const char* detected;  // the detector's name
+  const char* label;     // a browser's label for the same encoding
+};
+
+const DetectorAnswer kTrustedAnswers[] = {
+    {"SHIFT_JIS", "shift_jis"},
+    {"EUC-JP", "euc-jp"},
+    {"ISO-2022-JP", "iso-2022-jp"},
+    {"GB18030", "gb18030"},
+    {"BIG5", "big5"},
+    {"EUC-KR", "euc-kr"},
+    {"UHC", "euc-kr"},  // code page 949, as browsers read EUC-KR
+    {"WINDOWS-1251", "windows-1251"},
+    {"KOI8-R", "koi8-r"},
+    {"IBM866", "ibm866"},
+    {"ISO-8859-5", "iso-8859-5"},
+    {"MAC-CYRILLIC", "x-mac-cyrillic"},
+    {"WINDOWS-1253", "windows-1253"},
+    {"ISO-8859-7", "iso-8859-7"},
+    {"WINDOWS-1255", "windows-1255"},
+    {"ISO-8859-8", "iso-8859-8"},
+    {"WINDOWS-1256", "windows-1256"},
+    {"ISO-8859-6", "iso-8859-6"},
+    {"TIS-620", "windows-874"},
+};
+
+// The detector judges by the statistics of letters. Where a few accented
+// letters or curly quotes are all that the text has beyond ASCII, it names
+// Greek, Thai or Japanese tables for Western pages; so its answer counts
+// only when the non-ASCII bytes are many and a real share of the letters a
+// reader sees.
+constexpr size_t kMinNonAsciiBytes = 16;
+constexpr size_t kMinNonAsciiPercent = 3;
+
+struct LetterCounts {
+  size_t ascii = 0;
+  size_t nonAscii = 0;  // bytes 0x80-0xFF: letters, or parts of letters, of other scripts
+};
+
+// Where the markup that starts with the '<' at `at` ends: after a tag or a
+// comment, and after the contents of a script or a style, which a reader
+// never sees. A '<' that starts no markup is text, and ends at once.
+size_t endOfMarkup(std::string_view bytes, size_t at) {
+  const std::string_view rest = bytes.substr(at);
+  if (rest.substr(0, 4) == "<!--") {
+    const size_t end = bytes.find("-->", at + 4);
+    return end == std::string_view::npos ? bytes.size() : end + 3;
+  }
+  if (rest.size() < 2 || !(ascii::isLetter(rest[1]) || rest[1] == '/' || rest[1] == '!' || rest[1] == '?'))
+    return at + 1;
+  const size_t close = bytes.find('>', at);
+  if (close == std::string_view::npos) return bytes.size();
+  for (const std::string_view hidden : {"script", "style"}) {
+    const std::string_view name = rest.substr(1, hidden.size());
+    if (!ascii::equalsIgnoringCase(name, hidden) || rest.size() <= hidden.size() + 1 ||
+        ascii::isLetter(rest[hidden.size() + 1]))
+      continue;
+    // Each search starts where the last one stopped: linear in the page.
+    for (size_t end = bytes.find("</", close); end != std::string_view::npos;
+         end = bytes.find("</", end + 2)) {
+      if (ascii::equalsIgnoringCase(bytes.substr(end + 2, hidden.size()), hidden)) return end;
+    }
+    return bytes.size();
+  }
+  return close + 1;
+}
+
+LetterCounts countShownLetters(std::string_view bytes) {
+  LetterCounts counts;
+  for (size_t at = 0; at < bytes.size();) {
+    const char c = bytes[at];
+    if (c == '<') {
+      at = endOfMarkup(bytes, at);
+      continue;
+    }
+    if (ascii::isLetter(c)) ++counts.ascii;
+    if ((c & 0x80) != 0) ++counts.nonAscii;
+    ++at;
+  }
+  return counts;
+}
+
+struct DetectorDeleter {
+  void operator()(uchardet* detector) const { uchardet_delete(detector); }
+};
+
+// The detector's name for the encoding of `bytes`; empty when it has none.
+std::string detectorGuess(std::string_view bytes) {
+  const std::unique_ptr<uchardet, DetectorDeleter> detector(uchardet_new());
+  if (detector == nullptr || uchardet_handle_data(detector.get(), bytes.data(), bytes.size()) != 0) return {};
+  uchardet_data_end(detector.get());
+  const char* guess = uchardet_get_charset(detector.get());
+  return guess == nullptr ? std::string() : std::string(guess);
+}
+
 }  // namespace
 
 const Encoding* declaredEncoding(std::string_view bytes) {
   return Prescan(bytes).run();
+}
+
+const Encoding& detectedEncoding(std::string_view bytes) {
+  const LetterCounts letters = countShownLetters(bytes);
+  if (letters.nonAscii < kMinNonAsciiBytes ||
+      letters.nonAscii * 100 < (letters.ascii + letters.nonAscii) * kMinNonAsciiPercent)
+    return windows1252Encoding();
+  const std::string guess = detectorGuess(bytes);
+  for (const DetectorAnswer& answer : kTrustedAnswers) {
+    if (guess != answer.detected) continue;
+    const Encoding* encoding = encodingForLabel(answer.label);
+    return encoding != nullptr ? *encoding : windows1252Encoding();
+  }
+  return windows1252Encoding();
 }
 
 EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel,
@@ -188,7 +308,7 @@ EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel
   } else if (isValidUtf8(bytes)) {
     choice = {&utf8Encoding(), 0, EncodingSource::kUtf8Bytes};
   } else {
-    choice = {&windows1252Encoding(), 0, EncodingSource::kDetected};
+    choice = {&detectedEncoding(bytes), 0, EncodingSource::kDetected};
   }
   return choice;
 }

@@ -20,7 +20,7 @@ enum class EncodingSource : uint8_t {
   kTransportLabel,  // the charset of the HTTP Content-Type the page was served with
   kPrescan,         // a <meta> in the first 1024 bytes
   kUtf8Bytes,       // nothing declares one, and the bytes are valid UTF-8
-  kDetected,        // nothing declares one: windows-1252
+  kDetected,        // nothing declares one: detected from the bytes, else windows-1252
 };
 
 struct EncodingChoice {
@@ -34,6 +34,11 @@ struct EncodingChoice {
 // bytes that read as ASCII (it means UTF-8), and x-user-defined means
 // windows-1252.
 const Encoding* declaredEncoding(std::string_view bytes);
+
+// The encoding of bytes that are not valid UTF-8 and that nothing declares
+// an encoding for: the detector's guess where it is sure of a script that
+// windows-1252 cannot read, else windows-1252.
+const Encoding& detectedEncoding(std::string_view bytes);
 
 // Which encoding a browser reads `bytes` in. `userLabel` and
 // `transportLabel` are labels or empty; a user's label that names no

@@ -3,6 +3,7 @@
 #include "cli/encoding_choice.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <string>
 
@@ -10,6 +11,22 @@ namespace brevanto::cli {
 namespace {
 
 using namespace std::string_literals;
+
+// `utf8` in the system converter's table `table`; the test's own pages in
+// the encodings that pages without a label come in.
+std::string encoded(const char* table, const std::string& utf8) {
+  const iconv_t converter = iconv_open(table, "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return {};  // NOLINT(performance-no-int-to-ptr)
+  std::string out(utf8.size() * 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char* to = out.data();
+  size_t toLeft = out.size();
+  const bool converted = iconv(converter, &in, &inLeft, &to, &toLeft) != static_cast<size_t>(-1);
+  iconv_close(converter);
+  out.resize(converted ? out.size() - toLeft : 0);
+  return out;
+}
 
 TEST(ChooseEncoding, MarkThenUserThenTransportThenMetaThenTheBytes) {
   const std::string meta1251 = "<meta charset=\"windows-1251\"><p>caf\xC3\xA9";
@@ -77,6 +94,44 @@ TEST(ChooseEncoding, MetaPrescanAsBrowsersRunIt) {
   for (const auto& c : cases) {
     const Encoding* declared = declaredEncoding(c.page);
     EXPECT_EQ(declared == nullptr ? "" : declared->name, std::string(c.encoding)) << c.page;
+  }
+}
+
+// Where nothing declares an encoding and the bytes are not UTF-8, the
+// detector decides, but only for a script that windows-1252 cannot read and
+// only with text enough to judge by.
+TEST(ChooseEncoding, DetectionWhereNothingDeclaresOne) {
+  const std::string english(1500, 'w');
+  const struct {
+    const char* table;
+    std::string text;
+    const char* encoding;
+  } cases[] = {
+      {"SHIFT_JIS", "<p>港の灯台守は毎晩、天気と通り過ぎた船と燃やした油を帳簿に書き残した。</p>",
+       "Shift_JIS"},
+      {"EUC-KR", "<p>등대지기는 매일 밤 날씨와 지나간 배와 태운 기름을 장부에 적었다.</p>", "EUC-KR"},
+      {"GB18030", "<p>灯塔看守人每天晚上都把天气、经过的船只和烧掉的油记在账本上。</p>", "gb18030"},
+      {"CP1251", "<p>Смотритель маяка каждый вечер записывал погоду и проходившие суда.</p>", "windows-1251"},
+      {"KOI8-R", "<p>Смотритель маяка каждый вечер записывал погоду и проходившие суда.</p>", "KOI8-R"},
+      {"CP1255", "<p>שומר המגדלור רשם בכל ערב ביומן את מזג האוויר ואת הספינות שעברו.</p>", "windows-1255"},
+      // Western text, which the detector takes for Central European.
+      {"CP1252", "<p>It’s the harbour’s “best” boat – isn’t it? We’ll see what the keeper’s log says.</p>",
+       "windows-1252"},
+      // Too few letters of another script, or too small a share of the
+      // text, to judge by; markup and scripts are not text.
+      {"CP1251", "<p>Маяк и море.</p>", "windows-1252"},
+      {"CP1251", "<p>" + english + " Смотритель маяка записывал погоду.</p>", "windows-1252"},
+      {"CP1251", "<p title='" + english + "'>Смотритель маяка записывал погоду.</p>", "windows-1251"},
+      {"CP1251", "<script>" + english + "</script><p>Смотритель маяка записывал погоду.</p>", "windows-1251"},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes = encoded(c.table, c.text);
+    ASSERT_FALSE(bytes.empty()) << c.table;
+    std::string error;
+    const EncodingChoice choice = chooseEncoding(bytes, "", "", error);
+    ASSERT_NE(choice.encoding, nullptr);
+    EXPECT_EQ(choice.encoding->name, std::string(c.encoding)) << c.text.substr(0, 60);
+    EXPECT_EQ(choice.source, EncodingSource::kDetected);
   }
 }
 
