@@ -276,6 +276,17 @@ const Encoding* declaredEncoding(std::string_view bytes) {
   return Prescan(bytes).run();
 }
 
+const Encoding* encodingOfMeta(const MetaAttributes& meta) {
+  if (meta.charset) {
+    if (const Encoding* named = encodingForLabel(*meta.charset)) return asDeclaredInPage(named);
+  }
+  if (!meta.httpEquiv || !meta.content || !ascii::equalsIgnoringCase(*meta.httpEquiv, "content-type"))
+    return nullptr;
+  std::string content(*meta.content);
+  std::transform(content.begin(), content.end(), content.begin(), ascii::toLower);
+  return asDeclaredInPage(charsetInContent(content));
+}
+
 const Encoding& detectedEncoding(std::string_view bytes) {
   const LetterCounts letters = countShownLetters(bytes);
   if (letters.nonAscii < kMinNonAsciiBytes ||

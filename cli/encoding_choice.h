@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,12 @@ enum class EncodingSource : uint8_t {
   kTransportLabel,  // the charset of the HTTP Content-Type the page was served with
   kPrescan,         // a <meta> in the first 1024 bytes
   kUtf8Bytes,       // nothing declares one, and the bytes are valid UTF-8
-  kDetected,        // nothing declares one: detected from the bytes, else windows-1252
+  // Nothing declares one, and the bytes are not UTF-8: detected from them,
+  // else windows-1252. Only such a guess gives way to a <meta> that parsing
+  // meets after the first 1024 bytes: some browsers honour such a late
+  // meta and others ignore it, and bytes that are valid UTF-8 are UTF-8
+  // whatever it says.
+  kDetected,
 };
 
 struct EncodingChoice {
@@ -34,6 +40,19 @@ struct EncodingChoice {
 // bytes that read as ASCII (it means UTF-8), and x-user-defined means
 // windows-1252.
 const Encoding* declaredEncoding(std::string_view bytes);
+
+// The attributes of a <meta> element that the parser met; absent ones are
+// empty optionals.
+struct MetaAttributes {
+  std::optional<std::string_view> charset;
+  std::optional<std::string_view> httpEquiv;
+  std::optional<std::string_view> content;
+};
+
+// The encoding that a <meta> met while parsing declares, read as a browser
+// reads it there (its charset, else a Content-Type pragma), with the same
+// meaning as in the prescan; null when it declares none.
+const Encoding* encodingOfMeta(const MetaAttributes& meta);
 
 // The encoding of bytes that are not valid UTF-8 and that nothing declares
 // an encoding for: the detector's guess where it is sure of a script that

@@ -9,6 +9,12 @@
 #include "cli/parser_guards.h"
 
 namespace brevanto::cli {
+
+// The first encoding that a <meta> met while parsing declares.
+struct LateMeta {
+  const Encoding* declared = nullptr;  // not owned: a row of the encoding table
+};
+
 namespace {
 
 // The first bytes that decide whether a file is a page at all.
@@ -23,7 +29,36 @@ myhtml_tree_node_t* childWithTag(myhtml_tree_node_t* parent, myhtml_tag_id_t tag
   return nullptr;
 }
 
+std::string_view valueOf(myhtml_tree_attr_t* attribute) {
+  size_t length = 0;
+  const char* value = myhtml_attribute_value(attribute, &length);
+  return value == nullptr ? std::string_view() : std::string_view(value, length);
+}
+
+void watchForMeta(myhtml_token_node_t* token, LateMeta& lateMeta) {
+  if (lateMeta.declared != nullptr || myhtml_token_node_tag_id(token) != MyHTML_TAG_META ||
+      myhtml_token_node_is_close(token))
+    return;
+  MetaAttributes meta;
+  for (myhtml_tree_attr_t* a = myhtml_token_node_attribute_first(token); a != nullptr;
+       a = myhtml_attribute_next(a)) {
+    size_t length = 0;
+    const char* key = myhtml_attribute_key(a, &length);
+    const std::string_view name = key == nullptr ? std::string_view() : std::string_view(key, length);
+    // Of an attribute given twice, the first counts.
+    std::optional<std::string_view>* slot = name == "charset"      ? &meta.charset
+                                            : name == "http-equiv" ? &meta.httpEquiv
+                                            : name == "content"    ? &meta.content
+                                                                   : nullptr;
+    if (slot != nullptr && !*slot) *slot = valueOf(a);
+  }
+  lateMeta.declared = encodingOfMeta(meta);
+}
+
+// Called for every token after the tokenizer and before the tree builder;
+// `context` is the LateMeta to fill, or null.
 void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* context) {
+  if (context != nullptr) watchForMeta(token, *static_cast<LateMeta*>(context));
   guardToken(tree, token);
   return context;
 }
@@ -35,6 +70,28 @@ myhtml_tree_t* newTree(myhtml_t* parser) {
 }
 
 }  // namespace
+
+LoadStatus PageLoader::parse(std::string_view bytes, const Encoding& encoding, LateMeta* lateMeta,
+                             std::string& text, std::string& error) {
+  // The parser reads UTF-8 only: every page reaches it decoded. It drops a
+  // NUL in text, as browsers do, but shifts the bytes of a character next
+  // to it; no NUL reaches it.
+  std::optional<std::string> decoded = decodeToUtf8(bytes, encoding);
+  if (!decoded) {
+    error = std::string("cannot read ") + encoding.name + ": this system's iconv has no " +
+            encoding.converter + " table";
+    return LoadStatus::kNoConverter;
+  }
+  text = std::move(*decoded);
+  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  myhtml_tree_clean(tree_);
+  myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, lateMeta);
+  if (myhtml_parse(tree_, MyENCODING_UTF_8, text.data(), text.size()) != MyHTML_STATUS_OK) {
+    error = "the HTML parser failed";
+    return LoadStatus::kParseFailed;
+  }
+  return LoadStatus::kLoaded;
+}
 
 PageLoader::PageLoader(Analysis analysis) {
   parser_ = myhtml_create();
@@ -62,32 +119,28 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   }
   const EncodingChoice choice = chooseEncoding(bytes, encodingLabel, transportLabel, page.error);
   if (choice.encoding == nullptr) return LoadStatus::kUnknownEncoding;
-  const Encoding* encoding = choice.encoding;
-  page.encoding = encoding->name;
+  page.encoding = choice.encoding->name;
   bytes.remove_prefix(choice.bomLength);
   // Text has no NUL bytes, except as the zero half of UTF-16 units.
-  if (encoding->family != Family::kUtf16 &&
+  if (choice.encoding->family != Family::kUtf16 &&
       bytes.substr(0, kBinaryProbeBytes).find('\0') != std::string_view::npos) {
     page.error = "not a web page: binary data";
     return LoadStatus::kNotText;
   }
-  // The parser reads UTF-8 only: every page reaches it decoded. It drops a
-  // NUL in text, as browsers do, but shifts the bytes of a character next
-  // to it; no NUL reaches it.
-  std::optional<std::string> decoded = decodeToUtf8(bytes, *encoding);
-  if (!decoded) {
-    page.error = std::string("cannot read ") + encoding->name + ": this system's iconv has no " +
-                 encoding->converter + " table";
-    return LoadStatus::kNoConverter;
+  // A guessed encoding gives way to the one that a <meta> met while parsing
+  // declares, as in a browser that reads the page again: at most once, so
+  // that loading stays linear.
+  LateMeta lateMeta;
+  const Encoding* encoding = choice.encoding;
+  std::string text;
+  LoadStatus status = parse(
+      bytes, *encoding, choice.source == EncodingSource::kDetected ? &lateMeta : nullptr, text, page.error);
+  if (status == LoadStatus::kLoaded && lateMeta.declared != nullptr && lateMeta.declared != encoding) {
+    encoding = lateMeta.declared;
+    status = parse(bytes, *encoding, nullptr, text, page.error);
   }
-  std::string& text = *decoded;
-  text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
-  myhtml_tree_clean(tree_);
-  myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, nullptr);
-  if (myhtml_parse(tree_, MyENCODING_UTF_8, text.data(), text.size()) != MyHTML_STATUS_OK) {
-    page.error = "the HTML parser failed";
-    return LoadStatus::kParseFailed;
-  }
+  page.encoding = encoding->name;
+  if (status != LoadStatus::kLoaded) return status;
   // A frameset page's body is its frameset, as a browser's document says.
   myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
   if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);

@@ -18,6 +18,7 @@ struct myhtml_tree;  // one parsed document
 namespace brevanto::cli {
 
 class MarkupSerializer;
+struct LateMeta;
 
 enum class LoadStatus : int {
   kLoaded = 0,
@@ -58,6 +59,11 @@ class PageLoader {
   }
 
  private:
+  // Decodes `bytes` into `text` and parses it into tree_. `lateMeta`, when
+  // not null, records the encoding the first <meta> on the way declares.
+  LoadStatus parse(std::string_view bytes, const Encoding& encoding, LateMeta* lateMeta, std::string& text,
+                   std::string& error);
+
   myhtml* parser_ = nullptr;                      // owned
   myhtml_tree* tree_ = nullptr;                   // owned; cleaned for every page
   std::unique_ptr<MarkupSerializer> serializer_;  // owned; names tags through tree_

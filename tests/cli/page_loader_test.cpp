@@ -52,6 +52,47 @@ TEST(PageLoader, DecodesEveryPageToUtf8) {
   }
 }
 
+// A <meta> beyond the prescan's 1024 bytes that the parser meets decides
+// where the encoding was only guessed: the page is read again in it. Where
+// anything else decided, or the bytes are UTF-8, it is too late.
+TEST(PageLoader, ALateMetaOverrulesAGuessOnly) {
+  const std::string scripts = "<script>var consent = '" + std::string(1100, 'x') + "';</script>";
+  const std::string koi8 = "<p>\xD4\xC5\xCB\xD3\xD4";  // "тескт" in KOI8-R
+  const std::string koi8Text = "<p>\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82";
+  const struct {
+    std::string bytes;
+    const char* user;
+    const char* transport;
+    const char* encoding;
+    std::string text;  // in the markup handed over
+  } cases[] = {
+      // UTF-8 with one stray byte would be guessed windows-1252.
+      {scripts + "<meta charset=utf-8><p>caf\xC3\xA9 \xA9", "", "", "UTF-8",
+       "<p>caf\xC3\xA9 \xEF\xBF\xBD</p>"},
+      {scripts + "<meta charset=koi8-r>" + koi8, "", "", "KOI8-R", koi8Text},
+      {scripts + "<meta http-equiv=Content-Type content='text/html; CHARSET=koi8-r'>" + koi8, "", "",
+       "KOI8-R", koi8Text},
+      {scripts + "<body>" + koi8 + "<meta charset=koi8-r>", "", "", "KOI8-R", koi8Text},
+      // The first meta that declares one decides.
+      {scripts + "<meta name=x><meta charset=koi8-r><meta charset=utf-8>" + koi8, "", "", "KOI8-R", koi8Text},
+      // What only looks like a meta is no meta.
+      {scripts + "<script>document.write('<meta charset=koi8-r>')</script><!-- <meta charset=koi8-r> -->" +
+           koi8,
+       "", "", "windows-1252", "<p>\xC3\x94\xC3\x85\xC3\x8B\xC3\x93\xC3\x94</p>"},
+      // Too late where something else decided.
+      {scripts + "<meta charset=windows-1252><p>caf\xC3\xA9", "", "", "UTF-8", "<p>caf\xC3\xA9</p>"},
+      {"<meta charset=koi8-r>" + scripts + "<meta charset=utf-8>" + koi8, "", "", "KOI8-R", koi8Text},
+      {scripts + "<meta charset=utf-8>" + koi8, "koi8-r", "", "KOI8-R", koi8Text},
+      {scripts + "<meta charset=utf-8>" + koi8, "", "koi8-r", "KOI8-R", koi8Text},
+  };
+  for (const auto& c : cases) {
+    const LoadedPage page = load(c.bytes, c.user, c.transport);
+    EXPECT_EQ(page.encoding, c.encoding) << c.bytes.substr(scripts.size());
+    EXPECT_NE(page.markup.find(c.text), std::string::npos) << c.bytes.substr(scripts.size()) << "\n"
+                                                           << page.markup;
+  }
+}
+
 TEST(PageLoader, RefusesWhatIsNoPageAndBodiesWithoutText) {
   const struct {
     std::string bytes;
