@@ -324,4 +324,18 @@ EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel
   return choice;
 }
 
+const char* utf16LabelByShape(std::string_view bytes) {
+  size_t evenNuls = 0, oddNuls = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\0') ++(i % 2 == 0 ? evenNuls : oddNuls);
+  }
+  // Markup is mostly ASCII, so in UTF-16 most units have a NUL half, and
+  // always the same half.
+  const size_t units = bytes.size() / 2;
+  if (units == 0) return nullptr;
+  if (oddNuls * 4 >= units && evenNuls * 8 <= oddNuls) return "utf-16le";
+  if (evenNuls * 4 >= units && oddNuls * 8 <= evenNuls) return "utf-16be";
+  return nullptr;
+}
+
 }  // namespace brevanto::cli

@@ -66,4 +66,10 @@ const Encoding& detectedEncoding(std::string_view bytes);
 EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel,
                               std::string_view transportLabel, std::string& error);
 
+// "utf-16le" or "utf-16be" when `bytes` look like UTF-16 without a
+// byte-order mark (NUL bytes at alternate places: the zero halves of ASCII
+// characters), else null. Browsers do not read such bytes as UTF-16 unless
+// told to.
+const char* utf16LabelByShape(std::string_view bytes);
+
 }  // namespace brevanto::cli

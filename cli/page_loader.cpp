@@ -122,9 +122,12 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   page.encoding = choice.encoding->name;
   bytes.remove_prefix(choice.bomLength);
   // Text has no NUL bytes, except as the zero half of UTF-16 units.
-  if (choice.encoding->family != Family::kUtf16 &&
-      bytes.substr(0, kBinaryProbeBytes).find('\0') != std::string_view::npos) {
+  const std::string_view probe = bytes.substr(0, kBinaryProbeBytes);
+  if (choice.encoding->family != Family::kUtf16 && probe.find('\0') != std::string_view::npos) {
     page.error = "not a web page: binary data";
+    if (const char* utf16 = utf16LabelByShape(probe))
+      page.error +=
+          std::string(" (it reads like UTF-16 without a byte-order mark: try --encoding ") + utf16 + ")";
     return LoadStatus::kNotText;
   }
   // A guessed encoding gives way to the one that a <meta> met while parsing

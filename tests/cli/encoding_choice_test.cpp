@@ -135,5 +135,27 @@ TEST(ChooseEncoding, DetectionWhereNothingDeclaresOne) {
   }
 }
 
+// UTF-16 without a byte-order mark is not read as such, but told apart
+// from other binary data, so that the user can be pointed at --encoding.
+TEST(ChooseEncoding, Utf16WithoutAMarkIsToldByItsShape) {
+  const struct {
+    std::string bytes;
+    const char* label;  // empty: not UTF-16 by its shape
+  } cases[] = {
+      {encoded("UTF-16LE", "<html><body><p>Harbour log</p></body></html>"), "utf-16le"},
+      {encoded("UTF-16BE", "<html><body><p>Harbour log</p></body></html>"), "utf-16be"},
+      {encoded("UTF-16LE", "<p>港の灯台守の帳簿</p>"), "utf-16le"},
+      {"\x7F"
+       "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x3E\0\x01\0\0\0"s,
+       ""},
+      {"<p>text\0 in the first kilobytes"s, ""},
+      {"\0"s, ""},
+  };
+  for (const auto& c : cases) {
+    const char* label = utf16LabelByShape(c.bytes);
+    EXPECT_EQ(label == nullptr ? "" : label, std::string(c.label)) << c.bytes.size();
+  }
+}
+
 }  // namespace
 }  // namespace brevanto::cli

@@ -119,6 +119,13 @@ TEST(PageLoader, RefusesWhatIsNoPageAndBodiesWithoutText) {
     EXPECT_EQ(loader.load(c.bytes, "", page), c.status) << c.bytes.substr(0, 40);
     EXPECT_EQ(page.error.empty(), c.status == LoadStatus::kLoaded) << page.error;
   }
+  // Binary data that reads like UTF-16 says how to read it.
+  LoadedPage page;
+  EXPECT_EQ(loader.load("<\0p\0>\0x\0<\0/\0p\0>\0"s, "", page), LoadStatus::kNotText);
+  EXPECT_EQ(page.error,
+            "not a web page: binary data (it reads like UTF-16 without a byte-order mark: try --encoding "
+            "utf-16le)");
+  EXPECT_EQ(loader.load("<\0p\0>\0x\0"s, "utf-16le", page), LoadStatus::kLoaded) << page.error;
 }
 
 TEST(PageLoader, SerializesTheBodyAsTheWindowsBrowserHandsItOver) {
