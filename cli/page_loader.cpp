@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/ascii.h"
 #include "cli/markup_serializer.h"
 #include "cli/parser_guards.h"
 
@@ -63,19 +64,10 @@ void* beforeTreeBuilding(myhtml_tree_t* tree, myhtml_token_node_t* token, void* 
   return context;
 }
 
-myhtml_tree_t* newTree(myhtml_t* parser) {
-  myhtml_tree_t* tree = myhtml_tree_create();
-  if (tree != nullptr && myhtml_tree_init(tree, parser) != MyHTML_STATUS_OK) tree = myhtml_tree_destroy(tree);
-  return tree;
-}
-
-}  // namespace
-
-LoadStatus PageLoader::parse(std::string_view bytes, const Encoding& encoding, LateMeta* lateMeta,
-                             std::string& text, std::string& error) {
-  // The parser reads UTF-8 only: every page reaches it decoded. It drops a
-  // NUL in text, as browsers do, but shifts the bytes of a character next
-  // to it; no NUL reaches it.
+// `bytes` in UTF-8, which is all the parser reads. It drops a NUL in text,
+// as browsers do, but shifts the bytes of a character next to it; no NUL
+// reaches it.
+LoadStatus decode(std::string_view bytes, const Encoding& encoding, std::string& text, std::string& error) {
   std::optional<std::string> decoded = decodeToUtf8(bytes, encoding);
   if (!decoded) {
     error = std::string("cannot read ") + encoding.name + ": this system's iconv has no " +
@@ -84,6 +76,58 @@ LoadStatus PageLoader::parse(std::string_view bytes, const Encoding& encoding, L
   }
   text = std::move(*decoded);
   text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+  return LoadStatus::kLoaded;
+}
+
+// Whether `text` at `at` starts markup: a tag, an end tag or a comment.
+bool startsMarkup(std::string_view text, size_t at) {
+  return text[at] == '<' && at + 1 < text.size() &&
+         (ascii::isLetter(text[at + 1]) || text[at + 1] == '/' || text[at + 1] == '!');
+}
+
+// A title without its end tag reads the rest of the page as its text, and
+// a browser shows an empty page. The browsers such pages were written for
+// ended the title at the next markup instead; where the body would
+// otherwise hold no text, the loader does as they did. Puts the missing end
+// tag into `text` where the title's next markup starts; false when no
+// title runs to the end of the page or nothing follows it to read.
+bool endRunawayTitle(myhtml_tree_t* tree, std::string& text) {
+  myhtml_collection_t* titles = myhtml_get_nodes_by_tag_id(tree, nullptr, MyHTML_TAG_TITLE, nullptr);
+  myhtml_tree_node_t* title = nullptr;
+  // Only the last title can run to the end.
+  for (size_t i = 0; titles != nullptr && i < titles->length; ++i) {
+    if (myhtml_node_namespace(titles->list[i]) == MyHTML_NAMESPACE_HTML) title = titles->list[i];
+  }
+  myhtml_collection_destroy(titles);
+  if (title == nullptr) return false;
+  const myhtml_position_t startTag = myhtml_node_element_position(title);
+  const size_t contentStart = startTag.begin + startTag.length;
+  if (startTag.length == 0 || contentStart > text.size()) return false;
+  constexpr std::string_view kEndTag = "</title";
+  for (size_t at = text.find("</", contentStart); at != std::string::npos; at = text.find("</", at + 2)) {
+    const size_t after = at + kEndTag.size();
+    if (ascii::equalsIgnoringCase(std::string_view(text).substr(at, kEndTag.size()), kEndTag) &&
+        (after == text.size() || ascii::isWhitespace(text[after]) || text[after] == '/' ||
+         text[after] == '>'))
+      return false;
+  }
+  for (size_t at = contentStart; at < text.size(); ++at) {
+    if (!startsMarkup(text, at)) continue;
+    text.insert(at, "</title>");
+    return true;
+  }
+  return false;
+}
+
+myhtml_tree_t* newTree(myhtml_t* parser) {
+  myhtml_tree_t* tree = myhtml_tree_create();
+  if (tree != nullptr && myhtml_tree_init(tree, parser) != MyHTML_STATUS_OK) tree = myhtml_tree_destroy(tree);
+  return tree;
+}
+
+}  // namespace
+
+LoadStatus PageLoader::parse(std::string_view text, LateMeta* lateMeta, std::string& error) {
   myhtml_tree_clean(tree_);
   myhtml_callback_after_token_done_set(tree_, beforeTreeBuilding, lateMeta);
   if (myhtml_parse(tree_, MyENCODING_UTF_8, text.data(), text.size()) != MyHTML_STATUS_OK) {
@@ -91,6 +135,14 @@ LoadStatus PageLoader::parse(std::string_view bytes, const Encoding& encoding, L
     return LoadStatus::kParseFailed;
   }
   return LoadStatus::kLoaded;
+}
+
+bool PageLoader::serializeBody(std::string& markup) const {
+  markup.clear();
+  // A frameset page's body is its frameset, as a browser's document says.
+  myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
+  if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);
+  return body != nullptr && serializer_->appendOuterMarkup(body, markup);
 }
 
 PageLoader::PageLoader(Analysis analysis) {
@@ -136,21 +188,22 @@ LoadStatus PageLoader::load(std::string_view bytes, std::string_view encodingLab
   LateMeta lateMeta;
   const Encoding* encoding = choice.encoding;
   std::string text;
-  LoadStatus status = parse(
-      bytes, *encoding, choice.source == EncodingSource::kDetected ? &lateMeta : nullptr, text, page.error);
+  LoadStatus status = decode(bytes, *encoding, text, page.error);
+  if (status == LoadStatus::kLoaded)
+    status = parse(text, choice.source == EncodingSource::kDetected ? &lateMeta : nullptr, page.error);
   if (status == LoadStatus::kLoaded && lateMeta.declared != nullptr && lateMeta.declared != encoding) {
     encoding = lateMeta.declared;
-    status = parse(bytes, *encoding, nullptr, text, page.error);
+    status = decode(bytes, *encoding, text, page.error);
+    if (status == LoadStatus::kLoaded) status = parse(text, nullptr, page.error);
   }
   page.encoding = encoding->name;
   if (status != LoadStatus::kLoaded) return status;
-  // A frameset page's body is its frameset, as a browser's document says.
-  myhtml_tree_node_t* body = myhtml_tree_get_node_body(tree_);
-  if (body == nullptr) body = childWithTag(myhtml_tree_get_node_html(tree_), MyHTML_TAG_FRAMESET);
-  bool hasText = false;
-  if (body != nullptr) {
-    page.markup.reserve(text.size() + text.size() / 16);
-    hasText = serializer_->appendOuterMarkup(body, page.markup);
+  page.markup.reserve(text.size() + text.size() / 16);
+  bool hasText = serializeBody(page.markup);
+  if (!hasText && endRunawayTitle(tree_, text)) {
+    status = parse(text, nullptr, page.error);
+    if (status != LoadStatus::kLoaded) return status;
+    hasText = serializeBody(page.markup);
   }
   page.title = documentTitle(tree_);
   page.url = documentUrl(tree_);

@@ -59,10 +59,12 @@ class PageLoader {
   }
 
  private:
-  // Decodes `bytes` into `text` and parses it into tree_. `lateMeta`, when
-  // not null, records the encoding the first <meta> on the way declares.
-  LoadStatus parse(std::string_view bytes, const Encoding& encoding, LateMeta* lateMeta, std::string& text,
-                   std::string& error);
+  // Parses `text` into tree_. `lateMeta`, when not null, records the
+  // encoding that the first <meta> on the way declares.
+  LoadStatus parse(std::string_view text, LateMeta* lateMeta, std::string& error);
+  // Writes the parsed body's outer markup into `markup`; true when it holds
+  // text that a browser shows.
+  bool serializeBody(std::string& markup) const;
 
   myhtml* parser_ = nullptr;                      // owned
   myhtml_tree* tree_ = nullptr;                   // owned; cleaned for every page

@@ -128,6 +128,40 @@ TEST(PageLoader, RefusesWhatIsNoPageAndBodiesWithoutText) {
   EXPECT_EQ(loader.load("<\0p\0>\0x\0"s, "utf-16le", page), LoadStatus::kLoaded) << page.error;
 }
 
+// A title without its end tag takes the rest of the page, and a browser
+// shows nothing. Where the body is left without text, the title ends at
+// its next markup, as in the browsers such pages were written for; where
+// the body holds text, the page stays as a browser reads it.
+TEST(PageLoader, ATitleWithoutItsEndTagEndsAtItsNextMarkup) {
+  const struct {
+    std::string bytes;
+    LoadStatus status;
+    const char* title;
+    const char* markup;
+  } cases[] = {
+      {"<title>Ferry\nnews<link rel=x><script>var a;</script><body><p>text", LoadStatus::kLoaded,
+       "Ferry news", "<body>\r\n<p>text</p></body>"},
+      {"<title>a</title><TITLE>b<!-- c --><p>text", LoadStatus::kLoaded, "a", "<body>\r\n<p>text</p></body>"},
+      {"<title>Only a title, & nothing after it", LoadStatus::kNoText, "Only a title, & nothing after it",
+       ""},
+      {"<title>Tips</titles> and tricks<p>text", LoadStatus::kLoaded, "Tips",
+       "<body>and tricks\r\n<p>text</p></body>"},
+      // A title that ends is no runaway, whatever it holds.
+      {"<title>a <b>bold</b> title</TITLE >\n<body> ", LoadStatus::kNoText, "a <b>bold</b> title", ""},
+      {"<body><p>shown</p><title>x<p>y", LoadStatus::kLoaded, "x<p>y",
+       "<body>\r\n<p>shown</p><title>x&lt;p&gt;y</title></body>"},
+  };
+  PageLoader loader;
+  for (const auto& c : cases) {
+    LoadedPage page;
+    EXPECT_EQ(loader.load(c.bytes, "", page), c.status) << c.bytes;
+    EXPECT_EQ(page.title, c.title) << c.bytes;
+    if (c.status == LoadStatus::kLoaded) {
+      EXPECT_EQ(page.markup, c.markup) << c.bytes;
+    }
+  }
+}
+
 TEST(PageLoader, SerializesTheBodyAsTheWindowsBrowserHandsItOver) {
   // Text escaped, attribute values quoted and escaped, implied end tags
   // written, void elements without end tags, raw text as it is, and a line
