@@ -3,7 +3,9 @@
 #include <myhtml/api.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/ascii.h"
 #include "cli/markup_serializer.h"
@@ -107,8 +109,7 @@ bool endRunawayTitle(myhtml_tree_t* tree, std::string& text) {
   for (size_t at = text.find("</", contentStart); at != std::string::npos; at = text.find("</", at + 2)) {
     const size_t after = at + kEndTag.size();
     if (ascii::equalsIgnoringCase(std::string_view(text).substr(at, kEndTag.size()), kEndTag) &&
-        (after == text.size() || ascii::isWhitespace(text[after]) || text[after] == '/' ||
-         text[after] == '>'))
+        after < text.size() && (ascii::isWhitespace(text[after]) || text[after] == '/' || text[after] == '>'))
       return false;
   }
   for (size_t at = contentStart; at < text.size(); ++at) {

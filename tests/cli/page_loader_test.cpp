@@ -69,7 +69,7 @@ TEST(PageLoader, ALateMetaOverrulesAGuessOnly) {
       // UTF-8 with one stray byte would be guessed windows-1252.
       {scripts + "<meta charset=utf-8><p>caf\xC3\xA9 \xA9", "", "", "UTF-8",
        "<p>caf\xC3\xA9 \xEF\xBF\xBD</p>"},
-      {scripts + "<meta charset=koi8-r>" + koi8, "", "", "KOI8-R", koi8Text},
+      {scripts + "<META CHARSET=koi8-r>" + koi8, "", "", "KOI8-R", koi8Text},
       {scripts + "<meta http-equiv=Content-Type content='text/html; CHARSET=koi8-r'>" + koi8, "", "",
        "KOI8-R", koi8Text},
       {scripts + "<body>" + koi8 + "<meta charset=koi8-r>", "", "", "KOI8-R", koi8Text},
