@@ -270,6 +270,23 @@ std::string detectorGuess(std::string_view bytes) {
   return guess == nullptr ? std::string() : std::string(guess);
 }
 
+// The encoding of bytes that are not valid UTF-8 and that nothing declares
+// an encoding for: the detector's guess where it is sure of a script that
+// windows-1252 cannot read, else windows-1252.
+const Encoding& detectedEncoding(std::string_view bytes) {
+  const LetterCounts letters = countShownLetters(bytes);
+  if (letters.nonAscii < kMinNonAsciiBytes ||
+      letters.nonAscii * 100 < (letters.ascii + letters.nonAscii) * kMinNonAsciiPercent)
+    return windows1252Encoding();
+  const std::string guess = detectorGuess(bytes);
+  for (const DetectorAnswer& answer : kTrustedAnswers) {
+    if (guess != answer.detected) continue;
+    const Encoding* encoding = encodingForLabel(answer.label);
+    return encoding != nullptr ? *encoding : windows1252Encoding();
+  }
+  return windows1252Encoding();
+}
+
 }  // namespace
 
 const Encoding* declaredEncoding(std::string_view bytes) {
@@ -285,20 +302,6 @@ const Encoding* encodingOfMeta(const MetaAttributes& meta) {
   std::string content(*meta.content);
   std::transform(content.begin(), content.end(), content.begin(), ascii::toLower);
   return asDeclaredInPage(charsetInContent(content));
-}
-
-const Encoding& detectedEncoding(std::string_view bytes) {
-  const LetterCounts letters = countShownLetters(bytes);
-  if (letters.nonAscii < kMinNonAsciiBytes ||
-      letters.nonAscii * 100 < (letters.ascii + letters.nonAscii) * kMinNonAsciiPercent)
-    return windows1252Encoding();
-  const std::string guess = detectorGuess(bytes);
-  for (const DetectorAnswer& answer : kTrustedAnswers) {
-    if (guess != answer.detected) continue;
-    const Encoding* encoding = encodingForLabel(answer.label);
-    return encoding != nullptr ? *encoding : windows1252Encoding();
-  }
-  return windows1252Encoding();
 }
 
 EncodingChoice chooseEncoding(std::string_view bytes, std::string_view userLabel,

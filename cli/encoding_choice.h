@@ -54,11 +54,6 @@ struct MetaAttributes {
 // meaning as in the prescan; null when it declares none.
 const Encoding* encodingOfMeta(const MetaAttributes& meta);
 
-// The encoding of bytes that are not valid UTF-8 and that nothing declares
-// an encoding for: the detector's guess where it is sure of a script that
-// windows-1252 cannot read, else windows-1252.
-const Encoding& detectedEncoding(std::string_view bytes);
-
 // Which encoding a browser reads `bytes` in. `userLabel` and
 // `transportLabel` are labels or empty; a user's label that names no
 // encoding is an error (`error` set, no encoding), a transport label that
