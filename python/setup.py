@@ -1,6 +1,6 @@
 """Builds the brevanto module from the project's sources (the analysis, the
 page loader of brevanto-extract and its archive reader) against Debian's
-pybind11-dev, libmodest-dev and zlib1g-dev:
+pybind11-dev, libmodest-dev, libuchardet-dev and zlib1g-dev:
 
     python3 -m pip install --no-build-isolation ./python
 """
@@ -17,16 +17,16 @@ def sources(*patterns):
     found = []
     for pattern in patterns:
         found += sorted(glob.glob(os.path.join(ROOT, pattern)))
-    return [os.path.relpath(path, HERE) for path in found]
+    # brevanto-extract's main() is the one file of cli/ that is not library.
+    return [os.path.relpath(path, HERE) for path in found if not path.endswith(os.path.join("cli", "main.cpp"))]
 
 
 native = Extension(
     "brevanto._brevanto",
     sources=sources("python/src/module.cpp", "extractor/*.cpp", "extractor/parse/*.cpp", "extractor/text/*.cpp",
-                    "extractor/output/*.cpp", "platform/posix/*.cpp", "cli/decoder.cpp", "cli/page_loader.cpp",
-                    "cli/page_extraction.cpp", "cli/archive/*.cpp"),
+                    "extractor/output/*.cpp", "platform/posix/*.cpp", "cli/*.cpp", "cli/archive/*.cpp"),
     include_dirs=[ROOT],
-    libraries=["modest", "z"],
+    libraries=["modest", "uchardet", "z"],
     extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],
     language="c++",
 )
