@@ -85,7 +85,7 @@ def locate(corpus):
     """A corpus folder as given, else relative to the project's root (or the
     main worktree's), as ../shared/corpus names it."""
     if os.path.isabs(corpus) or os.path.isdir(corpus):
-        return corpus
+        return os.path.abspath(corpus)
     for root in project_roots():
         candidate = os.path.normpath(os.path.join(root, corpus))
         if os.path.isdir(candidate):
