@@ -18,6 +18,7 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/support/corpus.h"
 
 namespace brevanto {
@@ -43,8 +44,7 @@ std::string digest(const std::string& bytes) {
 std::string digestsOf(const std::string& markup, Analysis analysis) {
   ExtractionPipeline p(analysis);
   p.analyze(markup.c_str());
-  const std::string file = ExtractionPipeline::formatChosenText(
-      p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare), "u", "t");
+  const std::string file = formatTextFile(p.chooseContent(), "u", "t").file;
   return digest(file) + "\t" + digest(p.dumpTags()) + "\t" + digest(p.dumpTree());
 }
 
