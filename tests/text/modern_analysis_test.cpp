@@ -118,6 +118,20 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
            "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
            "<DIV><H3>N</H3><P>Hi</P></DIV></DIV>",
        "content #16 DIV: paragraphs\n"},
+      {"no sibling that is too much links: a list of them, however long",
+       menu + "<DIV><DIV>" + kArticle +
+           "</DIV><DIV><H3>Next</H3><P>The next block has words of its own, and <A href=/n>a link that runs "
+           "about as long as they do</A>.</P></DIV></DIV>",
+       "content #16 DIV: paragraphs\n"},
+      {"no sibling without a P: a block of another kind",
+       menu + "<DIV><DIV>" + kArticle +
+           "</DIV><DIV><H3>Another heading</H3><DIV>A block of words without a paragraph, long enough to "
+           "count as much as the article does.</DIV></DIV></DIV>",
+       "content #16 DIV: paragraphs\n"},
+      {"a sibling taken with a chosen element inside it is written once, whole",
+       menu + "<DIV><DIV>" + kArticle + "</DIV><DIV><H3>More</H3>" + longParagraph + "<DIV>" + kArticle +
+           "</DIV></DIV></DIV>",
+       "content #16 DIV: paragraphs\ncontent #22 DIV: sibling\n"},
       {"a list of links inside the chosen element is left out",
        menu + "<DIV><P>First paragraph of the story, long enough.</P><UL><LI><A href=/1>Related one</A></LI>"
               "<LI><A href=/2>Related two</A></LI></UL><P>Second paragraph, with <A href=/3>a link</A> in "
