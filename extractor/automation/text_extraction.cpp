@@ -92,8 +92,8 @@ void CTextExtraction::Extract(const char* url, const char* title) {
   const int32_t folderSelection = settings.folderSelection();
   if (folderSelection == ExtractionSettings::kFixedFolder) {
     driver->outputFolder = settings.fixedFolder();
-  } else if (folderSelection == ExtractionSettings::kRandomFolder) {
-    driver->outputFolder = settings.randomFolder();
+  } else if (folderSelection == ExtractionSettings::kLastFolder) {
+    driver->outputFolder = settings.lastFolder();
   }
   driver->openAfterWrite = settings.dispAfterProcess() ? 1 : 0;
 
@@ -101,8 +101,8 @@ void CTextExtraction::Extract(const char* url, const char* title) {
 
   // A call that saved nothing keeps the folder remembered from the last
   // save, instead of sending the next proposal back to the default.
-  if (folderSelection == ExtractionSettings::kRandomFolder && !driver->chosenFolder.empty()) {
-    settings.setRandomFolder(driver->chosenFolder.c_str());
+  if (folderSelection == ExtractionSettings::kLastFolder && !driver->chosenFolder.empty()) {
+    settings.setLastFolder(driver->chosenFolder.c_str());
   }
 }
 
