@@ -54,7 +54,6 @@ class ExtractionPipeline {
 
   // The shares of an element of the body's tree; all 0 for any other tag.
   ElementShares sharesOf(const HtmlTag& tag) const { return brevanto::sharesOf(tag, body, rules); }
-  double scoreOf(const HtmlTag& tag) const { return nodeScore(sharesOf(tag), rules); }
   // The element name as written in the markup (letter case kept), without
   // "/" and attributes; "!" for comments and declarations.
   std::string_view nameOf(const HtmlTag& tag) const { return tagName(markup_, tag, rules); }

@@ -56,7 +56,7 @@ std::optional<std::string> concatStrings(const char* a, const char* b, const cha
 std::optional<std::string> defaultFileName(const char* path) {
   if (path == nullptr) return std::nullopt;
   const std::optional<std::string> folder = folderOf(path);
-  const std::string safeStem = file_names::replaceUnsafe(file_names::stemOf(nameOrWholePath(path)));
+  const std::string safeStem = file_names::replaceUnsafe(*fileStemOf(path));
   const std::optional<std::string> extension = fileExtensionOf(path);
   return concatStrings(folder ? folder->c_str() : nullptr, safeStem.c_str(),
                        extension ? extension->c_str() : nullptr);

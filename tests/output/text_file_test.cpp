@@ -17,6 +17,10 @@
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 #endif
 
 namespace brevanto {
@@ -329,6 +333,40 @@ TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   EXPECT_EQ(direct.status, platform::SaveStatus::kCannotWrite);
   EXPECT_FALSE(direct.reason.empty());
   EXPECT_EQ(entries(), 1u) << "neither a partial file nor a temporary one is left";
+}
+
+// The written file is opened with its viewer by its bare name, in its own
+// folder; a viewer that cannot be started is told, and the file is kept.
+TEST_F(WriteTest, TheWrittenFileIsOpenedByNameInItsFolder) {
+  const fs::path viewers = fs::temp_directory_path() / "brevanto-output-viewers";
+  fs::remove_all(viewers);
+  fs::create_directories(viewers / "none");
+  const fs::path seen = viewers / "seen";
+  std::ofstream(viewers / "xdg-open")
+      << "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$1\" > " << seen.string() << ".tmp && /bin/mv "
+      << seen.string() << ".tmp " << seen.string() << "\n";
+  fs::permissions(viewers / "xdg-open", fs::perms::owner_all);
+  const std::string oldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  TextNode a("text");
+  const std::string path = pathOf("page.txt");
+
+  setenv("PATH", viewers.c_str(), 1);
+  const WriteResult opened = writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t");
+  setenv("PATH", (viewers / "none").c_str(), 1);
+  const WriteResult notOpened = writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t");
+  setenv("PATH", oldPath.c_str(), 1);
+
+  EXPECT_EQ(opened, kWritten);
+  EXPECT_EQ(notOpened, kWrittenNotOpened);
+  EXPECT_EQ(read(path), formatTextFile(chosen({&a.node}), "u", "t").file);
+  // The viewer runs on its own; it has said where it ran by the deadline.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(seen) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  EXPECT_EQ(read(seen.string()), fs::canonical(folder_).string() + "|page.txt\n");
+  EXPECT_FALSE(openWrittenFile(pathOf("").c_str())) << "a folder names no file to open";
+  fs::remove_all(viewers);
 }
 #endif
 

@@ -24,6 +24,7 @@ struct Selected {
     content.clear();
     for (const ContentChoice& choice : p.chooseContent()) content.push_back(choice.node);
   }
+  double score(int index) const { return nodeScore(p.sharesOf(p.tags.at(index)), p.rules); }
   // Names and indices of the selected nodes, e.g. "DIV#3 DIV#9".
   std::string picked() const {
     std::string out;
@@ -49,7 +50,7 @@ const std::string kMenu =
 TEST(ContentSelection, BodyWithParagraphsIsTheContent) {
   Selected s("<BODY>" + paragraphs("text", 2) + "</BODY>");
   EXPECT_EQ(s.picked(), "BODY#0");
-  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 10000.0) << "a body without links scores 100 x 100";
+  EXPECT_EQ(s.score(0), 10000.0) << "a body without links scores 100 x 100";
 }
 
 TEST(ContentSelection, ArticleBesideAMenu) {
@@ -99,13 +100,13 @@ TEST(ContentSelection, FallbacksAndTies) {
   // Without a BODY nothing is scored; the last node met wins the tie at 0.
   Selected bodyless("<DIV>" + paragraphs("x", 1) + "</DIV><DIV>y<B>z</B></DIV>");
   EXPECT_EQ(bodyless.picked(), "DIV#4");
-  EXPECT_EQ(bodyless.p.scoreOf(bodyless.p.tags[0]), 0.0);
+  EXPECT_EQ(bodyless.score(0), 0.0);
 
   // Equal best scores: the later sibling wins over the earlier one, and a
   // descendant over its ancestor.
   Selected tie("<BODY><DIV>abc</DIV><DIV>xyz</DIV><A href=q>link text</A></BODY>");
-  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[1]), 1000.0) << tie.p.dumpTree();
-  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[3]), 1000.0);
+  EXPECT_EQ(tie.score(1), 1000.0) << tie.p.dumpTree();
+  EXPECT_EQ(tie.score(3), 1000.0);
   EXPECT_EQ(tie.picked(), "DIV#3");
   // Scores follow from the lengths: giving a node the body's lengths makes
   // it tie with the body, and the last of the tied nodes wins.
@@ -143,7 +144,7 @@ TEST(ContentSelection, LinkTextAndScores) {
   EXPECT_EQ(s.p.body.linkTextLength, 8);
   EXPECT_EQ(s.p.body.textLength, 10);
   EXPECT_EQ(s.p.body.plainLength, 2);
-  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 100.0) << "a body with some link text scores 100";
+  EXPECT_EQ(s.score(0), 100.0) << "a body with some link text scores 100";
 }
 
 TEST(ContentSelection, SharesOfTheBodysFigures) {

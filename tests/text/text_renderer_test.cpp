@@ -3,6 +3,7 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/text/text.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
@@ -89,6 +90,23 @@ TEST(TextRenderer, EveryAncestorHoldsItsSubtreesText) {
   EXPECT_EQ(r.text(2), "345");
   EXPECT_EQ(r.text(3), "4");
   EXPECT_EQ(r.p.tags[0].textLength, 7);
+}
+
+TEST(TextRenderer, TheTextStoreTakesAWholeTextOrNone) {
+  // A text that does not fit is not cut short: the store keeps what it
+  // holds and says it overflowed, until it is reset.
+  TextStore store;
+  store.reset(4);
+  const char* start = store.end();
+  store.append("abc", 3);
+  EXPECT_FALSE(store.overflowed());
+  store.append("de", 2);
+  EXPECT_TRUE(store.overflowed());
+  EXPECT_EQ(std::string(start, store.end()), "abc");
+  store.push_back('d');
+  EXPECT_EQ(std::string(start, store.end()), "abcd");
+  store.reset(4);
+  EXPECT_FALSE(store.overflowed());
 }
 
 }  // namespace
