@@ -14,7 +14,7 @@ constexpr int kMaxIndent = 32;
 }  // namespace
 
 std::string ExtractionPipeline::dumpTags() const {
-  return brevanto::dumpTags(tags, markup_, rules);
+  return brevanto::dumpTags(tags, markup_, rules.anySpaceEndsName);
 }
 
 std::string ExtractionPipeline::dumpTree() const {

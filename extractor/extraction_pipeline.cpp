@@ -7,7 +7,8 @@ namespace brevanto {
 
 ExtractionPipeline::ExtractionPipeline(Analysis analysis) : ExtractionPipeline(rulesFor(analysis)) {}
 
-ExtractionPipeline::ExtractionPipeline(const Rules& rulesToRun) : rules(rulesToRun), scanner_(rules) {}
+ExtractionPipeline::ExtractionPipeline(const Rules& rulesToRun)
+    : rules(rulesToRun), scanner_(*rules.elements, rules.anySpaceEndsName) {}
 
 // Nodes live in nodeStore_ and texts in textStore_, so destruction frees them
 // without walking the tree, whatever its depth.

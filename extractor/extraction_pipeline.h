@@ -56,7 +56,7 @@ class ExtractionPipeline {
   ElementShares sharesOf(const HtmlTag& tag) const { return brevanto::sharesOf(tag, body, rules); }
   // The element name as written in the markup (letter case kept), without
   // "/" and attributes; "!" for comments and declarations.
-  std::string_view nameOf(const HtmlTag& tag) const { return tagName(markup_, tag, rules); }
+  std::string_view nameOf(const HtmlTag& tag) const { return tagName(markup_, tag, rules.anySpaceEndsName); }
 
   // ---- Debugging and tests: stable line-oriented dumps.
   // One line per tag: index, partner, start and end offsets, flags (O open,

@@ -18,14 +18,16 @@
 #include <vector>
 
 #include "extractor/parse/html_tag.h"
-#include "extractor/rules.h"
 
 namespace brevanto {
 
 // Finds the tags of a markup. One scanner serves analysis after analysis.
 class TagScanner {
  public:
-  explicit TagScanner(const Rules& rules);
+  // Names are looked up in `elements` (not owned: outlives the scanner).
+  // With `anySpaceEndsName`, tab, CR, LF and form feed end a tag's name as
+  // the blank does; without it such a tag names no element.
+  TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName);
 
   // Replaces `tags` with every tag of the markup from `begin` to `end`, in
   // document order, each with its offsets from `begin`, row, name key and
@@ -47,7 +49,8 @@ class TagScanner {
     bool operator()(std::string_view a, std::string_view b) const;
   };
 
-  const Rules& rules_;      // not owned: outlives the scanner
+  const HtmlElementTable& elements_;  // not owned: outlives the scanner
+  const bool anySpaceEndsName_;
   bool inRawText_ = false;  // while the scan is inside a skip-content element
   // Keys of the names outside the element table, without regard to case. The
   // names are views of the markup of the last scan.
@@ -68,13 +71,14 @@ void matchTags(std::vector<HtmlTag>& tags, const HtmlElementTable& elements, int
 void buildTree(std::vector<HtmlTag>& tags, std::vector<HtmlNode>& nodes, HtmlNode& root);
 
 // The element name of `tag` as written in `markup` (letter case kept),
-// without "/" and attributes; "!" for comments and declarations.
-std::string_view tagName(const char* markup, const HtmlTag& tag, const Rules& rules);
+// without "/" and attributes; "!" for comments and declarations; read as the
+// scanner read it.
+std::string_view tagName(const char* markup, const HtmlTag& tag, bool anySpaceEndsName);
 
 // One line per tag: index, partner, start and end offsets, flags (O open,
 // C close, N no content, or "-"), name. A stable dump for tests and for
 // looking at a page.
-std::string dumpTags(const std::vector<HtmlTag>& tags, const char* markup, const Rules& rules);
+std::string dumpTags(const std::vector<HtmlTag>& tags, const char* markup, bool anySpaceEndsName);
 // Appends `bytes` of the markup with every control and other non-printable
 // byte, and "\", written as \xHH, so that a name in a dump stays on its line.
 void appendPrintable(std::string& out, std::string_view bytes);

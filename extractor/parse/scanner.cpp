@@ -21,7 +21,8 @@ const char* findText(const char* from, const char* end, std::string_view text) {
 
 }  // namespace
 
-TagScanner::TagScanner(const Rules& rules) : rules_(rules) {}
+TagScanner::TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName)
+    : elements_(elements), anySpaceEndsName_(anySpaceEndsName) {}
 
 void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& tags) {
   tags.clear();
@@ -38,7 +39,7 @@ void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& 
     if (inRawText_) {
       // Inside a skip-content element only its exact end tag, spelled as the
       // start tag was, ends it. Without one, nothing after it is a tag.
-      const std::string endTag = "</" + std::string(tagName(begin, tags.back(), rules_)) + ">";
+      const std::string endTag = "</" + std::string(tagName(begin, tags.back(), anySpaceEndsName_)) + ">";
       const char* at = findText(p, end, endTag);
       if (at == nullptr) break;
       addTag(at, at + endTag.size() - 1, begin, tags);
@@ -66,11 +67,10 @@ void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& 
 void TagScanner::addTag(const char* lt, const char* gt, const char* base, std::vector<HtmlTag>& tags) {
   if (gt == lt + 1) return;
   TagNameReader reader;
-  reader.anySpaceEndsName = rules_.anySpaceEndsName;
+  reader.anySpaceEndsName = anySpaceEndsName_;
   if (!reader.read(lt, gt)) return;
   // A name read is never empty, so it has a row: its own, or the comment row.
-  const HtmlElementTable& elements = *rules_.elements;
-  const ElementRow row = elements.rowOf(reader.name.data(), reader.name.size());
+  const ElementRow row = elements_.rowOf(reader.name.data(), reader.name.size());
   HtmlTag& tag = tags.emplace_back();
   tag.index = static_cast<int32_t>(tags.size() - 1);
   tag.startOffset = static_cast<int32_t>(lt - base);
@@ -79,14 +79,14 @@ void TagScanner::addTag(const char* lt, const char* gt, const char* base, std::v
   tag.isClose = reader.isClose;
   tag.row = row;
   tag.nameKey = nameKeyOf(reader.name, row);
-  const HtmlElementInfo& element = elements[row];
+  const HtmlElementInfo& element = elements_[row];
   if (element.rendersContent == 0 && element.endTag == kEndTagRequired) inRawText_ = !tag.isClose;
 }
 
-std::string_view tagName(const char* markup, const HtmlTag& tag, const Rules& rules) {
+std::string_view tagName(const char* markup, const HtmlTag& tag, bool anySpaceEndsName) {
   // The name is read again as the scanner read it: a tag keeps no copy.
   TagNameReader reader;
-  reader.anySpaceEndsName = rules.anySpaceEndsName;
+  reader.anySpaceEndsName = anySpaceEndsName;
   if (markup == nullptr || !reader.read(markup + tag.startOffset, markup + tag.endOffset)) return {};
   return reader.name;
 }
@@ -102,13 +102,13 @@ bool TagScanner::FoldedEqual::operator()(std::string_view a, std::string_view b)
 }
 
 int32_t TagScanner::nameKeyCount() const {
-  return static_cast<int32_t>(rules_.elements->size() + otherNames_.size());
+  return static_cast<int32_t>(elements_.size() + otherNames_.size());
 }
 
 int32_t TagScanner::nameKeyOf(std::string_view name, ElementRow row) {
   // Rows of the table are matched by whole name, so a row stands for exactly
   // one name; only the names outside the table need keys of their own.
-  if (row != rules_.elements->otherRowNumber() || name == "!") return row;
+  if (row != elements_.otherRowNumber() || name == "!") return row;
   const auto [it, added] = otherNames_.try_emplace(name, nameKeyCount());
   return it->second;
 }

@@ -16,14 +16,14 @@ void appendPrintable(std::string& out, std::string_view bytes) {
   }
 }
 
-std::string dumpTags(const std::vector<HtmlTag>& tags, const char* markup, const Rules& rules) {
+std::string dumpTags(const std::vector<HtmlTag>& tags, const char* markup, bool anySpaceEndsName) {
   std::string out;
   char line[96];
   for (const HtmlTag& tag : tags) {
     std::snprintf(line, sizeof line, "%d %d %d %d %c%c%c ", tag.index, tag.partner, tag.startOffset,
                   tag.endOffset, tag.isOpen ? 'O' : '-', tag.isClose ? 'C' : '-', tag.hasContent ? '-' : 'N');
     out += line;
-    appendPrintable(out, tagName(markup, tag, rules));
+    appendPrintable(out, tagName(markup, tag, anySpaceEndsName));
     out += '\n';
   }
   return out;

@@ -110,7 +110,7 @@ bool isNamedChrome(const HtmlTag& tag, const char* markup, const Rules& rules) {
   // The elements that hold the whole document are never furniture.
   const KnownRows& known = rules.elements->known();
   if (tag.row == known.body || tag.row == known.document) return false;
-  const std::string_view name = tagName(markup, tag, rules);
+  const std::string_view name = tagName(markup, tag, rules.anySpaceEndsName);
   const char* const attributesStart = name.data() + name.size();
   const TagAttributes attributes =
       readTagAttributes({attributesStart, static_cast<size_t>(markup + tag.endOffset - attributesStart)});

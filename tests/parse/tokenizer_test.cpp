@@ -125,7 +125,7 @@ TEST(Tokenizer, ScanningNeverReadsPastTheEnd) {
     SCOPED_TRACE(text);
     auto bytes = std::make_unique<char[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    TagScanner scanner(Rules::classic());
+    TagScanner scanner(*Rules::classic().elements, Rules::classic().anySpaceEndsName);
     std::vector<HtmlTag> tags;
     scanner.scan(bytes.get(), bytes.get() + text.size(), tags);
     matchTags(tags, *Rules::classic().elements, scanner.nameKeyCount());

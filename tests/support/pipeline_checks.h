@@ -27,7 +27,7 @@ inline void expectTagInvariants(const std::vector<HtmlTag>& tags, std::string_vi
     ASSERT_LT(tag.endOffset, static_cast<int>(markup.size()));
     EXPECT_EQ(markup[tag.startOffset], '<');
     EXPECT_EQ(markup[tag.endOffset], '>');
-    EXPECT_FALSE(tagName(markup.data(), tag, rules).empty());
+    EXPECT_FALSE(tagName(markup.data(), tag, rules.anySpaceEndsName).empty());
     EXPECT_LT(tag.row, rules.elements->size());
     if (tag.partner == tag.index) continue;
     const HtmlTag& other = tags[tag.partner];
@@ -84,7 +84,7 @@ inline std::string textOf(const ExtractionPipeline& p, int index) {
 // point into.
 struct Parsed {
   Parsed(std::string text, const Rules& parseRules) : markup(std::move(text)), rules(parseRules) {
-    TagScanner scanner(rules);
+    TagScanner scanner(*rules.elements, rules.anySpaceEndsName);
     scanner.scan(markup.data(), markup.data() + markup.size(), tags);
     matchTags(tags, *rules.elements, scanner.nameKeyCount());
     expectTagInvariants(tags, markup, rules);
@@ -93,8 +93,10 @@ struct Parsed {
   Parsed& operator=(const Parsed&) = delete;
 
   void buildTree() { brevanto::buildTree(tags, nodes, root); }
-  std::string dumpTags() const { return brevanto::dumpTags(tags, markup.c_str(), rules); }
-  std::string_view nameOf(const HtmlTag& tag) const { return tagName(markup.c_str(), tag, rules); }
+  std::string dumpTags() const { return brevanto::dumpTags(tags, markup.c_str(), rules.anySpaceEndsName); }
+  std::string_view nameOf(const HtmlTag& tag) const {
+    return tagName(markup.c_str(), tag, rules.anySpaceEndsName);
+  }
 
   const std::string markup;
   const Rules& rules;  // not owned: outlives the case
