@@ -39,7 +39,8 @@ void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& 
     if (inRawText_) {
       // Inside a skip-content element only its exact end tag, spelled as the
       // start tag was, ends it. Without one, nothing after it is a tag.
-      const std::string endTag = "</" + std::string(tagName(begin, tags.back(), anySpaceEndsName_)) + ">";
+      std::string endTag = "</";
+      endTag.append(tagName(begin, tags.back(), anySpaceEndsName_)).push_back('>');
       const char* at = findText(p, end, endTag);
       if (at == nullptr) break;
       addTag(at, at + endTag.size() - 1, begin, tags);
