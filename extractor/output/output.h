@@ -28,7 +28,7 @@ struct TextFileFormat {
 constexpr TextFileFormat windowsTextFile() {
   return {LineEnd::kCrLf, true};
 }
-// LF line ends everywhere, those inside the texts included, and the header
+// Every line, inside the texts too, ends in an LF alone, and the header is
 // on the first line.
 constexpr TextFileFormat lfTextFile() {
   return {LineEnd::kLf, false};

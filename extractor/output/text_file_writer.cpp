@@ -1,3 +1,5 @@
+// The output text file: a header with the page's URL and title, then the
+// cleaned text of every chosen element; and its saving.
 #include <algorithm>
 #include <cstring>
 

@@ -32,8 +32,8 @@ struct HtmlTag {
   const char* text = nullptr;
   int32_t textLength = 0;
   // Bytes of link text in the subtree: the text lengths of every A element in
-  // it, the element itself included, at most the largest int32_t. The modern
-  // analysis counts the visible bytes only.
+  // it, the element itself included, at most the largest int32_t. Where the
+  // rules count visible bytes, only those.
   int32_t linkTextLength = 0;
   // One word that the stages use in turn, so that the modern analysis costs
   // no more memory per tag than the classic one. Which member is live
@@ -43,7 +43,7 @@ struct HtmlTag {
     // to ASCII case; the row for names of the table, a number past the
     // table's rows for the others.
     int32_t nameKey = -1;
-    // chrome (modern): the P start tags before this tag.
+    // chrome, where the rules mark it: the P start tags before this tag.
     int32_t paragraphsBefore;
     // text and every stage after it: the bytes of the text that show, those
     // above the blank; set only where the rules count visible bytes.
@@ -54,7 +54,7 @@ struct HtmlTag {
   bool isClose : 1;     // the tag closes one: an end tag, or self-contained
   bool hasContent : 1;  // false when matching or tree building gave up the extent
   bool isScored : 1;    // the element is the body or below it, and has shares
-  bool isChrome : 1;    // modern: page furniture, left out of every text
+  bool isChrome : 1;    // page furniture, left out of every text
 
   // Its own partner, open and close, with no content: what an unmatched tag
   // becomes, and an element whose extent was given up.

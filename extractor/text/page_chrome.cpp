@@ -1,4 +1,4 @@
-// Page chrome, for the modern analysis: the menus, banners, side bars,
+// Page chrome, where the rules mark it: the menus, banners, side bars,
 // footers and embedded graphics around an article. A page says what they are
 // by the element (NAV, ASIDE, a page's HEADER and FOOTER) or by the words of
 // its class and id names. Chrome is marked before the texts are collected,
