@@ -13,6 +13,7 @@
 
 #include "cli/page_loader.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 
 namespace {
 
@@ -67,9 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   brevanto::ExtractionPipeline pipeline;
   pipeline.analyze(page.markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  const std::string file = brevanto::ExtractionPipeline::formatTextFile(content, page.url, page.title);
+  const std::string file = brevanto::formatTextFile(pipeline.chooseContent(), page.url, page.title).file;
   if (file.empty()) std::abort();
   return 0;
 }
