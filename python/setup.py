@@ -16,15 +16,16 @@ ROOT = os.path.dirname(HERE)
 def sources(*patterns):
     found = []
     for pattern in patterns:
-        found += sorted(glob.glob(os.path.join(ROOT, pattern)))
-    # brevanto-extract's main() is the one file of cli/ that is not library.
-    return [os.path.relpath(path, HERE) for path in found if not path.endswith(os.path.join("cli", "main.cpp"))]
+        found += sorted(glob.glob(os.path.join(ROOT, pattern), recursive=True))
+    # brevanto-extract's main() is the one file of cli/ that is not library,
+    # and the automation server is Windows only.
+    left_out = (os.path.join("cli", "main.cpp"), os.path.join("extractor", "automation", ""))
+    return [os.path.relpath(path, HERE) for path in found if not any(part in path for part in left_out)]
 
 
 native = Extension(
     "brevanto._brevanto",
-    sources=sources("python/src/module.cpp", "extractor/*.cpp", "extractor/parse/*.cpp", "extractor/text/*.cpp",
-                    "extractor/output/*.cpp", "platform/posix/*.cpp", "cli/*.cpp", "cli/archive/*.cpp"),
+    sources=sources("python/src/module.cpp", "extractor/**/*.cpp", "platform/posix/*.cpp", "cli/*.cpp", "cli/archive/*.cpp"),
     include_dirs=[ROOT],
     libraries=["modest", "uchardet", "z"],
     extra_compile_args=["-std=c++17", "-O2", "-fvisibility=hidden"],
