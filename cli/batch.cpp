@@ -145,8 +145,7 @@ bool PageJob::dump(const std::string& bytes, const PageRequest& request, PageRes
   pipeline.analyze(page.markup.c_str());
   if (options_.dumpTags) result.bytes.append(pipeline.dumpTags());
   if (options_.dumpTree) {
-    result.bytes.append(pipeline.dumpContent(
-        pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare)));
+    result.bytes.append(pipeline.dumpContent(pipeline.chooseContent()));
     result.bytes.append(pipeline.dumpTree());
   }
   return true;
