@@ -58,14 +58,15 @@ def tokens(text):
 
 
 def content_of(output):
-    # The header is the empty first line, "url : ", "title : " and their
-    # empty lines; the content starts after the second empty line pair.
-    text = output.decode("utf-8", errors="replace")
-    at = text.find("\r\ntitle : ")
+    # The header is "url : " and "title : ", each line followed by an empty
+    # one (and in the classic file also preceded by one, all in CR LF); the
+    # content starts after the title's empty line.
+    text = output.decode("utf-8", errors="replace").replace("\r\n", "\n")
+    at = text.find("\ntitle : ")
     if at < 0:
         return text
-    end = text.find("\r\n\r\n", at + 2)
-    return text[end + 4:] if end >= 0 else ""
+    end = text.find("\n\n", at + 1)
+    return text[end + 2:] if end >= 0 else ""
 
 
 def project_roots():

@@ -134,6 +134,10 @@ PageRequest PageJob::requestFor(const std::string& input) const {
   request.url = options_.url;
   if (input != "-") request.fallbackUrl = fileUrlOf(input);
   request.markupInput = options_.markupInput;
+  // The Windows server's bytes for its analysis; otherwise the system's
+  // line ends, or CR LF when asked, with the header on the first line.
+  if (options_.analysis() == Analysis::kModern)
+    request.textFormat = options_.crlf ? TextFileFormat{LineEnd::kCrLf, false} : lfTextFile();
   return request;
 }
 

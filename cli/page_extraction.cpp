@@ -5,19 +5,18 @@
 
 #include "extractor/messages.h"
 #include "extractor/page_text.h"
+#include "extractor/parse/html_tag.h"
 
 namespace brevanto::cli {
 namespace {
 
-// The largest markup the analysis reads whole: its tags hold 32-bit
-// offsets. A larger page is refused rather than analysed in part.
-constexpr size_t kMaxMarkupBytes = 0x7FFFFFFF;
-
-// Empty when `size` bytes of markup can be analysed; else why not.
+// Empty when `size` bytes of markup can be analysed whole; else why not. A
+// larger page is refused, before anything copies it, rather than analysed
+// in part.
 std::string tooLarge(size_t size) {
-  if (size <= kMaxMarkupBytes) return {};
+  if (size <= kMostMarkupBytes) return {};
   return "the page's markup is " + std::to_string(size) + " bytes; the analysis reads at most " +
-         std::to_string(kMaxMarkupBytes) + " (2 GiB - 1)";
+         std::to_string(kMostMarkupBytes);
 }
 
 // Whether anything but line breaks and blanks follows `from` in `text`.
@@ -75,7 +74,12 @@ bool PageExtractor::extract(std::string_view bytes, const PageRequest& request, 
   page = ExtractedPage();
   PreparedPage prepared;
   if (!prepare(bytes, request, prepared, error)) return false;
-  PageText text = extractPageText(prepared.markup, prepared.url, prepared.title, analysis_);
+  PageText text =
+      extractPageText(prepared.markup, prepared.url, prepared.title, analysis_, request.textFormat);
+  if (text.markupCut) {
+    error = tooLarge(prepared.markup.size());
+    return false;
+  }
   page.file = std::move(text.file);
   page.headerLength = text.headerLength;
   page.title = std::move(prepared.title);

@@ -69,10 +69,10 @@ TEST(Corpus, EveryPageGetsAFileThatHoldsItsArticle) {
     SCOPED_TRACE(id);
     EXPECT_EQ(fs::path(paths[i]).parent_path(), out);
     const std::string text = readFile(paths[i]);
-    ASSERT_EQ(text.rfind("\r\nurl : ", 0), 0u);
-    const size_t body = text.find("\r\n\r\n", text.find("\r\ntitle : "));
+    ASSERT_EQ(text.rfind("url : ", 0), 0u);
+    const size_t body = text.find("\n\n", text.find("\ntitle : "));
     ASSERT_NE(body, std::string::npos);
-    const std::map<std::string, int> got = words(text.substr(body + 4));
+    const std::map<std::string, int> got = words(text.substr(body + 2));
     for (const auto& [word, count] : words(readFile(corpus / "truth" / (id + ".txt")))) {
       truthWords += count;
       const auto found = got.find(word);
