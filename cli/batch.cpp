@@ -14,6 +14,7 @@
 #include "cli/formats.h"
 #include "cli/text_escapes.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "platform/output_file.h"
 #include "platform/posix/output_stream.h"
 
@@ -320,10 +321,7 @@ void BatchWriter::list(const std::string& path) {
 }
 
 void BatchWriter::open(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  if (platform::openWithViewer(folder.c_str(), path.c_str() + (slash == std::string::npos ? 0 : slash + 1)))
-    return;
+  if (openWrittenFile(path.c_str())) return;
   if (viewerMissing_) return;
   viewerMissing_ = true;
   report("warning: --open: no viewer (xdg-open) could be started");
