@@ -201,6 +201,64 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
       << r.err;
 }
 
+// The JSON formats carry what the text file carries, and what is known of
+// the page, as valid JSON whatever the bytes: the text after the header in
+// the file's line ends, controls escaped, bytes that are not UTF-8 made
+// U+FFFD, no encoding for markup input, the warnings said on the terminal.
+TEST_F(ExtractTest, FormatsForPipelines) {
+  write(work("tide.html"), kArticle);
+  write(work("body.html"), std::string("<BODY><DIV>menu</DIV><DIV>\r\n<P>caf\xE9 &eacute; one</P>\r\n"
+                                       "<P>two&nbsp;<BR>three\x01</P>\r\n</DIV></BODY>\0tail",
+                                       98));
+  write(work("menu.html"), "<title>Menu</title><body><nav><a href=/>Home</a></nav>");
+  const std::string tide =
+      R"({"url":"https://example.org/tide","title":"Tide: times/heights?",)"
+      R"("text":"High water at six in the morning.\nLow water just after noon.\n\n","analysis":"modern",)"
+      R"("encoding":"UTF-8","source":"tide.html","warnings":[]})"
+      "\n";
+  const std::string body =
+      R"({"url":"u\\","title":"a\"b","text":"caf)"
+      "\xEF\xBF\xBD"
+      R"( ? one\r\ntwo \r\nthree\u0001\r\n\r\n","analysis":"classic","encoding":null,"source":"body.html",)"
+      R"("warnings":["the markup ends at the NUL byte at offset 95; what follows it is not analysed"]})"
+      "\n";
+  const std::string menu =
+      R"({"url":"file://)" + fs::canonical(work("menu.html")).string() +
+      R"(","title":"Menu","text":"","analysis":"modern","encoding":"UTF-8","source":"menu.html",)"
+      R"("warnings":["no text was selected; the file holds the header only"]})"
+      "\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{"--format", "json", "-o", "-", "tide.html"}, tide},
+      {{"--format", "jsonl", "tide.html", "missing.html", "menu.html", "tide.html"}, tide + menu + tide},
+      {{"--format", "jsonl", "-o", "-", "--crlf", "tide.html"},
+       R"({"url":"https://example.org/tide","title":"Tide: times/heights?",)"
+       R"("text":"High water at six in the morning.\r\nLow water just after noon.\r\n\r\n","analysis":"modern",)"
+       R"("encoding":"UTF-8","source":"tide.html","warnings":[]})"
+       "\n"},
+      {{"--classic", "--markup", "--format", "json", "--title", "a\"b", "--url", "u\\", "-o", "-",
+        "body.html"},
+       body},
+  };
+  for (const auto& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.out, c.out) << c.args[1];
+  }
+  // A file each, named as text files are, or one file of JSON Lines.
+  fs::create_directories(work("out"));
+  Result r = run({"--format", "json", "-d", "out", "tide.html", "tide.html"});
+  EXPECT_EQ(r.out, "out/Tide_ times_heights_.json\nout/Tide_ times_heights_ (2).json\n");
+  EXPECT_EQ(read(work("out/Tide_ times_heights_ (2).json")), tide);
+  r = run({"--format", "jsonl", "-o", "out/all.jsonl", "tide.html", "menu.html"});
+  EXPECT_EQ(r.out, "out/all.jsonl\n");
+  EXPECT_EQ(read(work("out/all.jsonl")), tide + menu);
+  r = run({"--format", "jsonl", "-o", "out/all.jsonl", "tide.html"});
+  EXPECT_EQ(r.status, 1) << "not replaced unasked";
+  EXPECT_EQ(read(work("out/all.jsonl")), tide + menu);
+}
+
 TEST_F(ExtractTest, FileNamesFollowTheTitleAndNeverOverwriteUnasked) {
   write(work("tide.html"), kArticle);
   Result r = run({"tide.html"});
