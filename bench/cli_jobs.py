@@ -126,7 +126,7 @@ def main():
 
         print("\n| batch | pages | -j 2 peak RSS MB |")
         print("|---:|---:|---:|")
-        for copies in (1, 4):
+        for copies in (1, 8):
             names = linked(inputs, copies, work)
             _, _, rss = run(program, 2, names, work)
             print("| x%d | %d | %.0f |" % (copies, len(names), rss))
