@@ -1,0 +1,46 @@
+// The engine as JavaScript sees it: a C interface over the analysis of one
+// page's body markup, the name its text file takes, and the element names
+// that the serializer of a live document must break lines before. Strings
+// go in as bytes with their lengths (UTF-8) and come out as bytes the caller
+// copies before it frees them. The module is built without exceptions: an
+// allocation that fails aborts it, and its JavaScript side reports that and
+// starts a fresh one.
+#pragma once
+
+#include <cstddef>
+
+extern "C" {
+
+// The analyses, by number.
+enum : int { kBrevantoClassic = 0, kBrevantoModern = 1 };
+
+// One analysed page: the text file's bytes and the length of its header.
+struct BrevantoText;
+
+// Analyses `markup` (the body element's outer markup, up to its first NUL
+// byte) with `analysis` and formats the text file with `url` and `title` in
+// its header. Returns a new text that the caller frees with
+// brevanto_text_free, or null when `analysis` names no analysis.
+BrevantoText* brevanto_extract(const char* markup, size_t markupLength, const char* url, size_t urlLength,
+                               const char* title, size_t titleLength, int analysis);
+// The file's bytes, owned by `text`; valid until it is freed.
+const char* brevanto_text_bytes(const BrevantoText* text);
+size_t brevanto_text_size(const BrevantoText* text);
+// Bytes of the header at the start of the file.
+size_t brevanto_text_header_length(const BrevantoText* text);
+void brevanto_text_free(BrevantoText* text);
+
+// The name of the text file of a page titled `title`, made as the command
+// line makes it, ".txt" included. A title that gives no usable name gives
+// way to `fallback` (a name from the page's address), and that to "page".
+// Returns a new NUL-terminated string that the caller frees with
+// brevanto_string_free.
+char* brevanto_file_name(const char* title, size_t titleLength, const char* fallback, size_t fallbackLength);
+void brevanto_string_free(char* string);
+
+// The names of the block-level elements of `analysis`' element table, in
+// lower case, each followed by a space. Static text, never freed; null when
+// `analysis` names no analysis.
+const char* brevanto_block_elements(int analysis);
+
+}  // extern "C"

@@ -1,0 +1,142 @@
+// The WebAssembly engine in JavaScript terms, shared by the extension and the
+// Node package: the analysis of a body's markup into a text file, the file's
+// name, and the element names a serializer breaks lines before.
+
+// The analyses by name, as the C interface numbers them.
+const ANALYSES = Object.freeze({ classic: 0, modern: 1 });
+export const DEFAULT_ANALYSIS = 'modern';
+
+const encoder = new TextEncoder();
+const decoder = new TextDecoder();
+
+function analysisNumber(name) {
+  if (!Object.hasOwn(ANALYSES, name)) {
+    throw new RangeError(`unknown analysis "${name}": choose ${Object.keys(ANALYSES).join(' or ')}`);
+  }
+  return ANALYSES[name];
+}
+
+function bytesOf(value) {
+  if (value instanceof Uint8Array) return value;
+  if (typeof value === 'string') return encoder.encode(value);
+  throw new TypeError('expected a string or a Uint8Array');
+}
+
+// A text file as the engine made it. Its bytes are what is saved; the text
+// views are decoded as UTF-8 when asked for.
+export class PageText {
+  constructor(bytes, headerLength) {
+    this.bytes = bytes;
+    this.headerLength = headerLength;
+  }
+
+  // The whole file: the header with the URL and title, then the main text.
+  get file() {
+    return decoder.decode(this.bytes);
+  }
+
+  // The main text alone.
+  get text() {
+    return decoder.decode(this.bytes.subarray(this.headerLength));
+  }
+
+  // Whether anything but blanks and line breaks follows the header.
+  get hasText() {
+    return this.bytes.subarray(this.headerLength).some((b) => b !== 0x20 && b !== 0x09 && b !== 0x0d && b !== 0x0a);
+  }
+}
+
+// What stands for a page without a usable title: its address' last path
+// segment without its extension, else its host, as the command line names a
+// page after its input file.
+export function nameFromAddress(url) {
+  let address;
+  try {
+    address = new URL(url);
+  } catch {
+    return '';
+  }
+  let last = address.pathname.split('/').filter((s) => s !== '').pop() ?? '';
+  try {
+    last = decodeURIComponent(last);
+  } catch {
+    // A malformed escape stays as written.
+  }
+  const dot = last.lastIndexOf('.');
+  if (dot > 0) last = last.slice(0, dot);
+  return last || address.hostname;
+}
+
+// One instance of the engine's module. A module whose memory ran out is
+// dead; make a new one for the next page (see Engine.create).
+export class Engine {
+  #module; // the emscripten module: its exports and memory
+
+  constructor(module) {
+    this.#module = module;
+  }
+
+  // `createEngine` is the emscripten factory; `wasm` the module's bytes.
+  static async create(createEngine, wasm) {
+    return new Engine(await createEngine({ wasmBinary: wasm }));
+  }
+
+  // Copies `bytes` into the module's memory; the caller frees the result.
+  #copyIn(bytes) {
+    const m = this.#module;
+    const pointer = m._malloc(bytes.length + 1);
+    if (pointer === 0) throw new RangeError('the engine has no memory for the page');
+    m.HEAPU8.set(bytes, pointer);
+    return pointer;
+  }
+
+  #withBytes(values, use) {
+    const buffers = values.map(bytesOf);
+    const pointers = [];
+    try {
+      for (const b of buffers) pointers.push(this.#copyIn(b));
+      return use(pointers.flatMap((p, i) => [p, buffers[i].length]));
+    } finally {
+      for (const p of pointers) this.#module._free(p);
+    }
+  }
+
+  // The text file for `markup`, the body element's outer markup (a string,
+  // or its UTF-8 bytes), analysed up to its first NUL character.
+  extract(markup, { url = '', title = '', analysis = DEFAULT_ANALYSIS } = {}) {
+    const number = analysisNumber(analysis);
+    const m = this.#module;
+    return this.#withBytes([markup, url, title], (args) => {
+      const text = m._brevanto_extract(...args, number);
+      if (text === 0) throw new RangeError(`the engine refused the analysis "${analysis}"`);
+      try {
+        const start = m._brevanto_text_bytes(text);
+        const bytes = m.HEAPU8.slice(start, start + m._brevanto_text_size(text));
+        return new PageText(bytes, m._brevanto_text_header_length(text));
+      } finally {
+        m._brevanto_text_free(text);
+      }
+    });
+  }
+
+  // The file name for a page: from its title as the command line makes it,
+  // else from its address.
+  fileName(title, url = '') {
+    const m = this.#module;
+    return this.#withBytes([title, nameFromAddress(url)], (args) => {
+      const name = m._brevanto_file_name(...args);
+      try {
+        return decoder.decode(m.HEAPU8.subarray(name, m.HEAPU8.indexOf(0, name)));
+      } finally {
+        m._brevanto_string_free(name);
+      }
+    });
+  }
+
+  // The lower-case names of the block-level elements of an analysis.
+  blockElements(analysis = DEFAULT_ANALYSIS) {
+    const m = this.#module;
+    const names = m._brevanto_block_elements(analysisNumber(analysis));
+    return decoder.decode(m.HEAPU8.subarray(names, m.HEAPU8.indexOf(0, names))).split(' ').filter((n) => n !== '');
+  }
+}
