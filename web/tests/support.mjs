@@ -20,11 +20,16 @@ export function extractWithCli(args) {
   return run.stdout;
 }
 
+const temporaryFolders = [];
+process.on('exit', () => {
+  for (const folder of temporaryFolders) rmSync(folder, { recursive: true, force: true });
+});
+
 // A new folder under build/web-tests, removed when the process ends.
 export function temporaryFolder(prefix) {
   const parent = path.join(build, 'web-tests');
   mkdirSync(parent, { recursive: true });
   const folder = mkdtempSync(path.join(parent, `${prefix}-`));
-  process.on('exit', () => rmSync(folder, { recursive: true, force: true }));
+  temporaryFolders.push(folder);
   return folder;
 }

@@ -1,0 +1,184 @@
+// The extension in Chromium and Firefox: the command given as a person gives
+// it (the toolbar button, the keyboard shortcut, the Save As dialog), then
+// through the very listeners the menu and the shortcut call, on pages served
+// from 127.0.0.1. Every saved file must be, byte for byte and by name, what
+// brevanto-extract writes for the same page with the same URL; every failure
+// must be said in a notification and leave no file.
+import assert from 'node:assert/strict';
+import { closeSync, openSync, readFileSync, writeFileSync, writeSync } from 'node:fs';
+import path from 'node:path';
+import { after, before, describe, test } from 'node:test';
+
+import { launchChromium, launchFirefox, savedFiles, servePages, sleep, waitFor } from './browsers.mjs';
+import { extractWithCli, root, temporaryFolder } from './support.mjs';
+
+const pages = path.join(root, 'web/tests/pages');
+const work = temporaryFolder('extension');
+const BIG_PAGE_BYTES = 20 * 1000 * 1000;
+const SAVE_TIMEOUT_MS = 120000;
+
+// 20 MB of an ordinary article: a menu, then sections of paragraphs with
+// links and emphasis.
+function writeBigPage(file) {
+  const out = openSync(file, 'w');
+  let size = writeSync(out, '<!DOCTYPE html><html><head><meta charset="utf-8"><title>A very long report</title></head><body>\n');
+  size += writeSync(out, '<nav><ul><li><a href="/">Home</a></li><li><a href="/reports">Reports</a></li></ul></nav>\n<main>\n');
+  for (let part = 1; size < BIG_PAGE_BYTES; ++part) {
+    size += writeSync(
+      out,
+      `<section><h2>Part ${part}</h2>\n<p>The measurements of part ${part} were taken every morning at the same place, ` +
+        `with <a href="/method">the method</a> described before &amp; <em>checked twice</em>.</p>\n` +
+        `<p>What they show is a slow rise through the season, with a dip in the middle of it.</p></section>\n`,
+    );
+  }
+  writeSync(out, '</main></body></html>\n');
+  closeSync(out);
+}
+
+const bigPage = path.join(work, 'big.html');
+const routes = {
+  '/': path.join(pages, 'empty.html'),
+  '/article.html': path.join(pages, 'article.html'),
+  '/scripted.html': path.join(pages, 'scripted.html'),
+  '/empty.html': path.join(pages, 'empty.html'),
+  '/big.html': bigPage,
+};
+
+// What the command line writes for `file` served at `url`: its name and bytes.
+function commandLineText(file, url, analysis) {
+  const out = temporaryFolder('cli');
+  const flags = analysis === 'classic' ? ['--classic'] : [];
+  const written = extractWithCli([...flags, `--url=${url}`, '-d', out, file]).toString().trim();
+  return { name: path.basename(written), bytes: readFileSync(written) };
+}
+
+const settingsOfTests = { askWhereToSave: false, folder: 'Brevanto', analysis: 'modern', openAfterSaving: false };
+
+// Each case: the page, the settings, and the listeners called after a
+// person gave the command once; then what must come of each: the text of
+// the page as it is (`live`: as its script left it), or an `error`.
+const cases = [
+  { name: 'the modern analysis, straight into the folder', page: '/article.html', listeners: ['menu', 'command'] },
+  { name: 'the classic analysis', page: '/article.html', settings: { analysis: 'classic' }, listeners: ['menu'] },
+  { name: 'the live text of a page its script changed', page: '/scripted.html', live: true },
+  { name: 'a page with no text', page: '/empty.html', error: /^This page has no text to save\.$/, listeners: ['command'] },
+  { name: 'a page of 20 MB', page: '/big.html' },
+  {
+    name: 'a download that fails', // the folder cannot be made: a file has its name
+    page: '/article.html',
+    settings: { folder: 'blocked' },
+    blockFolder: 'blocked',
+    error: /^The text could not be saved as "blocked\/.*\.txt": /,
+    listeners: ['command'],
+  },
+  { name: 'asking where to save', page: '/article.html', settings: { askWhereToSave: true }, dialog: true },
+  {
+    name: 'a page of the browser itself',
+    page: 'chrome://version/',
+    only: 'chromium',
+    error: /^Brevanto may not read this page: /,
+    listeners: ['command'],
+  },
+];
+
+function prepareDownloads(session, testCase) {
+  session.clearDownloads();
+  if (testCase.blockFolder) writeFileSync(path.join(session.downloads, testCase.blockFolder), 'not a folder');
+}
+
+// Waits for the one file a save writes and checks it against the command line.
+async function checkSaved(session, testCase, expected, folder) {
+  const files = await waitFor(
+    'the saved file',
+    () => {
+      const done = savedFiles(session.downloads).filter((f) => f !== testCase.blockFolder);
+      return done.length > 0 ? done : undefined;
+    },
+    SAVE_TIMEOUT_MS,
+  );
+  await sleep(100); // a browser may still be renaming its partial file
+  assert.deepEqual(savedFiles(session.downloads), [folder === '' ? expected.name : `${folder}/${expected.name}`]);
+  assert.ok(readFileSync(path.join(session.downloads, files[0])).equals(expected.bytes), 'the saved text differs');
+}
+
+async function runCase(session, testCase, origin, gesture) {
+  const settings = { ...settingsOfTests, ...testCase.settings };
+  await session.setSettings(settings);
+  prepareDownloads(session, testCase);
+  const url = testCase.page.includes(':') ? testCase.page : `${origin}${testCase.page}`;
+  const page = await session.open(url);
+  let expected = null;
+  if (!testCase.error) {
+    let file = routes[testCase.page];
+    if (testCase.live) {
+      file = path.join(temporaryFolder('live'), 'live.html');
+      writeFileSync(file, await page.content());
+    }
+    expected = commandLineText(file, url, settings.analysis);
+  }
+  const folder = settings.askWhereToSave ? '' : settings.folder;
+  const notices = await session.notificationCount();
+  if (testCase.dialog) await session.acceptSaveDialog(gesture);
+  else await gesture();
+  if (expected) {
+    await checkSaved(session, testCase, expected, folder);
+  } else {
+    await waitFor('a notification', async () => ((await session.notificationCount()) > notices) || undefined);
+    assert.deepEqual(savedFiles(session.downloads), testCase.blockFolder ? [testCase.blockFolder] : []);
+  }
+  for (const kind of testCase.listeners ?? []) {
+    prepareDownloads(session, testCase);
+    const outcome = await session.callListener(kind);
+    if (expected) {
+      assert.equal(path.basename(outcome.saved ?? ''), expected.name, `${kind}: ${JSON.stringify(outcome)}`);
+      await checkSaved(session, testCase, expected, folder);
+    } else {
+      assert.match(outcome.error ?? '', testCase.error, kind);
+      assert.ok(outcome.notification, `${kind}: no notification`);
+      assert.deepEqual(savedFiles(session.downloads), testCase.blockFolder ? [testCase.blockFolder] : []);
+    }
+  }
+}
+
+let server;
+before(async () => {
+  assert.ok(process.env.DISPLAY, 'the browser tests need an X display: run them under xvfb-run');
+  writeBigPage(bigPage);
+  server = await servePages(routes);
+});
+after(() => server?.close());
+
+describe('Chromium', () => {
+  let headless;
+  let headed;
+  before(async () => {
+    headless = await launchChromium({ headless: true });
+  });
+  after(async () => {
+    await headless?.close();
+    await headed?.close();
+  });
+  for (const testCase of cases.filter((c) => (c.only ?? 'chromium') === 'chromium')) {
+    test(testCase.name, async () => {
+      // Headless Chromium closes every Save As dialog at once: the dialog is
+      // shown by a browser on the display, and the shortcut given there.
+      if (testCase.dialog) {
+        headed ??= await launchChromium({ headless: false });
+        await runCase(headed, testCase, server.origin, () => headed.pressShortcut());
+      } else {
+        await runCase(headless, testCase, server.origin, () => headless.clickButton());
+      }
+    });
+  }
+});
+
+describe('Firefox', () => {
+  let session;
+  before(async () => {
+    session = await launchFirefox({ origin: server.origin });
+  });
+  after(() => session?.close());
+  for (const testCase of cases.filter((c) => (c.only ?? 'firefox') === 'firefox')) {
+    test(testCase.name, () => runCase(session, testCase, server.origin, () => session.pressShortcut()));
+  }
+});
