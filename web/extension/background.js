@@ -79,6 +79,17 @@ function finished(id) {
   });
 }
 
+// What the downloads API's reasons for an interrupted download mean.
+const DOWNLOAD_ERRORS = {
+  FILE_FAILED: 'the file could not be written',
+  FILE_ACCESS_DENIED: 'the browser may not write there',
+  FILE_NO_SPACE: 'the disk is full',
+  FILE_NAME_TOO_LONG: 'the name is too long for the file system',
+  FILE_TOO_LARGE: 'the file is too large for the file system',
+  FILE_BLOCKED: 'the browser blocked the file',
+  FILE_TRANSIENT_ERROR: 'the system was busy; try again',
+};
+
 // The saved file's path, or null when the user closed the Save As dialog.
 async function download(bytes, name, settings) {
   let filename = name;
@@ -104,7 +115,8 @@ async function download(bytes, name, settings) {
     const item = await finished(id);
     if (item.state === 'complete') return { id, path: item.filename };
     if (item.error === 'USER_CANCELED') return null;
-    throw new Failure(`The text could not be saved as "${filename}": the download failed (${item.error}).`);
+    const cause = DOWNLOAD_ERRORS[item.error] ?? 'the download failed';
+    throw new Failure(`The text could not be saved as "${filename}": ${cause} (${item.error}).`);
   } finally {
     address.release();
   }

@@ -31,8 +31,8 @@ export async function waitFor(what, probe, timeoutMs = 30000) {
   }
 }
 
-// Serves `routes` (URL path to file path) on 127.0.0.1; returns the origin
-// and a close function.
+// Serves `routes` (URL path to file path) on 127.0.0.1; returns its origin
+// and port, and a close function.
 export async function servePages(routes) {
   const server = http.createServer((request, response) => {
     const file = routes[new URL(request.url, 'http://127.0.0.1').pathname];
@@ -44,7 +44,8 @@ export async function servePages(routes) {
     response.end(readFileSync(file));
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { origin: `http://127.0.0.1:${server.address().port}`, close: () => new Promise((r) => server.close(r)) };
+  const { port } = server.address();
+  return { origin: `http://127.0.0.1:${port}`, port, close: () => new Promise((r) => server.close(r)) };
 }
 
 // The files a finished download left: browsers write partial files under
@@ -246,6 +247,8 @@ class FirefoxSession extends Session {
         'remote.bidi.dismiss_file_pickers.enabled': false,
         // Notifications in Firefox's own windows: Xvfb has no desktop to show them.
         'alerts.useSystemBackend': false,
+        // Extensions may not read the add-on store's pages; localhost stands for it.
+        'extensions.webextensions.restrictedDomains': 'localhost',
       },
     });
     const session = new FirefoxSession(browser, dirs);
