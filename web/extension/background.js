@@ -122,12 +122,27 @@ async function download(bytes, name, settings) {
   }
 }
 
-async function openSaved(saved) {
+// Browsers let an extension start the system's viewer of a downloaded file
+// only in direct answer to a click, which the save has long outlived; so the
+// saved text opens in a tab of the browser (viewer.html), which asks for it
+// here once.
+const savedForViewer = new Map(); // by download id: { path, text }, until its tab has it
+
+async function openSaved(saved, text) {
+  savedForViewer.set(String(saved.id), { path: saved.path, text });
   try {
-    await browser.downloads.open(saved.id);
+    await browser.tabs.create({ url: browser.runtime.getURL(`viewer.html#${saved.id}`) });
   } catch (error) {
-    throw new Failure(`The text was saved as "${saved.path}", but the browser would not open it: ${error.message}`);
+    savedForViewer.delete(String(saved.id));
+    throw new Failure(`The text was saved as "${saved.path}", but could not be shown: ${error.message}`);
   }
+}
+
+function onMessage(message) {
+  if (typeof message?.savedText !== 'string') return undefined;
+  const file = savedForViewer.get(message.savedText) ?? null;
+  savedForViewer.delete(message.savedText);
+  return Promise.resolve(file);
 }
 
 // Reads, analyses and saves the page of `tab`. Returns what was saved, or
@@ -149,10 +164,12 @@ async function saveMainText(tab) {
   }
   if (!text.hasText) throw new Failure('Brevanto found no main text on this page.');
   const saved = await download(text.bytes, engine.fileName(page.title, page.url), settings);
-  if (saved !== null && settings.openAfterSaving) await openSaved(saved);
+  if (saved !== null && settings.openAfterSaving) await openSaved(saved, text.file);
   return saved;
 }
 
+// Shows `message`; gives the notification's id, or null when the browser
+// shows no notifications.
 async function notify(message) {
   try {
     return await browser.notifications.create({
@@ -197,6 +214,7 @@ async function onCommand(command, tab) {
 browser.action.onClicked.addListener(onActionClicked);
 menus.onClicked.addListener(onMenuClicked);
 browser.commands.onCommand.addListener(onCommand);
+browser.runtime.onMessage.addListener(onMessage);
 browser.runtime.onInstalled.addListener(() => {
   menus.create({ id: MENU_ITEM, title: TITLE, contexts: ['page', 'frame', 'selection', 'link', 'image'] });
 });

@@ -9,10 +9,6 @@ const open = document.getElementById('openAfterSaving');
 const analyses = [...document.querySelectorAll('input[name=analysis]')];
 const problem = document.getElementById('problem');
 
-// Opening a downloaded file is a permission of its own, asked for only by
-// those who want it.
-const OPEN_PERMISSION = { permissions: ['downloads.open'] };
-
 function show(settings) {
   ask.checked = settings.askWhereToSave;
   folder.value = settings.folder;
@@ -32,15 +28,7 @@ folder.addEventListener('input', () => {
   problem.textContent = folderProblem(value) === '' ? '' : `This folder cannot be used: ${folderProblem(value)}.`;
   if (problem.textContent === '') browser.storage.local.set({ folder: value });
 });
-open.addEventListener('change', async () => {
-  problem.textContent = '';
-  let wanted = open.checked;
-  if (wanted && !(await browser.permissions.request(OPEN_PERMISSION))) {
-    problem.textContent = 'Without the permission to open downloaded files, Brevanto cannot open what it saved.';
-    wanted = false;
-  }
-  await store({ openAfterSaving: wanted });
-});
+open.addEventListener('change', () => store({ openAfterSaving: open.checked }));
 for (const radio of analyses) radio.addEventListener('change', () => store({ analysis: radio.value }));
 
 loadSettings().then(show);

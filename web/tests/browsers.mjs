@@ -164,6 +164,25 @@ class Session {
     return Object.fromEntries(shape.split('\n').map((line) => line.split('=')).map(([k, v]) => [k.toLowerCase(), +v]));
   }
 
+  // The text of the tab that shows a saved file; the tab is closed. Pages are
+  // asked where they are: Firefox's automation does not see extension pages'
+  // addresses.
+  async shownText() {
+    const shown = () =>
+      document.location.href.includes('/viewer.html#') && document.title !== 'Brevanto'
+        ? document.getElementById('text').textContent
+        : null;
+    const [page, text] = await waitFor('the tab that shows the saved text', async () => {
+      for (const candidate of await this.browser.pages()) {
+        const found = await candidate.evaluate(shown).catch(() => null);
+        if (found !== null) return [candidate, found];
+      }
+      return undefined;
+    });
+    await page.close();
+    return text;
+  }
+
   close() {
     return this.browser.close();
   }

@@ -71,6 +71,7 @@ const cases = [
     error: /^The text could not be saved as "blocked\/.*\.txt": /,
     listeners: ['command'],
   },
+  { name: 'opening the file after saving', page: '/article.html', settings: { openAfterSaving: true }, opens: true },
   { name: 'asking where to save', page: '/article.html', settings: { askWhereToSave: true }, dialog: true },
   {
     name: 'a page of the browser itself',
@@ -130,6 +131,7 @@ async function runCase(session, testCase, port, gesture) {
   else await gesture();
   if (expected) {
     await checkSaved(session, testCase, expected, folder);
+    if (testCase.opens) assert.equal(await session.shownText(), expected.bytes.toString('utf8'));
   } else {
     await waitFor('a notification', async () => ((await session.notificationCount()) > notices) || undefined);
     assert.deepEqual(savedFiles(session.downloads), testCase.blockFolder ? [testCase.blockFolder] : []);
