@@ -77,10 +77,15 @@ void brevanto_text_free(BrevantoText* text) {
   delete text;
 }
 
-char* brevanto_file_name(const char* title, size_t titleLength, const char* fallback, size_t fallbackLength) {
-  std::string name = brevanto::file_names::nameFromTitle(viewOf(title, titleLength), kExtension);
-  if (name.empty()) name = brevanto::file_names::pathComponent(viewOf(fallback, fallbackLength), kExtension);
-  if (name.empty()) name = kLastResortName;
+char* brevanto_file_name(const char* title, size_t titleLength, const char* fallback, size_t fallbackLength,
+                         size_t room) {
+  // The room is made as part of the suffix, which a name keeps whole at its
+  // end, and taken off again.
+  const std::string suffix = std::string(kExtension) + std::string(room, '.');
+  std::string name = brevanto::file_names::nameFromTitle(viewOf(title, titleLength), suffix);
+  if (name.empty()) name = brevanto::file_names::pathComponent(viewOf(fallback, fallbackLength), suffix);
+  if (name.empty()) name = std::string(kLastResortName) + std::string(room, '.');
+  name.resize(name.size() - room);
   auto* copy = new char[name.size() + 1];
   std::memcpy(copy, name.c_str(), name.size() + 1);
   return copy;

@@ -31,11 +31,13 @@ size_t brevanto_text_header_length(const BrevantoText* text);
 void brevanto_text_free(BrevantoText* text);
 
 // The name of the text file of a page titled `title`, made as the command
-// line makes it, ".txt" included. A title that gives no usable name gives
-// way to `fallback` (a name from the page's address), and that to "page".
-// Returns a new NUL-terminated string that the caller frees with
-// brevanto_string_free.
-char* brevanto_file_name(const char* title, size_t titleLength, const char* fallback, size_t fallbackLength);
+// line makes it, ".txt" included, but `room` bytes shorter at most: browsers
+// write a download under its name and a suffix of their own until it is
+// complete. A title that gives no usable name gives way to `fallback` (a
+// name from the page's address), and that to "page". Returns a new
+// NUL-terminated string that the caller frees with brevanto_string_free.
+char* brevanto_file_name(const char* title, size_t titleLength, const char* fallback, size_t fallbackLength,
+                         size_t room);
 void brevanto_string_free(char* string);
 
 // The names of the block-level elements of `analysis`' element table, in

@@ -120,11 +120,11 @@ export class Engine {
   }
 
   // The file name for a page: from its title as the command line makes it,
-  // else from its address.
-  fileName(title, url = '') {
+  // else from its address; `room` bytes shorter than the longest name at most.
+  fileName(title, url = '', { room = 0 } = {}) {
     const m = this.#module;
     return this.#withBytes([title, nameFromAddress(url)], (args) => {
-      const name = m._brevanto_file_name(...args);
+      const name = m._brevanto_file_name(...args, room);
       try {
         return decoder.decode(m.HEAPU8.subarray(name, m.HEAPU8.indexOf(0, name)));
       } finally {

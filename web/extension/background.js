@@ -12,6 +12,9 @@ import { folderProblem, loadSettings } from './settings.js';
 const COMMAND = 'save-main-text';
 const MENU_ITEM = 'save-main-text';
 const TITLE = 'Save main text';
+// Bytes a file name leaves free for what the browsers add while they write a
+// download (".crdownload", ".part") and to tell names apart (" (12)").
+const NAME_ROOM = 32;
 // Firefox names the context menu API "menus"; Chromium "contextMenus".
 const menus = browser.menus ?? browser.contextMenus;
 
@@ -163,7 +166,7 @@ async function saveMainText(tab) {
     throw error;
   }
   if (!text.hasText) throw new Failure('Brevanto found no main text on this page.');
-  const saved = await download(text.bytes, engine.fileName(page.title, page.url), settings);
+  const saved = await download(text.bytes, engine.fileName(page.title, page.url, { room: NAME_ROOM }), settings);
   if (saved !== null && settings.openAfterSaving) await openSaved(saved, text.file);
   return saved;
 }

@@ -47,7 +47,9 @@ export function extract(html, { url = '', title = '', analysis = DEFAULT_ANALYSI
   return withEngine((e) => e.extract(html, { url, title, analysis }));
 }
 
-// The name of the text file of a page, from its title, else its address.
-export function fileName(title, url = '') {
-  return withEngine((e) => e.fileName(title, url));
+// The name of the text file of a page, from its title, else its address, as
+// brevanto-extract names it; `room` keeps that many bytes of the longest file
+// name free (for a suffix the caller adds).
+export function fileName(title, url = '', { room = 0 } = {}) {
+  return withEngine((e) => e.fileName(title, url, { room }));
 }
