@@ -108,7 +108,8 @@ class Session {
   }
 
   clearDownloads() {
-    for (const name of readdirSync(this.downloads)) rmSync(path.join(this.downloads, name), { recursive: true });
+    // A browser may still be tidying up a download it finished: try again.
+    for (const name of readdirSync(this.downloads)) rmSync(path.join(this.downloads, name), { recursive: true, maxRetries: 5 });
   }
 
   // The listener of `kind` ('action', 'menu', 'command'), called with the
