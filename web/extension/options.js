@@ -1,5 +1,5 @@
-// The options page: every change is stored at once. A folder that cannot be
-// used is said here and not stored.
+// The options page: every choice is stored at once, the folder when it is
+// left. A folder that cannot be used is said here and not stored.
 import './browser-polyfill.js';
 import { folderProblem, loadSettings } from './settings.js';
 
@@ -17,17 +17,22 @@ function show(settings) {
   for (const radio of analyses) radio.checked = radio.value === settings.analysis;
 }
 
-async function store(change) {
-  await browser.storage.local.set(change);
-  show(await loadSettings());
+function store(change) {
+  return browser.storage.local.set(change);
 }
 
-ask.addEventListener('change', () => store({ askWhereToSave: ask.checked }));
-folder.addEventListener('input', () => {
-  const value = folder.value.trim();
-  problem.textContent = folderProblem(value) === '' ? '' : `This folder cannot be used: ${folderProblem(value)}.`;
-  if (problem.textContent === '') browser.storage.local.set({ folder: value });
+ask.addEventListener('change', () => {
+  folder.disabled = ask.checked;
+  return store({ askWhereToSave: ask.checked });
 });
+// The folder is checked as it is typed, and stored when it is left.
+function checkFolder() {
+  const why = folderProblem(folder.value.trim());
+  problem.textContent = why === '' ? '' : `This folder cannot be used: ${why}.`;
+  return why === '';
+}
+folder.addEventListener('input', checkFolder);
+folder.addEventListener('change', () => (checkFolder() ? store({ folder: folder.value.trim() }) : undefined));
 open.addEventListener('change', () => store({ openAfterSaving: open.checked }));
 for (const radio of analyses) radio.addEventListener('change', () => store({ analysis: radio.value }));
 

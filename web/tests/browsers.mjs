@@ -224,6 +224,13 @@ class ChromiumSession extends Session {
     return this.worker.evaluate(fn, ...args);
   }
 
+  // A tab showing the extension's page `name`.
+  async openExtensionPage(name) {
+    const page = await this.browser.newPage();
+    await page.goto(`chrome-extension://${this.extension.id}/${name}`);
+    return page;
+  }
+
   // The toolbar button, clicked.
   clickButton() {
     return this.page.triggerExtensionAction(this.extension);

@@ -204,6 +204,49 @@ describe('Chromium', () => {
   }
 });
 
+// The options page as a person uses it: each row is what is done, then what
+// is stored and what the page says.
+const optionSteps = [
+  ['#askWhereToSave', 'click', { askWhereToSave: false }, ''],
+  ['#folder', 'Texts/2026', { folder: 'Texts/2026' }, ''],
+  ['#folder', 'a:b', { folder: 'Texts/2026' }, /"a:b" holds one of/],
+  ['#folder', '../up', { folder: 'Texts/2026' }, /"\.\." starts with a dot/],
+  ['#openAfterSaving', 'click', { openAfterSaving: true }, /"\.\." starts with a dot/],
+  ['input[value=classic]', 'click', { analysis: 'classic' }, /"\.\." starts with a dot/],
+  ['#askWhereToSave', 'click', { askWhereToSave: true }, /"\.\." starts with a dot/],
+];
+
+describe('the options page', () => {
+  let session;
+  before(async () => {
+    session = await launchChromium({ headless: true });
+  });
+  after(() => session?.close());
+  test('stores each choice and refuses a folder that cannot be used', async () => {
+    const page = await session.openExtensionPage('options.html');
+    await page.waitForFunction(() => document.getElementById('askWhereToSave').checked); // the defaults are shown
+    for (const [selector, action, stored, said] of optionSteps) {
+      if (action === 'click') {
+        await page.click(selector);
+      } else {
+        await page.$eval(selector, (input) => {
+          input.value = '';
+        });
+        await page.type(selector, action);
+        await page.keyboard.press('Tab');
+      }
+      const keys = Object.keys(stored);
+      await waitFor(`${selector} ${action} stored`, async () => {
+        const now = await session.inBackground((k) => browser.storage.local.get(k), keys);
+        return JSON.stringify(now) === JSON.stringify(stored) ? true : undefined;
+      }, 5000);
+      const problem = await page.$eval('#problem', (p) => p.textContent);
+      if (said === '') assert.equal(problem, '', `${selector} ${action}`);
+      else assert.match(problem, said, `${selector} ${action}`);
+    }
+  });
+});
+
 describe('Firefox', () => {
   let session;
   before(async () => {
