@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The web targets, measured side by side in one run:
 #  - the analysis in WebAssembly (Node, through the brevanto package) against
-#    the native one (engine_bench corpus), over the same corpus bodies, each
-#    analysis three times in turn; the bar is half the native MB/s;
+#    the native one (engine_bench corpus), over the same corpus bodies, in
+#    turn three times each, the best run of each counted (the machines are
+#    shared: a slower run measures the neighbours); the bar is half the
+#    native MB/s;
 #  - from the command to the written file in headless Chromium, over the
 #    corpus served locally; the bar is a median of 150 ms;
 #  - the packed extension; the bar is 1 MB.
@@ -14,7 +16,7 @@ cmake --build --preset native-release -j 2 --target engine_bench >/dev/null
 scripts/package-extension >/dev/null
 
 mbps() { sed -E 's/.*: ([0-9.]+) MB\/s.*/\1/'; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+best() { sort -n | tail -1; }
 status=0
 for analysis in "" --modern; do
   native=()
@@ -23,8 +25,8 @@ for analysis in "" --modern; do
     native+=("$(build/native-release/bench/engine_bench $analysis corpus "$corpus" 10 | mbps)")
     wasm+=("$(node bench/web_engine.mjs $analysis "$corpus" 10 | mbps)")
   done
-  n=$(printf '%s\n' "${native[@]}" | median)
-  w=$(printf '%s\n' "${wasm[@]}" | median)
+  n=$(printf '%s\n' "${native[@]}" | best)
+  w=$(printf '%s\n' "${wasm[@]}" | best)
   awk -v n="$n" -v w="$w" -v a="${analysis:---classic}" 'BEGIN {
     printf "analysis %s: WebAssembly %.0f MB/s, native %.0f MB/s: %.2f of native (bar 0.50)\n", a, w, n, w / n
     exit (w / n >= 0.5 ? 0 : 1) }' || status=1
