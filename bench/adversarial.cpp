@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BREVANTO_SANITIZED 1
@@ -241,10 +242,7 @@ size_t extract(const std::string& markup, Analysis analysis) {
   bytes[markup.size()] = '\0';
   ExtractionPipeline pipeline(analysis);
   pipeline.analyze(bytes.get());
-  const size_t text =
-      ExtractionPipeline::formatChosenText(
-          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), "", "")
-          .size();
+  const size_t text = brevanto::formatTextFile(pipeline.chooseContent(), "", "").file.size();
   for (const brevanto::HtmlTag& tag : pipeline.tags) {
     if (tag.linkTextLength < 0 || tag.textLength < 0) {
       std::fprintf(stderr, "adversarial: tag %d has a negative length\n", tag.index);

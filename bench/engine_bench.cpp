@@ -27,6 +27,7 @@
 
 #include "bench/driver_support.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 
 namespace {
 
@@ -59,9 +60,7 @@ std::string bodyOf(const std::string& page) {
 // The text an extraction writes for `markup`: the output file's bytes.
 std::string outputText(ExtractionPipeline& pipeline, const std::string& markup) {
   pipeline.analyze(markup.c_str());
-  const std::vector<brevanto::ContentChoice> chosen =
-      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  return ExtractionPipeline::formatChosenText(chosen, "", "");
+  return brevanto::formatTextFile(pipeline.chooseContent(), "", "").file;
 }
 
 // The whole analysis as an extraction runs it, up to the bytes of the text.

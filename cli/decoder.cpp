@@ -89,8 +89,6 @@ const EncodingRow kEncodings[] = {
 };
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
-// The prescan looks no further than a browser does.
-constexpr size_t kPrescanBytes = 1024;
 
 bool hasLabel(const char* labels, std::string_view label) {
   for (std::string_view rest = labels; !rest.empty();) {
@@ -231,152 +229,6 @@ bool utf8SequenceAt(std::string_view bytes, size_t i, size_t& length) {
   return true;
 }
 
-// The <meta> prescan of a browser, over at most kPrescanBytes: markup-like
-// structure is skipped, and the first <meta> that names a known encoding,
-// by charset or by a content-type pragma, decides.
-class Prescan {
- public:
-  explicit Prescan(std::string_view bytes) : bytes_(bytes.substr(0, std::min(bytes.size(), kPrescanBytes))) {}
-
-  const Encoding* run() {
-    while (at_ < bytes_.size()) {
-      if (startsWith("<!--")) {
-        const size_t end = bytes_.find("-->", at_ + 2);
-        if (end == std::string_view::npos) return nullptr;
-        at_ = end + 3;
-      } else if (startsWithIgnoringCase("<meta") && at_ + 5 < bytes_.size() &&
-                 (ascii::isWhitespace(bytes_[at_ + 5]) || bytes_[at_ + 5] == '/')) {
-        at_ += 5;
-        if (const Encoding* found = meta()) return found;
-      } else if (startsWith("<") && at_ + 1 < bytes_.size() &&
-                 (ascii::isLetter(bytes_[at_ + 1]) ||
-                  (bytes_[at_ + 1] == '/' && at_ + 2 < bytes_.size() && ascii::isLetter(bytes_[at_ + 2])))) {
-        while (at_ < bytes_.size() && !ascii::isWhitespace(bytes_[at_]) && bytes_[at_] != '>') ++at_;
-        std::string name, value;
-        while (attribute(name, value)) {
-        }
-      } else if (startsWith("<!") || startsWith("</") || startsWith("<?")) {
-        const size_t end = bytes_.find('>', at_);
-        if (end == std::string_view::npos) return nullptr;
-        at_ = end + 1;
-      } else {
-        ++at_;
-      }
-    }
-    return nullptr;
-  }
-
- private:
-  // The attributes of one <meta>: the encoding it declares, or null.
-  const Encoding* meta() {
-    std::string seen = " ";  // the names met so far, each followed by a space
-    bool gotPragma = false;
-    enum class NeedPragma { kUnknown, kYes, kNo } needPragma = NeedPragma::kUnknown;
-    const Encoding* charset = nullptr;
-    std::string name, value;
-    while (attribute(name, value)) {
-      if (seen.find(" " + name + " ") != std::string::npos) continue;
-      seen += name + " ";
-      if (name == "http-equiv") {
-        gotPragma = gotPragma || value == "content-type";
-      } else if (name == "content" && charset == nullptr) {
-        if (const Encoding* e = charsetInContent(value)) {
-          charset = e;
-          needPragma = NeedPragma::kYes;
-        }
-      } else if (name == "charset") {
-        charset = encodingForLabel(value);
-        needPragma = NeedPragma::kNo;
-      }
-    }
-    if (needPragma == NeedPragma::kUnknown || (needPragma == NeedPragma::kYes && !gotPragma)) return nullptr;
-    if (charset == nullptr) return nullptr;
-    if (charset->family == Family::kUtf16) return &utf8Encoding();
-    if (charset->family == Family::kUserDefined) return &windows1252Encoding();
-    return charset;
-  }
-
-  // Reads the next attribute at `at_`; false at the end of the tag or of
-  // the bytes. Names and values come lower-cased, as the prescan compares
-  // them.
-  bool attribute(std::string& name, std::string& value) {
-    name.clear();
-    value.clear();
-    while (at_ < bytes_.size() && (ascii::isWhitespace(bytes_[at_]) || bytes_[at_] == '/')) ++at_;
-    if (at_ >= bytes_.size() || bytes_[at_] == '>') return false;
-    for (;; ++at_) {
-      if (at_ >= bytes_.size()) return false;
-      const char c = bytes_[at_];
-      if (c == '=' && !name.empty()) {
-        ++at_;
-        break;
-      }
-      if (ascii::isWhitespace(c)) {
-        skipWhitespace();
-        if (at_ >= bytes_.size()) return false;
-        if (bytes_[at_] != '=') return true;
-        ++at_;
-        break;
-      }
-      if (c == '/' || c == '>') return true;
-      name.push_back(ascii::toLower(c));
-    }
-    skipWhitespace();
-    if (at_ >= bytes_.size()) return false;
-    const char quote = bytes_[at_];
-    if (quote == '"' || quote == '\'') {
-      for (++at_; at_ < bytes_.size(); ++at_) {
-        if (bytes_[at_] == quote) {
-          ++at_;
-          return true;
-        }
-        value.push_back(ascii::toLower(bytes_[at_]));
-      }
-      return false;
-    }
-    if (quote == '>') return true;
-    for (; at_ < bytes_.size(); ++at_) {
-      if (ascii::isWhitespace(bytes_[at_]) || bytes_[at_] == '>') return true;
-      value.push_back(ascii::toLower(bytes_[at_]));
-    }
-    return false;
-  }
-
-  // The encoding named by "charset=" in a content-type value, or null.
-  static const Encoding* charsetInContent(std::string_view content) {
-    for (size_t at = 0;;) {
-      const size_t found = content.find("charset", at);
-      if (found == std::string_view::npos) return nullptr;
-      at = found + 7;
-      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
-      if (at >= content.size() || content[at] != '=') continue;
-      ++at;
-      while (at < content.size() && ascii::isWhitespace(content[at])) ++at;
-      if (at >= content.size()) return nullptr;
-      const char quote = content[at];
-      if (quote == '"' || quote == '\'') {
-        const size_t close = content.find(quote, at + 1);
-        if (close == std::string_view::npos) return nullptr;
-        return encodingForLabel(content.substr(at + 1, close - at - 1));
-      }
-      size_t end = at;
-      while (end < content.size() && !ascii::isWhitespace(content[end]) && content[end] != ';') ++end;
-      return encodingForLabel(content.substr(at, end - at));
-    }
-  }
-
-  bool startsWith(std::string_view prefix) const { return bytes_.substr(at_, prefix.size()) == prefix; }
-  bool startsWithIgnoringCase(std::string_view prefix) const {
-    return ascii::equalsIgnoringCase(bytes_.substr(at_, prefix.size()), prefix);
-  }
-  void skipWhitespace() {
-    while (at_ < bytes_.size() && ascii::isWhitespace(bytes_[at_])) ++at_;
-  }
-
-  std::string_view bytes_;
-  size_t at_ = 0;
-};
-
 }  // namespace
 
 const Encoding* encodingForLabel(std::string_view label) {
@@ -394,10 +246,6 @@ const Encoding& utf8Encoding() {
 
 const Encoding& windows1252Encoding() {
   return *encodingForLabel("windows-1252");
-}
-
-const Encoding* declaredEncoding(std::string_view bytes) {
-  return Prescan(bytes).run();
 }
 
 std::optional<std::string> decodeToUtf8(std::string_view bytes, const Encoding& encoding) {

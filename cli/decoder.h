@@ -38,12 +38,6 @@ const Encoding* encodingForLabel(std::string_view label);
 const Encoding& utf8Encoding();
 const Encoding& windows1252Encoding();
 
-// The encoding that a <meta> element in the first 1024 bytes declares, as
-// a browser's prescan finds it, or null. A page cannot declare UTF-16 in
-// bytes that read as ASCII (it means UTF-8), and x-user-defined means
-// windows-1252.
-const Encoding* declaredEncoding(std::string_view bytes);
-
 // The text of `bytes` read in `encoding`, in UTF-8: what the bytes do not
 // encode becomes U+FFFD, as browsers show it. Empty only when this system's
 // converter lacks the encoding's table (glibc without its gconv modules).

@@ -185,8 +185,7 @@ class Extractor {
     if (options_.inputs.size() > 1) out.append(dumped_++ == 0 ? "" : "\n").append("==> " + name + " <==\n");
     if (options_.dumpTags) out.append(pipeline.dumpTags());
     if (options_.dumpTree) {
-      out.append(pipeline.dumpContent(
-          pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare)));
+      out.append(pipeline.dumpContent(pipeline.chooseContent()));
       out.append(pipeline.dumpTree());
     }
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() && stdoutError_ == 0)

@@ -19,10 +19,7 @@ std::string numbered(int count) {
 std::string inputStem(std::string_view input) {
   if (input == "-") return "stdin";
   const size_t slash = input.rfind('/');
-  std::string_view name = slash == std::string_view::npos ? input : input.substr(slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
-  return std::string(name);
+  return std::string(file_names::stemOf(slash == std::string_view::npos ? input : input.substr(slash + 1)));
 }
 
 std::string OutputNames::nameFor(std::string_view title, std::string_view input, bool fromInput) {

@@ -39,7 +39,7 @@ bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, 
     page.markup.assign(bytes);
   } else {
     LoadedPage loaded;
-    if (loader_.load(bytes, request.encodingLabel, loaded) != LoadStatus::kLoaded) {
+    if (loader_.load(bytes, request.encodingLabel, request.transportLabel, loaded) != LoadStatus::kLoaded) {
       error = std::move(loaded.error);
       return false;
     }

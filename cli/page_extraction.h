@@ -18,6 +18,7 @@ namespace brevanto::cli {
 // What the caller knows of a page beside its bytes.
 struct PageRequest {
   std::string encodingLabel;         // the user's choice of encoding; empty: as a browser decides
+  std::string transportLabel;        // the charset of the Content-Type the page was served with, if any
   std::optional<std::string> title;  // given by the user: replaces the page's own
   std::optional<std::string> url;    // given by the user: replaces the page's own
   // The URL when neither the user nor the page names one (a local file's

@@ -3,18 +3,22 @@
 // the body's outer markup, the title, and where the page came from.
 #pragma once
 
-#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cli/decoder.h"
+#include "cli/encoding_choice.h"
+#include "cli/title_and_url.h"
 #include "extractor/parse/html_element_table.h"
 
 struct myhtml;       // the parser
 struct myhtml_tree;  // one parsed document
 
 namespace brevanto::cli {
+
+class MarkupSerializer;
+struct LateMeta;
 
 enum class LoadStatus : int {
   kLoaded = 0,
@@ -33,38 +37,38 @@ struct LoadedPage {
   std::string error;     // the cause, when the page could not be loaded
 };
 
-// Which encoding a browser reads `bytes` in: a byte-order mark, else the
-// given label, else a <meta> charset in the first 1024 bytes, else UTF-8
-// when the bytes are valid UTF-8, else windows-1252. Null, with `error`
-// set, when the label names no encoding. `bomLength` is the bytes of the
-// mark to skip.
-const Encoding* chooseEncoding(std::string_view bytes, std::string_view label, size_t& bomLength,
-                               std::string& error);
-
-// `text` as a browser's document.title gives a title: ASCII white space
-// stripped from both ends, and each run of it inside made one space.
-std::string stripAndCollapseWhitespace(std::string_view text);
-
 // One parser, reused for every page loaded through it.
 class PageLoader {
  public:
-  // The serialized markup breaks lines before the block-level elements of
-  // the element table of `analysis`.
+  // The serialized markup is what the analysis `analysis` reads (see
+  // MarkupSerializer).
   explicit PageLoader(Analysis analysis = Analysis::kClassic);
   ~PageLoader();
   PageLoader(const PageLoader&) = delete;
   PageLoader& operator=(const PageLoader&) = delete;
 
-  // Loads one page. `encodingLabel` empty means: detect as a browser would.
-  // `page` is overwritten in every case.
-  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page);
+  // Loads one page. `encodingLabel` is the user's choice of encoding and
+  // `transportLabel` the charset of the Content-Type the page was served
+  // with; either may be empty (see chooseEncoding). `page` is overwritten in
+  // every case.
+  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, std::string_view transportLabel,
+                  LoadedPage& page);
+  // A page that came without a transport label, such as a saved file.
+  LoadStatus load(std::string_view bytes, std::string_view encodingLabel, LoadedPage& page) {
+    return load(bytes, encodingLabel, {}, page);
+  }
 
  private:
-  myhtml* parser_ = nullptr;     // owned
-  myhtml_tree* tree_ = nullptr;  // owned; cleaned for every page
-  // By the parser's tag id: whether the analysis' element table calls the
-  // element block-level.
-  std::vector<bool> blockLevel_;
+  // Parses `text` into tree_. `lateMeta`, when not null, records the
+  // encoding that the first <meta> on the way declares.
+  LoadStatus parse(std::string_view text, LateMeta* lateMeta, std::string& error);
+  // Writes the parsed body's outer markup into `markup`; true when it holds
+  // text that a browser shows.
+  bool serializeBody(std::string& markup) const;
+
+  myhtml* parser_ = nullptr;                      // owned
+  myhtml_tree* tree_ = nullptr;                   // owned; cleaned for every page
+  std::unique_ptr<MarkupSerializer> serializer_;  // owned; names tags through tree_
 };
 
 }  // namespace brevanto::cli

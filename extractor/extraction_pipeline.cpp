@@ -2,45 +2,37 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace brevanto {
 
-ExtractionPipeline::ExtractionPipeline(Analysis analysisToRun)
-    : analysis(analysisToRun),
-      elements(HtmlElementTable::of(analysisToRun)),
-      anchorRow_(knownRow("A")),
-      bodyRow_(knownRow("BODY")),
-      documentRow_(knownRow("HTML")),
-      lineBreakRow_(knownRow("BR")),
-      paragraphRow_(knownRow("P")) {}
+ExtractionPipeline::ExtractionPipeline(Analysis analysis) : ExtractionPipeline(rulesFor(analysis)) {}
+
+ExtractionPipeline::ExtractionPipeline(const Rules& rulesToRun)
+    : rules(rulesToRun), scanner_(*rules.elements, rules.anySpaceEndsName) {}
 
 // Nodes live in nodeStore_ and texts in textStore_, so destruction frees them
 // without walking the tree, whatever its depth.
 ExtractionPipeline::~ExtractionPipeline() = default;
 
-ElementRow ExtractionPipeline::knownRow(const char* name) const {
-  const ElementRow row = elements.rowOf(name, std::strlen(name));
-  return row == elements.otherRowNumber() ? kNoRow : row;
+MarkupRead ExtractionPipeline::analyze(const char* markup) {
+  markup_ = markup == nullptr ? "" : markup;
+  const size_t whole = std::strlen(markup_);
+  const size_t length = std::min(whole, kMostMarkupBytes);
+  scanner_.scan(markup_, markup_ + length, tags);
+  matchTags(tags, *rules.elements, scanner_.nameKeyCount());
+  buildTree(tags, nodeStore_, root);
+  markChrome(tags, root, markup_, rules);
+  const bool textsFit = collectText(tags, root, markup_, length, rules, textStore_);
+  measureLinks(root, rules);
+  pruneTree(root, rules);
+  HtmlNode* bodyNode = findBody(root, rules);
+  body = bodyFiguresOf(bodyNode, rules);
+  if (bodyNode != nullptr) markScored(*bodyNode);
+  return length == whole && textsFit ? MarkupRead::kWhole : MarkupRead::kCut;
 }
 
-void ExtractionPipeline::analyze(const char* markup) {
-  clearTags();
-  clearTree();
-  bodyTextLength = bodyPlainLength = bodyLinkTextLength = 0;
-  // Offsets are 32-bit: a longer body is analysed up to that limit.
-  size_t length = markup == nullptr ? 0 : std::strlen(markup);
-  length = std::min<size_t>(length, std::numeric_limits<int32_t>::max() - 1);
-  if (markup != nullptr) scanMarkup(markup, markup + length);
-  matchTags();
-  buildTree();
-  if (analysis == Analysis::kModern) markChrome();
-  collectText(markup);
-  for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) measureLinks(child);
-  pruneTree(&root);
-  dropInlineLeaves(&root);
-  collapseChains(&root);
-  if (HtmlNode* body = findBody(&root)) scoreTree(body);
+std::vector<ContentChoice> ExtractionPipeline::chooseContent() {
+  return brevanto::chooseContent(root, body, rules);
 }
 
 }  // namespace brevanto

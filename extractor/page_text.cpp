@@ -5,13 +5,11 @@
 namespace brevanto {
 
 PageText extractPageText(const std::string& bodyMarkup, std::string_view url, std::string_view title,
-                         Analysis analysis) {
+                         Analysis analysis, TextFileFormat format) {
   ExtractionPipeline pipeline(analysis);
-  pipeline.analyze(bodyMarkup.c_str());
-  PageText page;
-  page.file = ExtractionPipeline::formatChosenText(
-      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare), url, title);
-  page.headerLength = ExtractionPipeline::formatTextFile(ContentList(), url, title).size();
+  const MarkupRead read = pipeline.analyze(bodyMarkup.c_str());
+  PageText page = formatTextFile(pipeline.chooseContent(), url, title, format);
+  page.markupCut = read == MarkupRead::kCut;
   return page;
 }
 

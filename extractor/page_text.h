@@ -4,23 +4,18 @@
 // every one of them comes through here.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "extractor/output/output.h"
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto {
 
-struct PageText {
-  std::string file;         // the text file's bytes: the header, then the chosen text
-  size_t headerLength = 0;  // bytes of the header at the start of `file`
-};
-
 // Analyses `bodyMarkup` (the body element's outer markup; analysed up to a
-// NUL byte, as the Windows server reads it) and formats the chosen text
-// after a header with `url` and `title`.
+// NUL byte, as the Windows server reads it, and up to kMostMarkupBytes) and
+// formats the chosen text after a header with `url` and `title`.
 PageText extractPageText(const std::string& bodyMarkup, std::string_view url, std::string_view title,
-                         Analysis analysis);
+                         Analysis analysis, TextFileFormat format = windowsTextFile());
 
 }  // namespace brevanto

@@ -2,7 +2,6 @@
 // tree, chrome, text, selection, line cleaning and the output format. Besides
 // the sanitizers' own checks, every run verifies the tag and tree invariants
 // that the later stages rely on, and aborts on the first one broken.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void checkTags(const ExtractionPipeline& p, const std::string& markup) {
         markup[static_cast<size_t>(tag.endOffset)] != '>') {
       fail("tag offsets not on '<' and '>'", tag.index);
     }
-    if (tag.row >= p.elements.size()) fail("tag without an element row", tag.index);
+    if (tag.row >= p.rules.elements->size()) fail("tag without an element row", tag.index);
     if ((tag.text == nullptr) != (tag.textLength == 0)) fail("empty text that is not absent", tag.index);
     // Nested links count once per enclosing link, so the figure may pass the
     // text length, but never wraps.
@@ -72,44 +72,46 @@ void analyse(Analysis analysis, const char* markup) {
   checkTags(pipeline, seen);
   checkTree(pipeline);
 
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  if (content.empty()) fail("selectContent returned an empty list", -1);
-  for (const HtmlNode* node : content) {
+  const std::vector<brevanto::ContentChoice> chosen = pipeline.chooseContent();
+  if (chosen.empty()) fail("chooseContent returned an empty list", -1);
+  size_t lists = 0;
+  for (const brevanto::ContentChoice& choice : chosen) {
+    const HtmlNode* node = choice.node;
+    lists += choice.leftOut.size();
     if (node == nullptr || node->tag == nullptr) continue;
-    const auto cleaned =
-        ExtractionPipeline::cleanLines(node->tag->text, static_cast<size_t>(node->tag->textLength));
+    std::string cleaned;
+    brevanto::appendCleanLines({node->tag->text, static_cast<size_t>(node->tag->textLength)}, cleaned);
     // Cleaning only drops lines; a last line without its CR LF gets one.
-    if (cleaned && cleaned->size() > static_cast<size_t>(node->tag->textLength) + 2) {
+    if (cleaned.size() > static_cast<size_t>(node->tag->textLength) + 2)
       fail("cleaned text grew", node->tag->index);
-    }
     // No text is written twice.
     for (const HtmlNode* above = node->parent; above != nullptr; above = above->parent) {
-      if (std::find(content.begin(), content.end(), above) != content.end()) {
-        fail("a chosen node inside another", node->tag->index);
+      for (const brevanto::ContentChoice& other : chosen) {
+        if (other.node == above) fail("a chosen node inside another", node->tag->index);
       }
     }
-  }
-  // What a list left out holds lies inside the element that leaves it out.
-  const std::vector<brevanto::ContentChoice> chosen =
-      pipeline.chooseContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  for (const brevanto::ContentChoice& choice : chosen) {
+    // What a list left out holds lies inside the element that leaves it out.
     for (const HtmlNode* list : choice.leftOut) {
-      const HtmlNode* above = list->parent;
-      while (above != nullptr && above != choice.node) above = above->parent;
-      if (above == nullptr) fail("a list left out outside its element", list->tag->index);
+      const HtmlNode* around = list->parent;
+      while (around != nullptr && around != node) around = around->parent;
+      if (around == nullptr) fail("a list left out outside its element", list->tag->index);
     }
   }
-  const std::string file = ExtractionPipeline::formatTextFile(content, "http://example.test/a", "A title");
-  if (file.empty()) fail("empty output file", -1);
-  const std::string written =
-      ExtractionPipeline::formatChosenText(chosen, "http://example.test/a", "A title");
+  std::vector<brevanto::ContentChoice> whole = chosen;
+  for (brevanto::ContentChoice& choice : whole) choice.leftOut.clear();
+  const brevanto::PageText file = brevanto::formatTextFile(whole, "http://example.test/a", "A title");
+  if (file.file.empty() || file.headerLength == 0) fail("empty output file", -1);
+  const std::string written = brevanto::formatTextFile(chosen, "http://example.test/a", "A title").file;
   // A line break stands in for each list, which holds at least one byte,
   // and a text that now has lines to clean may end in one more.
-  size_t lists = 0;
-  for (const brevanto::ContentChoice& choice : chosen) lists += choice.leftOut.size();
-  if (written.size() > file.size() + 2 * (chosen.size() + lists))
+  if (written.size() > file.file.size() + 2 * (chosen.size() + lists))
     fail("leaving lists out made the text longer", -1);
+  // The LF file is the same text with no line ending in CR and no empty
+  // line first.
+  const std::string lf =
+      brevanto::formatTextFile(chosen, "http://example.test/a", "A title", brevanto::lfTextFile()).file;
+  if (lf.size() > written.size()) fail("the LF file is longer than the CR LF one", -1);
+  if (lf.find("\r\n") != std::string::npos) fail("a line of the LF file ends in CR", -1);
 
   // A second analysis in the same pipeline must start from nothing.
   pipeline.analyze(markup);

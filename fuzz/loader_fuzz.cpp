@@ -1,7 +1,9 @@
-// Any bytes through the page loader of brevanto-extract (encoding choice,
-// decoding, the HTML5 parse, the serialization of the body), then through the
+// Any bytes through the page loader of brevanto-extract (encoding choice and
+// detection, decoding, the HTML5 parse and its second reading on a late meta
+// or a runaway title, the serialization of the body), then through the
 // analysis and the output format, as the program runs them. The first byte
-// picks the encoding label the user might give.
+// picks the encoding label the user might give, the one the page might have
+// been served with, and the analysis.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +13,7 @@
 
 #include "cli/page_loader.h"
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 
 namespace {
 
@@ -40,13 +43,17 @@ constexpr const char* kLabels[] = {"",
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const std::string_view label = kLabels[data[0] % (sizeof kLabels / sizeof kLabels[0])];
+  constexpr size_t kLabelCount = sizeof kLabels / sizeof kLabels[0];
+  const std::string_view label = kLabels[data[0] % kLabelCount];
+  const std::string_view transportLabel = kLabels[(data[0] / kLabelCount) % kLabelCount];
   const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-  // One loader for the whole run, as brevanto-extract uses it for a batch, so
-  // that state one page leaves behind meets the next page.
-  static brevanto::cli::PageLoader loader;
+  // One loader per analysis for the whole run, as brevanto-extract uses it
+  // for a batch, so that state one page leaves behind meets the next page.
+  static brevanto::cli::PageLoader classicLoader(brevanto::Analysis::kClassic);
+  static brevanto::cli::PageLoader modernLoader(brevanto::Analysis::kModern);
+  brevanto::cli::PageLoader& loader = (data[0] & 0x80) != 0 ? modernLoader : classicLoader;
   brevanto::cli::LoadedPage page;
-  const brevanto::cli::LoadStatus status = loader.load(bytes, label, page);
+  const brevanto::cli::LoadStatus status = loader.load(bytes, label, transportLabel, page);
   if (status != brevanto::cli::LoadStatus::kLoaded) {
     if (page.error.empty()) {
       std::fprintf(stderr, "loader_fuzz: a failed load without a cause\n");
@@ -61,9 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   brevanto::ExtractionPipeline pipeline;
   pipeline.analyze(page.markup.c_str());
-  const brevanto::ContentList content =
-      pipeline.selectContent(&pipeline.root, pipeline.minParagraphs, pipeline.minPlainShare);
-  const std::string file = brevanto::ExtractionPipeline::formatTextFile(content, page.url, page.title);
+  const std::string file = brevanto::formatTextFile(pipeline.chooseContent(), page.url, page.title).file;
   if (file.empty()) std::abort();
   return 0;
 }

@@ -74,7 +74,7 @@ bool COptionsDialog::OnInitDialog() {
 }
 
 void COptionsDialog::enableFolderControls() {
-  bool enable = m_folderOption != ExtractionSettings::kRandomFolder;
+  bool enable = m_folderOption != ExtractionSettings::kLastFolder;
   ::EnableWindow(GetDlgItem(IDC_SEARCH_FOLDER), enable);
   ::EnableWindow(GetDlgItem(IDC_FOLDER_PATH), enable);
 }

@@ -5,6 +5,9 @@
 namespace brevanto {
 namespace {
 
+// The value that holds the folder saved into last.
+constexpr char kLastFolderValue[] = "RandomFolder";
+
 constexpr const char* kDefaultKeyPath = "SOFTWARE\\Brevanto\\TextExtraction";
 constexpr const char* kDefaultFolder = "c:\\";
 constexpr DWORD kTextBufferSize = 1024;
@@ -121,12 +124,12 @@ bool ExtractionSettings::setFixedFolder(const char* text) const {
   return writeString("FixedFolder", text);
 }
 
-std::string ExtractionSettings::randomFolder() const {
-  return completeFolder(readString("RandomFolder"));
+std::string ExtractionSettings::lastFolder() const {
+  return completeFolder(readString(kLastFolderValue));
 }
 
-bool ExtractionSettings::setRandomFolder(const char* text) const {
-  return writeString("RandomFolder", text);
+bool ExtractionSettings::setLastFolder(const char* text) const {
+  return writeString(kLastFolderValue, text);
 }
 
 ExtractionSettings::ToolOptions ExtractionSettings::loadToolOptions() const {

@@ -29,7 +29,7 @@ class ExtractionSettings {
   // The FolderSelection codes: which folder starts the proposed file name.
   // Any other stored value selects neither, and the proposal starts in "C:\".
   static constexpr int32_t kFixedFolder = 0;
-  static constexpr int32_t kRandomFolder = 1;
+  static constexpr int32_t kLastFolder = 1;
   // What the settings program stores when neither of its options is chosen.
   static constexpr int32_t kNoFolder = -1;
 
@@ -61,14 +61,15 @@ class ExtractionSettings {
   bool setFolderSelection(int32_t value) const;
   std::string fixedFolder() const;  // never empty, always ending in "\"
   bool setFixedFolder(const char* text) const;
-  std::string randomFolder() const;  // never empty, always ending in "\"
-  bool setRandomFolder(const char* text) const;
+  // The folder saved into last (the value "RandomFolder").
+  std::string lastFolder() const;  // never empty, always ending in "\"
+  bool setLastFolder(const char* text) const;
 
   // Reads FolderSelection, FixedFolder and DispAfterProcess, in that order.
   ToolOptions loadToolOptions() const;
   // Writes them in the same order, every write tried whatever the one before
   // gave. The fixed folder is written only while it is the one selected, so
-  // that choosing the random folder keeps the fixed one stored. True when
+  // that choosing the last folder keeps the fixed one stored. True when
   // every write succeeded.
   bool saveToolOptions(const ToolOptions& options) const;
 

@@ -1,15 +1,18 @@
 // The Windows driver of one extraction: analyse the body markup, select the
 // content, ask the user where to save it, write it.
-#include <windows.h>
+#include "extractor/automation/extraction_driver.h"
+
 // The system headers that follow need windows.h before them.
 #include <commdlg.h>
 
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "extractor/extraction_pipeline.h"
 #include "extractor/messages.h"
+#include "extractor/output/output.h"
+#include "extractor/output/path_functions.h"
 #include "platform/win32/code_page.h"
 
 namespace brevanto {
@@ -24,19 +27,18 @@ constexpr char kSaveFilter[] = "text file(*.txt)\0*.txt\0all files(*.*)\0*.*\0";
 
 }  // namespace
 
-void ExtractionPipeline::run(const char* markup, const wchar_t* urlW, const wchar_t* titleW,
-                             HWND__* ownerWindow) {
+void ExtractionDriver::run(const char* markup, const wchar_t* urlW, const wchar_t* titleW, HWND ownerWindow) {
   if (markup == nullptr || *markup == '\0') {
     MessageBoxA(ownerWindow, kEmptyBodyMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  analyze(markup);
-  const ContentList contentNodes = selectContent(&root, minParagraphs, minPlainShare);
+  pipeline_.analyze(markup);
+  const std::vector<ContentChoice> content = pipeline_.chooseContent();
 
   const std::string title = toAnsi(titleW);
   // outputFolder always ends in "\": no separator goes between.
   const std::string proposed = outputFolder + title + ".txt";
-  const std::optional<std::string> cleaned = defaultFileName(proposed.c_str());
+  const std::optional<std::string> cleaned = windows_paths::defaultFileName(proposed.c_str());
 
   char file[kFileBufferSize] = {};
   if (cleaned) std::strncpy(file, cleaned->c_str(), kFileBufferSize - 1);
@@ -54,14 +56,15 @@ void ExtractionPipeline::run(const char* markup, const wchar_t* urlW, const wcha
   if (!GetSaveFileNameA(&dialog)) return;
 
   const std::string url = toAnsi(urlW);
-  const WriteResult written = writeTextFile(file, contentNodes, openAfterWrite, url.c_str(), title.c_str());
+  const WriteResult written = writeTextFile(file, content, openAfterWrite != 0, url.c_str(), title.c_str());
   if (written == kCannotCreate || written == kCannotWrite) {
     MessageBoxA(ownerWindow, kCannotSaveMessage, kMessageCaption, MB_OK | MB_ICONINFORMATION);
     return;
   }
-  // Only a folder that now holds the saved file is remembered.
-  if (written == kWritten) {
-    if (std::optional<std::string> folder = folderOf(file)) chosenFolder = *folder;
+  // Only a folder that now holds the saved file is remembered. A viewer
+  // that did not start is no reason to tell the user the save failed.
+  if (written == kWritten || written == kWrittenNotOpened) {
+    if (std::optional<std::string> folder = windows_paths::folderOf(file)) chosenFolder = *folder;
   }
 }
 

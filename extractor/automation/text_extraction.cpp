@@ -9,7 +9,7 @@
 
 #include "common/settings/extraction_settings.h"
 #include "extractor/automation/browser_lookup.h"
-#include "extractor/extraction_pipeline.h"
+#include "extractor/automation/extraction_driver.h"
 #include "extractor/messages.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/com_ref.h"
@@ -83,26 +83,26 @@ void CTextExtraction::Extract(const char* url, const char* title) {
     const size_t length = SysStringLen(outerW.get());
     markup = toAnsi(outerW.get(), length);
     // A markup that does not convert is no markup; an empty one is, and the
-    // pipeline tells the user about it.
+    // driver tells the user about it.
     if (length != 0 && markup.empty()) return;
   }
 
-  auto pipeline = std::make_unique<ExtractionPipeline>();
+  auto driver = std::make_unique<ExtractionDriver>();
   ExtractionSettings settings;
   const int32_t folderSelection = settings.folderSelection();
   if (folderSelection == ExtractionSettings::kFixedFolder) {
-    pipeline->outputFolder = settings.fixedFolder();
-  } else if (folderSelection == ExtractionSettings::kRandomFolder) {
-    pipeline->outputFolder = settings.randomFolder();
+    driver->outputFolder = settings.fixedFolder();
+  } else if (folderSelection == ExtractionSettings::kLastFolder) {
+    driver->outputFolder = settings.lastFolder();
   }
-  pipeline->openAfterWrite = settings.dispAfterProcess() ? 1 : 0;
+  driver->openAfterWrite = settings.dispAfterProcess() ? 1 : 0;
 
-  pipeline->run(markup.c_str(), urlW.get(), titleW.get(), window);
+  driver->run(markup.c_str(), urlW.get(), titleW.get(), window);
 
   // A call that saved nothing keeps the folder remembered from the last
   // save, instead of sending the next proposal back to the default.
-  if (folderSelection == ExtractionSettings::kRandomFolder && !pipeline->chosenFolder.empty()) {
-    settings.setRandomFolder(pipeline->chosenFolder.c_str());
+  if (folderSelection == ExtractionSettings::kLastFolder && !driver->chosenFolder.empty()) {
+    settings.setLastFolder(driver->chosenFolder.c_str());
   }
 }
 

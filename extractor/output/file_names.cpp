@@ -32,8 +32,17 @@ std::string_view componentCharAt(std::string_view stem, size_t i, size_t& length
 
 }  // namespace
 
-bool isUnsafeInTitle(char c) {
-  return c != '\0' && std::strchr(kUnsafeInTitle, c) != nullptr;
+std::string replaceUnsafe(std::string_view title) {
+  std::string safe(title);
+  for (char& c : safe) {
+    if (c != '\0' && std::strchr(kUnsafeInTitle, c) != nullptr) c = '_';
+  }
+  return safe;
+}
+
+std::string_view stemOf(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 std::string pathComponent(std::string_view stem, std::string_view suffix) {
@@ -54,11 +63,7 @@ std::string pathComponent(std::string_view stem, std::string_view suffix) {
 }
 
 std::string nameFromTitle(std::string_view title, std::string_view suffix) {
-  std::string stem(title);
-  for (char& c : stem) {
-    if (isUnsafeInTitle(c)) c = '_';
-  }
-  return pathComponent(stem, suffix);
+  return pathComponent(replaceUnsafe(title), suffix);
 }
 
 }  // namespace brevanto::file_names

@@ -1,6 +1,6 @@
 // What a file name made from a page may hold, on each platform. The Windows
-// Save As proposal replaces the characters of `isUnsafeInTitle` in the title
-// and leaves the rest to the dialog, where the user sees and edits the name.
+// Save As proposal replaces the unsafe characters of the title (see
+// replaceUnsafe) and leaves the rest to the dialog, where the user sees and edits the name.
 // Where no dialog stands between the page and the disk (the command line),
 // the name must also be exactly one path component that the system accepts.
 #pragma once
@@ -14,9 +14,15 @@ namespace brevanto::file_names {
 // The longest file name, in bytes, that POSIX file systems accept.
 constexpr size_t kMaxComponentBytes = 255;
 
-// The characters a name made from a title never holds: those Windows forbids
-// in names, and "." so that a title never gains or changes an extension.
-bool isUnsafeInTitle(char c);
+// `title` with each character that a name made from a title never holds
+// replaced by "_": those Windows forbids in names, and "." so that a title
+// never gains or changes an extension.
+std::string replaceUnsafe(std::string_view title);
+
+// The stem of the file name `name` (no folder): the name less its last
+// extension. A dot that starts the name begins no extension: ".profile" is
+// all stem.
+std::string_view stemOf(std::string_view name);
 
 // One path component made from `stem`, followed by `suffix` (such as ".txt"
 // or " (2).txt"), which is kept whole. The stem loses what could make the

@@ -1,12 +1,11 @@
-// The small path functions that turn a page title into a safe file name and
-// find the folder of a chosen path. Paths are Windows paths: only "\"
-// separates folders, whatever the platform the functions run on.
-#include <cstring>
+#include "extractor/output/path_functions.h"
 
-#include "extractor/extraction_pipeline.h"
+#include <cstring>
+#include <string_view>
+
 #include "extractor/output/file_names.h"
 
-namespace brevanto {
+namespace brevanto::windows_paths {
 namespace {
 
 // Offset of the last backslash that has at least one character after it: a
@@ -25,31 +24,19 @@ std::string_view nameOrWholePath(std::string_view path) {
 
 }  // namespace
 
-std::optional<std::string> ExtractionPipeline::folderOf(const char* path) {
+std::optional<std::string> folderOf(const char* path) {
   if (path == nullptr) return std::nullopt;
   const char* last = std::strrchr(path, '\\');
   if (last == nullptr) return std::nullopt;
   return std::string(path, static_cast<size_t>(last - path + 1));
 }
 
-std::optional<std::string> ExtractionPipeline::fileNameOf(const char* path) {
+std::optional<std::string> fileStemOf(const char* path) {
   if (path == nullptr) return std::nullopt;
-  const std::string_view whole(path);
-  const size_t at = lastNameSeparator(whole);
-  if (at == std::string_view::npos) return std::nullopt;
-  return std::string(whole.substr(at + 1));
+  return std::string(file_names::stemOf(nameOrWholePath(path)));
 }
 
-std::optional<std::string> ExtractionPipeline::fileStemOf(const char* path) {
-  if (path == nullptr) return std::nullopt;
-  const std::string_view name = nameOrWholePath(path);
-  // A dot that starts the name begins no extension: ".txt" is all stem.
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot == 0) return std::string(name);
-  return std::string(name.substr(0, dot));
-}
-
-std::optional<std::string> ExtractionPipeline::fileExtensionOf(const char* path) {
+std::optional<std::string> fileExtensionOf(const char* path) {
   if (path == nullptr) return std::nullopt;
   const std::string_view name = nameOrWholePath(path);
   const size_t dot = name.rfind('.');
@@ -57,16 +44,7 @@ std::optional<std::string> ExtractionPipeline::fileExtensionOf(const char* path)
   return std::string(name.substr(dot));
 }
 
-std::optional<std::string> ExtractionPipeline::replaceUnsafeChars(const char* text) {
-  if (text == nullptr) return std::nullopt;
-  std::string safe(text);
-  for (char& c : safe) {
-    if (file_names::isUnsafeInTitle(c)) c = '_';
-  }
-  return safe;
-}
-
-std::optional<std::string> ExtractionPipeline::concatStrings(const char* a, const char* b, const char* c) {
+std::optional<std::string> concatStrings(const char* a, const char* b, const char* c) {
   std::string joined;
   for (const char* part : {a, b, c}) {
     if (part != nullptr) joined += part;
@@ -75,14 +53,13 @@ std::optional<std::string> ExtractionPipeline::concatStrings(const char* a, cons
   return joined;
 }
 
-std::optional<std::string> ExtractionPipeline::defaultFileName(const char* path) {
+std::optional<std::string> defaultFileName(const char* path) {
   if (path == nullptr) return std::nullopt;
   const std::optional<std::string> folder = folderOf(path);
-  const std::optional<std::string> stem = fileStemOf(path);
-  const std::optional<std::string> safeStem = replaceUnsafeChars(stem ? stem->c_str() : nullptr);
+  const std::string safeStem = file_names::replaceUnsafe(*fileStemOf(path));
   const std::optional<std::string> extension = fileExtensionOf(path);
-  return concatStrings(folder ? folder->c_str() : nullptr, safeStem ? safeStem->c_str() : nullptr,
+  return concatStrings(folder ? folder->c_str() : nullptr, safeStem.c_str(),
                        extension ? extension->c_str() : nullptr);
 }
 
-}  // namespace brevanto
+}  // namespace brevanto::windows_paths

@@ -214,6 +214,11 @@ HtmlElementTable::HtmlElementTable(const HtmlElementInfo* rows, int count)
     while (slots_[slot] != kEmptySlot) slot = (slot + 1) % kSlots;
     slots_[slot] = static_cast<ElementRow>(row);
   }
+  auto knownRow = [this](const char* name) {
+    const ElementRow row = rowOf(name, std::strlen(name));
+    return row == otherRowNumber() ? KnownRows::kNoRow : row;
+  };
+  known_ = {knownRow("A"), knownRow("BODY"), knownRow("HTML"), knownRow("BR"), knownRow("P")};
 }
 
 const HtmlElementTable& HtmlElementTable::classic() {

@@ -42,6 +42,17 @@ struct HtmlElementInfo {
 // The position of a row in its table.
 using ElementRow = uint16_t;
 
+// The rows of the elements that the rules of the analysis name, in one table.
+// A row the table lacks is kNoRow, which no tag has.
+struct KnownRows {
+  static constexpr ElementRow kNoRow = 0xFFFF;
+  ElementRow anchor = kNoRow;     // A
+  ElementRow body = kNoRow;       // BODY
+  ElementRow document = kNoRow;   // HTML
+  ElementRow lineBreak = kNoRow;  // BR
+  ElementRow paragraph = kNoRow;  // P
+};
+
 // A table of element rows. Its last row is the row of every name the table
 // does not hold; comments and declarations get the row named "!", which is
 // that last row in the classic table. Each table builds its own index of
@@ -84,6 +95,7 @@ class HtmlElementTable {
   ElementRow otherRowNumber() const { return static_cast<ElementRow>(count_ - 1); }
   ElementRow commentRowNumber() const { return commentRow_; }
   const HtmlElementInfo* commentRow() const { return &rows_[commentRow_]; }
+  const KnownRows& known() const { return known_; }
 
  private:
   static constexpr int kMostRows = 256;
@@ -110,7 +122,8 @@ class HtmlElementTable {
 
   const HtmlElementInfo* rows_;  // not owned: static rows
   int count_;
-  ElementRow commentRow_;           // the row named "!"
+  ElementRow commentRow_;  // the row named "!"
+  KnownRows known_;
   ElementRow slots_[kSlots];        // row numbers by name, kEmptySlot where none
   FoldedName rowNames_[kMostRows];  // of each row
 };

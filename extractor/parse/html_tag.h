@@ -3,10 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto {
+
+// The longest markup an analysis reads: offsets are 32-bit, and the offset
+// just past the last tag must fit one too.
+inline constexpr size_t kMostMarkupBytes = std::numeric_limits<int32_t>::max() - 1;
 
 // A page holds millions of tags, so a tag is kept small: offsets and indices
 // in 32 bits, the element's table row instead of its name, flags in bits. The
@@ -27,20 +32,21 @@ struct HtmlTag {
   const char* text = nullptr;
   int32_t textLength = 0;
   // Bytes of link text in the subtree: the text lengths of every A element in
-  // it, the element itself included, at most the largest int32_t. The modern
-  // analysis counts the visible bytes only.
+  // it, the element itself included, at most the largest int32_t. Where the
+  // rules count visible bytes, only those.
   int32_t linkTextLength = 0;
-  // One word that the stages of the analysis use in turn, so that the modern
-  // analysis costs no more memory per tag than the classic one.
+  // One word that the stages use in turn, so that the modern analysis costs
+  // no more memory per tag than the classic one. Which member is live
+  // depends on the stage the analysis has reached:
   union {
-    // Until the tree is built: equal for names that are equal without regard
+    // scanner, matcher, tree: equal for names that are equal without regard
     // to ASCII case; the row for names of the table, a number past the
     // table's rows for the others.
     int32_t nameKey = -1;
-    // Modern, while chrome is marked: the P start tags before this tag.
+    // chrome, where the rules mark it: the P start tags before this tag.
     int32_t paragraphsBefore;
-    // Modern, from the text stage on: the bytes of the text that show, those
-    // above the blank.
+    // text and every stage after it: the bytes of the text that show, those
+    // above the blank; set only where the rules count visible bytes.
     int32_t visibleLength;
   };
   ElementRow row = 0;   // the element's row in the table the analysis runs on
@@ -48,7 +54,15 @@ struct HtmlTag {
   bool isClose : 1;     // the tag closes one: an end tag, or self-contained
   bool hasContent : 1;  // false when matching or tree building gave up the extent
   bool isScored : 1;    // the element is the body or below it, and has shares
-  bool isChrome : 1;    // modern: page furniture, left out of every text
+  bool isChrome : 1;    // page furniture, left out of every text
+
+  // Its own partner, open and close, with no content: what an unmatched tag
+  // becomes, and an element whose extent was given up.
+  void makeSelfContained() {
+    partner = index;
+    isOpen = isClose = true;
+    hasContent = false;
+  }
 };
 static_assert(sizeof(HtmlTag) <= 40, "a tag is paid for once per tag of the page");
 

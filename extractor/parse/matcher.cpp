@@ -1,18 +1,12 @@
 // Pairs start and end tags, and decides where unmatched elements end.
 #include <vector>
 
-#include "extractor/extraction_pipeline.h"
+#include "extractor/parse/parse.h"
 
 namespace brevanto {
 
-void ExtractionPipeline::makeSelfContained(HtmlTag& tag) {
-  tag.partner = tag.index;
-  tag.isOpen = tag.isClose = true;
-  tag.hasContent = false;
-}
-
-MatchResult ExtractionPipeline::matchTags() {
-  if (tags.empty()) return MatchResult::kNoTags;
+void matchTags(std::vector<HtmlTag>& tags, const HtmlElementTable& elements, int32_t nameKeyCount) {
+  if (tags.empty()) return;
 
   // Pass 1: an end tag closes the nearest open element of its name and every
   // element opened after that one, which stays unmatched. Each open element
@@ -22,8 +16,8 @@ MatchResult ExtractionPipeline::matchTags() {
     int32_t tag;
     int32_t belowOfSameName;  // position in `open`, or -1
   };
-  std::vector<OpenElement> open;                                                   // innermost last
-  std::vector<int32_t> innermostOfName(elements.size() + otherNames_.size(), -1);  // position in `open`
+  std::vector<OpenElement> open;                           // innermost last
+  std::vector<int32_t> innermostOfName(nameKeyCount, -1);  // position in `open`
   for (HtmlTag& tag : tags) {
     if (tag.isOpen && tag.isClose) {
       tag.partner = tag.index;
@@ -59,12 +53,11 @@ MatchResult ExtractionPipeline::matchTags() {
         // block-level tag; that tag keeps its own partner.
         tag.partner = nextBlock >= 0 ? nextBlock : last;
       } else {
-        makeSelfContained(tag);
+        tag.makeSelfContained();
       }
     }
     if (element.level == kLevelBlock) nextBlock = i;
   }
-  return MatchResult::kMatched;
 }
 
 }  // namespace brevanto

@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "base/ascii.h"
-#include "extractor/extraction_pipeline.h"
+#include "extractor/parse/parse.h"
+#include "extractor/parse/tag_name_reader.h"
 
 namespace brevanto {
 namespace {
@@ -20,32 +21,29 @@ const char* findText(const char* from, const char* end, std::string_view text) {
 
 }  // namespace
 
-void ExtractionPipeline::clearTags() {
+TagScanner::TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName)
+    : elements_(elements), anySpaceEndsName_(anySpaceEndsName) {}
+
+void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& tags) {
   tags.clear();
   otherNames_.clear();
-  markup_ = nullptr;
-  markupLength_ = 0;
-}
-
-void ExtractionPipeline::scanMarkup(const char* begin, const char* end) {
   inRawText_ = false;
-  markup_ = begin;
-  markupLength_ = static_cast<size_t>(end - begin);
   // Every tag starts at a "<": room for all of them at once spares the copies
   // of a growing list. Pages of the list that stay unused are never touched.
   size_t lessThan = 0;
   for (const char* p = begin; (p = findByte(p, end, '<')) != nullptr; ++p) ++lessThan;
-  tags.reserve(tags.size() + lessThan);
+  tags.reserve(lessThan);
 
   const char* p = begin;
   while (p < end) {
     if (inRawText_) {
       // Inside a skip-content element only its exact end tag, spelled as the
       // start tag was, ends it. Without one, nothing after it is a tag.
-      const std::string endTag = rawTextEndTag();
+      std::string endTag = "</";
+      endTag.append(tagName(begin, tags.back(), anySpaceEndsName_)).push_back('>');
       const char* at = findText(p, end, endTag);
       if (at == nullptr) break;
-      addTag(at, at + endTag.size() - 1, begin);
+      addTag(at, at + endTag.size() - 1, begin, tags);
       p = at + endTag.size();
       continue;
     }
@@ -62,18 +60,18 @@ void ExtractionPipeline::scanMarkup(const char* begin, const char* end) {
     }
     const char* gt = findByte(gtFrom, end, '>');
     if (gt == nullptr) break;
-    addTag(lt, gt, begin);
+    addTag(lt, gt, begin, tags);
     p = gt + 1;
   }
 }
 
-int ExtractionPipeline::addTag(const char* lt, const char* gt, const char* base) {
-  if (gt == lt + 1) return kNoTag;
+void TagScanner::addTag(const char* lt, const char* gt, const char* base, std::vector<HtmlTag>& tags) {
+  if (gt == lt + 1) return;
   TagNameReader reader;
-  reader.anySpaceEndsName = analysis == Analysis::kModern;
-  if (!reader.read(lt, gt)) return kNoTag;
+  reader.anySpaceEndsName = anySpaceEndsName_;
+  if (!reader.read(lt, gt)) return;
   // A name read is never empty, so it has a row: its own, or the comment row.
-  const ElementRow row = elements.rowOf(reader.name.data(), reader.name.size());
+  const ElementRow row = elements_.rowOf(reader.name.data(), reader.name.size());
   HtmlTag& tag = tags.emplace_back();
   tag.index = static_cast<int32_t>(tags.size() - 1);
   tag.startOffset = static_cast<int32_t>(lt - base);
@@ -82,42 +80,37 @@ int ExtractionPipeline::addTag(const char* lt, const char* gt, const char* base)
   tag.isClose = reader.isClose;
   tag.row = row;
   tag.nameKey = nameKeyOf(reader.name, row);
-  const HtmlElementInfo& element = elements[row];
+  const HtmlElementInfo& element = elements_[row];
   if (element.rendersContent == 0 && element.endTag == kEndTagRequired) inRawText_ = !tag.isClose;
-  return tag.index;
 }
 
-std::string ExtractionPipeline::rawTextEndTag() const {
-  std::string endTag = "</";
-  if (!tags.empty()) endTag += nameOf(tags.back());
-  endTag += '>';
-  return endTag;
-}
-
-std::string_view ExtractionPipeline::nameOf(const HtmlTag& tag) const {
+std::string_view tagName(const char* markup, const HtmlTag& tag, bool anySpaceEndsName) {
   // The name is read again as the scanner read it: a tag keeps no copy.
   TagNameReader reader;
-  reader.anySpaceEndsName = analysis == Analysis::kModern;
-  if (markup_ == nullptr || !reader.read(markup_ + tag.startOffset, markup_ + tag.endOffset)) return {};
+  reader.anySpaceEndsName = anySpaceEndsName;
+  if (markup == nullptr || !reader.read(markup + tag.startOffset, markup + tag.endOffset)) return {};
   return reader.name;
 }
 
-size_t ExtractionPipeline::FoldedHash::operator()(std::string_view name) const {
+size_t TagScanner::FoldedHash::operator()(std::string_view name) const {
   uint64_t hash = 14695981039346656037ULL;
   for (const char c : name) hash = (hash ^ static_cast<unsigned char>(ascii::toUpper(c))) * 1099511628211ULL;
   return static_cast<size_t>(hash);
 }
 
-bool ExtractionPipeline::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
+bool TagScanner::FoldedEqual::operator()(std::string_view a, std::string_view b) const {
   return ascii::equalsIgnoringCase(a, b);
 }
 
-int32_t ExtractionPipeline::nameKeyOf(std::string_view name, ElementRow row) {
+int32_t TagScanner::nameKeyCount() const {
+  return static_cast<int32_t>(elements_.size() + otherNames_.size());
+}
+
+int32_t TagScanner::nameKeyOf(std::string_view name, ElementRow row) {
   // Rows of the table are matched by whole name, so a row stands for exactly
   // one name; only the names outside the table need keys of their own.
-  if (row != elements.otherRowNumber() || name == "!") return row;
-  const auto [it, added] =
-      otherNames_.try_emplace(name, static_cast<int32_t>(elements.size() + otherNames_.size()));
+  if (row != elements_.otherRowNumber() || name == "!") return row;
+  const auto [it, added] = otherNames_.try_emplace(name, nameKeyCount());
   return it->second;
 }
 

@@ -1,5 +1,6 @@
+#include "extractor/parse/tag_name_reader.h"
+
 #include "base/ascii.h"
-#include "extractor/extraction_pipeline.h"
 
 namespace brevanto {
 namespace {

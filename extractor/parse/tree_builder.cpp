@@ -3,22 +3,9 @@
 // where it is, so any depth of markup goes through.
 #include <vector>
 
-#include "extractor/extraction_pipeline.h"
+#include "extractor/parse/parse.h"
 
 namespace brevanto {
-
-void ExtractionPipeline::clearTree() {
-  root = HtmlNode{};
-  nodeStore_.clear();
-}
-
-HtmlNode* ExtractionPipeline::appendChild(HtmlNode* parent, HtmlNode* lastChild, HtmlTag* tag) {
-  HtmlNode& node = nodeStore_.emplace_back();
-  node.parent = parent;
-  node.tag = tag;
-  (lastChild == nullptr ? parent->firstChild : lastChild->nextSibling) = &node;
-  return &node;
-}
 
 namespace {
 
@@ -35,14 +22,24 @@ int32_t nextAfter(const std::vector<HtmlTag>& tags, const HtmlTag& tag) {
   return next > tag.index ? next : tag.index + 1;
 }
 
+// Appends a node for `tag` to the children of `parent`, after `lastChild`.
+HtmlNode* appendChild(std::vector<HtmlNode>& nodes, HtmlNode* parent, HtmlNode* lastChild, HtmlTag* tag) {
+  HtmlNode& node = nodes.emplace_back();
+  node.parent = parent;
+  node.tag = tag;
+  (lastChild == nullptr ? parent->firstChild : lastChild->nextSibling) = &node;
+  return &node;
+}
+
 }  // namespace
 
-BuildResult ExtractionPipeline::buildTree() {
-  clearTree();
-  if (tags.empty()) return BuildResult::kNoTags;
+void buildTree(std::vector<HtmlTag>& tags, std::vector<HtmlNode>& nodes, HtmlNode& root) {
+  root = HtmlNode{};
+  nodes.clear();
+  if (tags.empty()) return;
   // The walk visits each tag once and makes at most one node there, so the
   // store never grows past this and its nodes never move.
-  nodeStore_.reserve(tags.size());
+  nodes.reserve(tags.size());
   const int32_t count = static_cast<int32_t>(tags.size());
 
   // The walk is inside `level`, whose extent runs from its tag to its partner
@@ -68,7 +65,7 @@ BuildResult ExtractionPipeline::buildTree() {
         ++next;
         continue;
       }
-      level = appendChild(level, lastChild, &tag);
+      level = appendChild(nodes, level, lastChild, &tag);
       lastChild = nullptr;
       next = tag.index + 1;
       continue;
@@ -80,19 +77,18 @@ BuildResult ExtractionPipeline::buildTree() {
     HtmlTag& extentEnd = tags[tag.partner];
     const bool extentEndWasStartTag = extentEnd.isOpen && !extentEnd.isClose;
     const int32_t extentEndsOwnEnd = extentEnd.partner;
-    makeSelfContained(tag);
-    lastChild = appendChild(level, lastChild, &tag);
-    makeSelfContained(extentEnd);
+    tag.makeSelfContained();
+    lastChild = appendChild(nodes, level, lastChild, &tag);
+    extentEnd.makeSelfContained();
     // When that tag was a start tag, the end tag it was paired with would now
     // close nothing and be skipped by every walk, leaving its raw markup in
     // the parent's text: it becomes self-contained like any unmatched end tag.
     if (extentEndWasStartTag && extentEndsOwnEnd != extentEnd.index && extentEndsOwnEnd >= 0) {
       HtmlTag& pairedEnd = tags[extentEndsOwnEnd];
-      if (pairedEnd.partner == extentEnd.index && !pairedEnd.isOpen) makeSelfContained(pairedEnd);
+      if (pairedEnd.partner == extentEnd.index && !pairedEnd.isOpen) pairedEnd.makeSelfContained();
     }
     ++next;
   }
-  return BuildResult::kBuilt;
 }
 
 }  // namespace brevanto

@@ -1,4 +1,4 @@
-// Page chrome, for the modern analysis: the menus, banners, side bars,
+// Page chrome, where the rules mark it: the menus, banners, side bars,
 // footers and embedded graphics around an article. A page says what they are
 // by the element (NAV, ASIDE, a page's HEADER and FOOTER) or by the words of
 // its class and id names. Chrome is marked before the texts are collected,
@@ -8,17 +8,13 @@
 #include <string_view>
 
 #include "base/ascii.h"
-#include "extractor/extraction_pipeline.h"
+#include "extractor/parse/parse.h"
 #include "extractor/parse/tag_attributes.h"
 #include "extractor/parse/tree_walk.h"
+#include "extractor/text/text.h"
 
 namespace brevanto {
 namespace {
-
-// An element that holds more than this share of the body's P start tags
-// wraps the article, whatever its names say: pages wrap all their content
-// in elements named after their layout ("adSkinLayer", "top-nav-wrapper").
-constexpr double kChromeMostParagraphShare = 0.5;
 
 // Words of class and id names that mark furniture, lower case.
 constexpr std::string_view kChromeWords[] = {
@@ -104,20 +100,20 @@ Hint hintOf(std::string_view names) {
   }
 }
 
-}  // namespace
-
-bool ExtractionPipeline::isChromeElement(const HtmlTag& tag, bool insideSection) const {
-  const int32_t part = elements[tag.row].part;
-  return part == kPartChrome || (part == kPartPageChrome && !insideSection);
+// Furniture by its element: always, or outside any section.
+bool isChromeElement(const HtmlElementInfo& element, bool insideSection) {
+  return element.part == kPartChrome || (element.part == kPartPageChrome && !insideSection);
 }
 
-bool ExtractionPipeline::isNamedChrome(const HtmlTag& tag) const {
+// Furniture by the words of its class and id names.
+bool isNamedChrome(const HtmlTag& tag, const char* markup, const Rules& rules) {
   // The elements that hold the whole document are never furniture.
-  if (tag.row == bodyRow_ || tag.row == documentRow_) return false;
-  const std::string_view name = nameOf(tag);
+  const KnownRows& known = rules.elements->known();
+  if (tag.row == known.body || tag.row == known.document) return false;
+  const std::string_view name = tagName(markup, tag, rules.anySpaceEndsName);
   const char* const attributesStart = name.data() + name.size();
   const TagAttributes attributes =
-      readTagAttributes({attributesStart, static_cast<size_t>(markup_ + tag.endOffset - attributesStart)});
+      readTagAttributes({attributesStart, static_cast<size_t>(markup + tag.endOffset - attributesStart)});
   // The class and the id name one element: a content word in either keeps it.
   const Hint byClass = hintOf(attributes.classes);
   const Hint byId = hintOf(attributes.id);
@@ -125,10 +121,15 @@ bool ExtractionPipeline::isNamedChrome(const HtmlTag& tag) const {
   return byClass == Hint::kChrome || byId == Hint::kChrome;
 }
 
-void ExtractionPipeline::markChrome() {
+}  // namespace
+
+void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, const Rules& rules) {
+  if (!rules.marksChrome) return;
+  const HtmlElementTable& elements = *rules.elements;
+  const ElementRow paragraphRow = elements.known().paragraph;
   int32_t paragraphs = 0;
-  for (const HtmlTag& tag : tags) paragraphs += tag.row == paragraphRow_ && tag.isOpen ? 1 : 0;
-  const double mostParagraphs = kChromeMostParagraphShare * paragraphs;
+  for (const HtmlTag& tag : tags) paragraphs += tag.row == paragraphRow && tag.isOpen ? 1 : 0;
+  const double mostParagraphs = rules.chromeMostParagraphShare * paragraphs;
 
   // The walk meets the elements in the order of their tags, and leaves each
   // one where its extent ends, so one cursor over the tags counts the P start
@@ -137,7 +138,7 @@ void ExtractionPipeline::markChrome() {
   int32_t paragraphsCounted = 0;  // P start tags among them
   auto countUpTo = [&](size_t end) {
     for (; counted < end; ++counted)
-      paragraphsCounted += tags[counted].row == paragraphRow_ && tags[counted].isOpen;
+      paragraphsCounted += tags[counted].row == paragraphRow && tags[counted].isOpen;
     return paragraphsCounted;
   };
   int sectionsAround = 0;  // sections among the ancestors of the node at hand
@@ -146,7 +147,7 @@ void ExtractionPipeline::markChrome() {
       [&](HtmlNode* node) {
         if (node->tag == nullptr) return true;
         HtmlTag& tag = *node->tag;
-        if (isChromeElement(tag, sectionsAround > 0)) {
+        if (isChromeElement(elements[tag.row], sectionsAround > 0)) {
           tag.isChrome = true;
           return false;
         }
@@ -164,7 +165,7 @@ void ExtractionPipeline::markChrome() {
         const int32_t inside = countUpTo(end) - tag.paragraphsBefore;
         // An element that holds most of the paragraphs wraps the article,
         // whatever its names say.
-        if (inside <= mostParagraphs && isNamedChrome(tag)) tag.isChrome = true;
+        if (inside <= mostParagraphs && isNamedChrome(tag, markup, rules)) tag.isChrome = true;
       });
 }
 

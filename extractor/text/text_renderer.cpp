@@ -6,32 +6,19 @@
 // every text once into one store, and each tag's text is a range of it: the
 // same texts as if every ancestor held its own copy, in memory linear in the
 // markup whatever the depth.
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "base/ascii.h"
-#include "extractor/extraction_pipeline.h"
+#include "extractor/text/text.h"
 
 namespace brevanto {
 namespace {
-
-constexpr char kLineBreak[] = "\r\n";
 
 // White space and control bytes show nothing on the page; every byte above
 // the blank is part of a character that shows.
 bool isVisible(char c) {
   return static_cast<unsigned char>(c) > ' ';
-}
-
-// The first CR LF pair from `from` on, or null.
-const char* findLineBreak(const char* from, const char* end) {
-  for (const char* p = from; p < end; ++p) {
-    p = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
-    if (p == nullptr) return nullptr;
-    if (p + 1 < end && p[1] == '\n') return p;
-  }
-  return nullptr;
 }
 
 // The one byte that replaces `entity`, from "&" to ";" inclusive: the few
@@ -54,8 +41,7 @@ char replacementOf(std::string_view entity) {
 // Appends `bytes` to `out` with each complete entity ("&" up to the next ";")
 // replaced by its character; returns false, appending nothing, when the
 // segment holds no complete entity.
-template <typename Text>
-bool decodeInto(const char* bytes, size_t length, Text& out) {
+bool decodeInto(const char* bytes, size_t length, TextStore& out) {
   const char* const end = bytes + length;
   auto find = [end](const char* from, char c) {
     return static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)));
@@ -75,150 +61,62 @@ bool decodeInto(const char* bytes, size_t length, Text& out) {
   return true;
 }
 
-}  // namespace
+// One run of the renderer over one tree.
+class Renderer {
+ public:
+  Renderer(std::vector<HtmlTag>& tags, const char* markup, const Rules& rules, TextStore& store)
+      : tags_(tags),
+        markup_(markup),
+        elements_(*rules.elements),
+        lineBreakRow_(rules.elements->known().lineBreak),
+        countsVisible_(rules.countsVisibleBytes),
+        store_(store) {}
 
-void ExtractionPipeline::TextStore::reset(size_t capacity) {
-  if (capacity > capacity_) {
-    bytes_.reset(new char[capacity]);
-    capacity_ = capacity;
+  // Renders `top` and its subtree, except the subtrees of BR children that
+  // have children of their own, which are added to `heldBack`.
+  void render(HtmlNode* top, std::vector<HtmlNode*>& heldBack);
+
+ private:
+  // Appends the markup from `from` up to `to`, its entities decoded; nothing
+  // when the range is empty.
+  void appendSegment(int from, int to) {
+    if (to <= from) return;
+    const size_t length = static_cast<size_t>(to - from);
+    if (!decodeInto(markup_ + from, length, store_)) store_.append(markup_ + from, length);
   }
-  size_ = 0;
-  visible_ = 0;
-}
-
-void ExtractionPipeline::TextStore::append(const char* bytes, size_t length) {
-  if (length > capacity_ - size_) length = capacity_ - size_;
-  if (length == 0) return;
-  std::memcpy(bytes_.get() + size_, bytes, length);
-  size_ += length;
-  if (countsVisible_) {
-    int32_t visible = 0;
-    for (size_t i = 0; i < length; ++i) visible += isVisible(bytes[i]) ? 1 : 0;
-    visible_ += visible;
+  // The offset just after the element of `node`.
+  int offsetAfter(const HtmlNode& node) const {
+    // Every node's tag is open, so its partner lies at or after it; a tag
+    // whose extent was given up is its own partner.
+    return tags_[static_cast<size_t>(node.tag->partner)].endOffset + 1;
   }
-}
+  void appendLineBreak() { store_.append(kLineBreak.data(), kLineBreak.size()); }
 
-char ExtractionPipeline::entityChar(const char* entity, size_t length) {
-  return replacementOf({entity, length});
-}
+  std::vector<HtmlTag>& tags_;        // not owned: the analysis' tags
+  const char* markup_;                // not owned: the markup the tags were scanned from
+  const HtmlElementTable& elements_;  // not owned
+  const ElementRow lineBreakRow_;
+  const bool countsVisible_;
+  TextStore& store_;  // not owned: where the texts go
+};
 
-std::optional<std::string> ExtractionPipeline::decodeEntities(const char* bytes, size_t length) {
-  std::string decoded;
-  if (!decodeInto(bytes, length, decoded)) return std::nullopt;
-  return decoded;
-}
-
-void ExtractionPipeline::appendSegment(const char* markup, int from, int to) {
-  if (to <= from) return;
-  const size_t length = static_cast<size_t>(to - from);
-  if (!decodeInto(markup + from, length, textStore_)) textStore_.append(markup + from, length);
-}
-
-namespace {
-
-// Passes what cleanLines gives for the text to `write(bytes, length)`, piece
-// by piece. A piece of the text is passed only once every piece before it
-// has been written, and the output never gets ahead of the text read, but
-// for the line break after the last line: `write` may copy the pieces down
-// over the text itself, given two bytes of room after it.
-template <typename Write>
-void writeCleanLines(const char* text, size_t length, Write write) {
-  const char* const end = text + length;
-  // A single line break is not enough to split: such a text, blank line and
-  // all, is kept as it is.
-  const char* first = findLineBreak(text, end);
-  if (first == nullptr || findLineBreak(first + 2, end) == nullptr) {
-    write(text, length);
-    return;
-  }
-  // Lines of spaces only, and empty lines, go; every other line is copied
-  // whole and ends in CR LF.
-  for (const char* line = text;;) {
-    const char* lineEnd = findLineBreak(line, end);
-    const char* stop = lineEnd == nullptr ? end : lineEnd;
-    if (std::find_if(line, stop, [](char c) { return c != ' '; }) != stop) {
-      write(line, static_cast<size_t>(stop - line));
-      write(kLineBreak, 2);
-    }
-    if (lineEnd == nullptr) return;
-    line = lineEnd + 2;
-  }
-}
-
-}  // namespace
-
-void ExtractionPipeline::appendCleanLines(const char* text, size_t length, std::string& out) {
-  writeCleanLines(text, length, [&out](const char* bytes, size_t count) { out.append(bytes, count); });
-}
-
-void ExtractionPipeline::cleanLinesInPlace(std::string& text, size_t from) {
-  const size_t length = text.size() - from;
-  text.append(2, '\0');  // room for the line break after the last line
-  char* const start = &text[from];
-  char* written = start;
-  writeCleanLines(start, length, [&written](const char* bytes, size_t count) {
-    std::memmove(written, bytes, count);
-    written += count;
-  });
-  text.resize(from + static_cast<size_t>(written - start));
-}
-
-std::optional<std::string> ExtractionPipeline::cleanLines(const char* text, size_t length) {
-  if (text == nullptr) return std::nullopt;
-  std::string cleaned;
-  cleaned.reserve(length + 2);
-  appendCleanLines(text, length, cleaned);
-  return cleaned;
-}
-
-int ExtractionPipeline::offsetAfter(const HtmlNode& node) const {
-  // Every node's tag is open, so its partner lies at or after it; a tag whose
-  // extent was given up is its own partner.
-  return tags[static_cast<size_t>(node.tag->partner)].endOffset + 1;
-}
-
-void ExtractionPipeline::collectText(const char* markup) {
-  // The tags' shared word now counts the visible bytes, none for a tag that
-  // gets no text.
-  if (analysis == Analysis::kModern) {
-    for (HtmlTag& tag : tags) tag.visibleLength = 0;
-  }
-  if (tags.empty() || root.isLeaf() || markup == nullptr) return;
-  // Each byte of the markup lands in at most one text run (a child's range is
-  // skipped by its parent's segments), and a BR's line break takes the place
-  // of its tag, which is longer: the store never needs more than the markup.
-  textStore_.reset(markupLength_ + 1);
-  textStore_.countVisible(analysis == Analysis::kModern);
-  // A BR with children stands as a line break in its parent's text, so its
-  // own text cannot lie inside the parent's run: it is rendered afterwards.
-  std::vector<HtmlNode*> heldBack;
-  for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) {
-    if (!child->tag->isChrome) renderNode(child, markup, heldBack);
-  }
-  while (!heldBack.empty()) {
-    HtmlNode* br = heldBack.back();
-    heldBack.pop_back();
-    renderNode(br, markup, heldBack);
-  }
-}
-
-int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vector<HtmlNode*>& heldBack) {
+void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   // Starts the text of `node` where the store ends now, and returns the child
   // to render first (null for a leaf, whose whole text is appended at once).
   auto enter = [&](HtmlNode* node) {
     HtmlTag& tag = *node->tag;
-    tag.text = textStore_.end();
+    tag.text = store_.end();
     // The visible bytes written before the node's text, until it is done.
-    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount();
+    if (countsVisible_) tag.visibleLength = store_.visibleCount();
     if (node->isLeaf()) {
       // A self-contained leaf (a comment, an empty element, a tag whose extent
       // was given up) is its own partner, so its content is empty: it gets no
       // text, and the parent's next segment starts right after it. A partner
       // of 0 is that case too: a node's partner never lies before its tag, so
       // only tag 0 can have partner 0, as its own.
-      const HtmlElementInfo& element = elements[tag.row];
+      const HtmlElementInfo& element = elements_[tag.row];
       if (tag.hasContent && element.isEmpty == 0 && element.rendersContent == 1) {
-        appendSegment(markup, tag.endOffset + 1, tags[static_cast<size_t>(tag.partner)].startOffset);
+        appendSegment(tag.endOffset + 1, tags_[static_cast<size_t>(tag.partner)].startOffset);
       }
     }
     return node->firstChild;
@@ -227,10 +125,10 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   // its last segment begins.
   auto leave = [&](HtmlNode* node, int pos) {
     HtmlTag& tag = *node->tag;
-    if (!node->isLeaf()) appendSegment(markup, pos, tags[static_cast<size_t>(tag.partner)].startOffset);
-    tag.textLength = static_cast<int32_t>(textStore_.end() - tag.text);
+    if (!node->isLeaf()) appendSegment(pos, tags_[static_cast<size_t>(tag.partner)].startOffset);
+    tag.textLength = static_cast<int32_t>(store_.end() - tag.text);
     if (tag.textLength == 0) tag.text = nullptr;
-    if (analysis == Analysis::kModern) tag.visibleLength = textStore_.visibleCount() - tag.visibleLength;
+    if (countsVisible_) tag.visibleLength = store_.visibleCount() - tag.visibleLength;
   };
 
   // The walk is inside `node`: its text is written up to `pos`, the offset
@@ -241,7 +139,7 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
   int pos = node->tag->endOffset + 1;
   for (;;) {
     if (child != nullptr) {
-      appendSegment(markup, pos, child->tag->startOffset);
+      appendSegment(pos, child->tag->startOffset);
       if (child->tag->isChrome) {
         pos = offsetAfter(*child);
         child = child->nextSibling;
@@ -249,7 +147,7 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
       }
       if (child->tag->row == lineBreakRow_ && !child->isLeaf()) {
         heldBack.push_back(child);
-        textStore_.append(kLineBreak, 2);
+        appendLineBreak();
         pos = offsetAfter(*child);
         child = child->nextSibling;
         continue;
@@ -260,15 +158,70 @@ int ExtractionPipeline::renderNode(HtmlNode* top, const char* markup, std::vecto
       continue;
     }
     leave(node, pos);
-    if (node == top) return offsetAfter(*node);
+    if (node == top) return;
     // Back in the parent, after the child just done; a BR stands there as a
     // line break, every other child's text is already in place.
     HtmlNode* done = node;
     node = node->parent;
     pos = offsetAfter(*done);
-    if (done->tag->row == lineBreakRow_) textStore_.append(kLineBreak, 2);
+    if (done->tag->row == lineBreakRow_) appendLineBreak();
     child = done->nextSibling;
   }
+}
+
+}  // namespace
+
+void TextStore::reset(size_t capacity) {
+  if (capacity > capacity_) {
+    bytes_.reset(new char[capacity]);
+    capacity_ = capacity;
+  }
+  size_ = 0;
+  visible_ = 0;
+  overflowed_ = false;
+}
+
+void TextStore::append(const char* bytes, size_t length) {
+  if (length > capacity_ - size_) {
+    overflowed_ = true;
+    return;
+  }
+  if (length == 0) return;
+  std::memcpy(bytes_.get() + size_, bytes, length);
+  size_ += length;
+  if (countsVisible_) {
+    int32_t visible = 0;
+    for (size_t i = 0; i < length; ++i) visible += isVisible(bytes[i]) ? 1 : 0;
+    visible_ += visible;
+  }
+}
+
+bool collectText(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, size_t markupLength,
+                 const Rules& rules, TextStore& store) {
+  // The tags' shared word now counts the visible bytes, none for a tag that
+  // gets no text.
+  if (rules.countsVisibleBytes) {
+    for (HtmlTag& tag : tags) tag.visibleLength = 0;
+  }
+  if (tags.empty() || root.isLeaf() || markup == nullptr) return true;
+  // Each byte of the markup lands in at most one text run (a child's range is
+  // skipped by its parent's segments), and a BR's line break takes the place
+  // of its tag, which is longer: the store never needs more than the markup.
+  store.reset(markupLength + 1);
+  store.countVisible(rules.countsVisibleBytes);
+  Renderer renderer(tags, markup, rules, store);
+  // A BR with children stands as a line break in its parent's text, so its
+  // own text cannot lie inside the parent's run: it is rendered afterwards.
+  std::vector<HtmlNode*> heldBack;
+  for (HtmlNode* child = root.firstChild; child != nullptr; child = child->nextSibling) {
+    if (!child->tag->isChrome) renderer.render(child, heldBack);
+  }
+  while (!heldBack.empty()) {
+    HtmlNode* br = heldBack.back();
+    heldBack.pop_back();
+    renderer.render(br, heldBack);
+  }
+  return !store.overflowed();
 }
 
 }  // namespace brevanto

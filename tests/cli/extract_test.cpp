@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/support/page_cases.h"
 
 namespace brevanto {
@@ -153,8 +154,7 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
   // --classic writes what the Windows server writes for these bytes.
   ExtractionPipeline server;
   server.analyze(markup.c_str());
-  const std::string expected = ExtractionPipeline::formatTextFile(
-      server.selectContent(&server.root, server.minParagraphs, server.minPlainShare), "U", "T");
+  const std::string expected = formatTextFile(server.chooseContent(), "U", "T").file;
   Result r = run({"--classic", "--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, expected);
@@ -163,9 +163,7 @@ TEST_F(ExtractTest, MarkupInputIsAnalysedByteForByte) {
   modern.analyze(markup.c_str());
   r = run({"--markup", "--title", "T", "--url", "U", "-o", "-", "body.html"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            ExtractionPipeline::formatChosenText(
-                modern.chooseContent(&modern.root, modern.minParagraphs, modern.minPlainShare), "U", "T"));
+  EXPECT_EQ(r.out, formatTextFile(modern.chooseContent(), "U", "T").file);
 
   // Without options: no title, and the file's own URL.
   r = run({"--markup", "-o", "-", "body.html"});

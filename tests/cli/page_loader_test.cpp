@@ -1,5 +1,5 @@
-// Loading a page as a browser does: which encoding, the text it decodes to,
-// the serialized body, and the title and URL the page gives.
+// Loading a page as a browser does: the text it decodes to, the serialized
+// body, and the title and URL the page gives.
 #include "cli/page_loader.h"
 
 #include <gtest/gtest.h>
@@ -12,143 +12,11 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string encodingOf(const std::string& bytes, const std::string& label = "", size_t* bomLength = nullptr) {
-  size_t bom = 99;
-  std::string error;
-  const Encoding* encoding = chooseEncoding(bytes, label, bom, error);
-  EXPECT_NE(encoding, nullptr) << error;
-  if (bomLength != nullptr) *bomLength = bom;
-  return encoding == nullptr ? "" : encoding->name;
-}
-
-LoadedPage load(const std::string& bytes, const std::string& label = "") {
+LoadedPage load(const std::string& bytes, const std::string& label = "", const std::string& transport = "") {
   PageLoader loader;
   LoadedPage page;
-  EXPECT_EQ(loader.load(bytes, label, page), LoadStatus::kLoaded) << page.error;
+  EXPECT_EQ(loader.load(bytes, label, transport, page), LoadStatus::kLoaded) << page.error;
   return page;
-}
-
-TEST(ChooseEncoding, MarkThenLabelThenMetaThenUtf8ThenWindows1252) {
-  const std::string meta1251 = "<meta charset=\"windows-1251\"><p>caf\xC3\xA9";
-  size_t bom = 0;
-  EXPECT_EQ(encodingOf("\xEF\xBB\xBF" + meta1251, "koi8-r", &bom), "UTF-8");
-  EXPECT_EQ(bom, 3u);
-  EXPECT_EQ(encodingOf("\xFF\xFE<\0"s, "koi8-r", &bom), "UTF-16LE");
-  EXPECT_EQ(bom, 2u);
-  EXPECT_EQ(encodingOf("\xFE\xFF\0<"s, "", &bom), "UTF-16BE");
-  EXPECT_EQ(encodingOf(meta1251, " KOI8-r ", &bom), "KOI8-R");
-  EXPECT_EQ(bom, 0u);
-  EXPECT_EQ(encodingOf("<p>caf\xC3\xA9"), "UTF-8");
-  EXPECT_EQ(encodingOf("<p>caf\xE9"), "windows-1252");
-
-  size_t bomLength = 0;
-  std::string error;
-  EXPECT_EQ(chooseEncoding("<p>", "no-such-charset", bomLength, error), nullptr);
-  EXPECT_NE(error.find("no-such-charset"), std::string::npos);
-}
-
-TEST(ChooseEncoding, MetaPrescanAsBrowsersRunIt) {
-  const struct {
-    std::string page;
-    std::string encoding;
-  } cases[] = {
-      {"<meta charset=\"windows-1251\"><p>caf\xC3\xA9", "windows-1251"},  // wins over valid UTF-8
-      {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", "Shift_JIS"},
-      {"<META HTTP-EQUIV=content-type CONTENT='text/html;charset = \"gb2312\"'>", "GBK"},
-      // Labels as browsers map them.
-      {"<meta charset=\"  LATIN1 \">", "windows-1252"},
-      {"<meta charset=iso-8859-1>", "windows-1252"},
-      {"<meta charset=us-ascii>", "windows-1252"},
-      {"<meta charset=sjis>", "Shift_JIS"},
-      {"<meta charset=ks_c_5601-1987>", "EUC-KR"},
-      {"<meta charset=x-mac-ukrainian>", "x-mac-cyrillic"},
-      // A page cannot declare UTF-16 in bytes that read as ASCII, nor x-user-defined.
-      {"<meta charset=utf-16>", "UTF-8"},
-      {"<meta charset=x-user-defined><p>caf\xE9", "windows-1252"},
-      // A label no browser knows, or a content value without the pragma,
-      // says nothing: the next meta decides.
-      {"<meta charset=bogus><meta charset=koi8-u>", "KOI8-U"},
-      {"<meta content=\"text/html; charset=koi8-r\"><meta charset=big5>", "Big5"},
-      // Comments, other tags and their attributes are skipped whole.
-      {"<!-- <meta charset=koi8-r> --><p title='<meta charset=koi8-r>'><meta charset=euc-jp>", "EUC-JP"},
-      // A meta beyond the first 1024 bytes is not seen.
-      {"<p>" + std::string(1100, 'x') + "<meta charset=koi8-r>", "UTF-8"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(encodingOf(c.page), c.encoding) << c.page;
-}
-
-// Real text of every family, read through its label; each expected text is
-// the same words in UTF-8.
-TEST(Decoding, EveryFamilyReadsItsText) {
-  const struct {
-    const char* label;
-    std::string bytes;
-    std::string text;
-  } cases[] = {
-      {"Shift_JIS", "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x65\x83\x4C\x83\x58\x83\x67", u8"日本語のテキスト"},
-      {"EUC-JP", "\xC6\xFC\xCB\xDC\xB8\xEC\xA4\xCE\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8", u8"日本語のテキスト"},
-      {"ISO-2022-JP",
-       "\x1B\x24\x42\x46\x7C\x4B\x5C\x38\x6C\x24\x4E\x25\x46\x25\x2D\x25\x39\x25\x48\x1B\x28\x42",
-       u8"日本語のテキスト"},
-      {"GBK", "\xD6\xD0\xCE\xC4\xCD\xF8\xD2\xB3", u8"中文网页"},
-      {"gb18030", "\xD6\xD0\xCE\xC4\x94\x39\xFC\x36", u8"中文😀"},  // a four-byte sequence
-      {"gb2312", "\x94\x39\xFC\x36", u8"😀"},                       // read as GB18030 too
-      {"Big5", "\xC1\x63\xC5\xE9\xA4\xA4\xA4\xE5", u8"繁體中文"},
-      {"EUC-KR", "\xC7\xD1\xB1\xB9\xBE\xEE\x20\x8C\x63", u8"한국어 똠"},  // 똠 only in code page 949
-      {"cp1251", "\xCF\xF0\xE8\xE2\xE5\xF2", u8"Привет"},
-      {"KOI8-R", "\xF0\xD2\xC9\xD7\xC5\xD4", u8"Привет"},
-      {"koi8-u", "\xF5\xCB\xD2\xC1\xA7\xCE\xC1\x20\xAE", u8"Україна ў"},
-      {"windows-1250", "\xAF\xF3\xB3\xE6", u8"Żółć"},
-      {"latin2", "\xAF\xF3\xB3\xE6", u8"Żółć"},
-      {"windows-1256", "\xE3\xD1\xCD\xC8\xC7", u8"مرحبا"},
-      {"arabic", "\xE5\xD1\xCD\xC8\xC7", u8"مرحبا"},
-      {"windows-1255", "\xF9\xEC\xE5\xED", u8"שלום"},
-      {"iso-8859-8-i", "\xF9\xEC\xE5\xED", u8"שלום"},
-      {"utf-16le", "\x41\x00\xE9\x00\x3D\xD8\x00\xDE"s, u8"Aé😀"},
-      {"UTF-16BE", "\x00\x41\x00\xE9\xD8\x3D\xDE\x00"s, u8"Aé😀"},
-      {"latin1", "\x80\xE9", u8"€é"},
-      {"ascii", "\x80\xE9", u8"€é"},
-      {"x-user-defined", "a\x80\xFF", "a\xEF\x9E\x80\xEF\x9F\xBF"},  // U+F780, U+F7FF
-  };
-  for (const auto& c : cases) {
-    const Encoding* encoding = encodingForLabel(c.label);
-    ASSERT_NE(encoding, nullptr) << c.label;
-    EXPECT_EQ(decodeToUtf8(c.bytes, *encoding), c.text) << c.label;
-  }
-}
-
-// What the bytes do not encode becomes U+FFFD, one for each broken
-// character, and the markup around it survives.
-TEST(Decoding, BrokenBytesBecomeReplacementCharacters) {
-  const std::string fffd = u8"\uFFFD";
-  const struct {
-    const char* label;
-    std::string bytes;
-    std::string text;
-  } cases[] = {
-      {"utf-8", "caf\xE9 \xE2\x82x \xF0\x9F\x98\x80 \xC0\xAF",
-       "caf" + fffd + " " + fffd + u8"x 😀 " + fffd + fffd},
-      {"Shift_JIS", "\x81\xFF<p>\x81<p>",
-       fffd + "<p>" + fffd + "<p>"},  // a non-ASCII trail goes with its lead
-      {"Shift_JIS", "\x80\xA0", u8"\u0080" + fffd},
-      {"gb18030", "\x80\xFF", u8"€" + fffd},
-      {"EUC-KR", "\xC7", fffd},  // cut off by the end
-      {"windows-1252", "\x81\x9D", u8"\u0081\u009D"},
-      {"windows-1253", "\xAA\x81", fffd + u8"\u0081"},
-      {"iso-8859-8", "\xBF", fffd},
-      {"utf-16le", "\x3D\xD8\x41\x00\x42"s, fffd + "A" + fffd},  // an unpaired surrogate, an odd byte
-      {"iso-2022-kr", "\x1B\x24\x29\x43 anything", fffd},
-  };
-  for (const auto& c : cases) {
-    const Encoding* encoding = encodingForLabel(c.label);
-    ASSERT_NE(encoding, nullptr) << c.label;
-    EXPECT_EQ(decodeToUtf8(c.bytes, *encoding), c.text) << c.label;
-  }
-  EXPECT_TRUE(isValidUtf8("\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
-  for (const char* broken :
-       {"\xC3", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"})
-    EXPECT_FALSE(isValidUtf8(broken)) << broken;
-  EXPECT_EQ(firstInvalidUtf8("ok \xC3\xA9 \xE2\x82"), 6u);
 }
 
 TEST(PageLoader, DecodesEveryPageToUtf8) {
@@ -157,6 +25,9 @@ TEST(PageLoader, DecodesEveryPageToUtf8) {
   EXPECT_EQ(load("<meta charset=koi8-r><p>\xD4\xC5\xCB\xD3\xD4").markup,
             "<body>\r\n<p>\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82</p></body>");
   EXPECT_EQ(load("<p>caf\xC3\xA9", "windows-1252").markup, "<body>\r\n<p>caf\xC3\x83\xC2\xA9</p></body>");
+  // The label a page was served with outranks its own meta.
+  EXPECT_EQ(load("<meta charset=utf-8><p>\xD4\xC5\xCB\xD3\xD4", "", "koi8-r").markup,
+            "<body>\r\n<p>\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82</p></body>");
   // A given label reads bytes it does not encode as browsers do.
   EXPECT_EQ(load("<p>caf\xE9 ok", "utf-8").markup, "<body>\r\n<p>caf\xEF\xBF\xBD ok</p></body>");
   EXPECT_EQ(load("<meta charset=utf-8><p>caf\xE9").markup, "<body>\r\n<p>caf\xEF\xBF\xBD</p></body>");
@@ -178,6 +49,47 @@ TEST(PageLoader, DecodesEveryPageToUtf8) {
     loader.load(before, "", page);
     EXPECT_EQ(loader.load("<p>after", "", page), LoadStatus::kLoaded);
     EXPECT_EQ(page.markup, "<body>\r\n<p>after</p></body>");
+  }
+}
+
+// A <meta> beyond the prescan's 1024 bytes that the parser meets decides
+// where the encoding was only guessed: the page is read again in it. Where
+// anything else decided, or the bytes are UTF-8, it is too late.
+TEST(PageLoader, ALateMetaOverrulesAGuessOnly) {
+  const std::string scripts = "<script>var consent = '" + std::string(1100, 'x') + "';</script>";
+  const std::string koi8 = "<p>\xD4\xC5\xCB\xD3\xD4";  // "тескт" in KOI8-R
+  const std::string koi8Text = "<p>\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82";
+  const struct {
+    std::string bytes;
+    const char* user;
+    const char* transport;
+    const char* encoding;
+    std::string text;  // in the markup handed over
+  } cases[] = {
+      // UTF-8 with one stray byte would be guessed windows-1252.
+      {scripts + "<meta charset=utf-8><p>caf\xC3\xA9 \xA9", "", "", "UTF-8",
+       "<p>caf\xC3\xA9 \xEF\xBF\xBD</p>"},
+      {scripts + "<META CHARSET=koi8-r>" + koi8, "", "", "KOI8-R", koi8Text},
+      {scripts + "<meta http-equiv=Content-Type content='text/html; CHARSET=koi8-r'>" + koi8, "", "",
+       "KOI8-R", koi8Text},
+      {scripts + "<body>" + koi8 + "<meta charset=koi8-r>", "", "", "KOI8-R", koi8Text},
+      // The first meta that declares one decides.
+      {scripts + "<meta name=x><meta charset=koi8-r><meta charset=utf-8>" + koi8, "", "", "KOI8-R", koi8Text},
+      // What only looks like a meta is no meta.
+      {scripts + "<script>document.write('<meta charset=koi8-r>')</script><!-- <meta charset=koi8-r> -->" +
+           koi8,
+       "", "", "windows-1252", "<p>\xC3\x94\xC3\x85\xC3\x8B\xC3\x93\xC3\x94</p>"},
+      // Too late where something else decided.
+      {scripts + "<meta charset=windows-1252><p>caf\xC3\xA9", "", "", "UTF-8", "<p>caf\xC3\xA9</p>"},
+      {"<meta charset=koi8-r>" + scripts + "<meta charset=utf-8>" + koi8, "", "", "KOI8-R", koi8Text},
+      {scripts + "<meta charset=utf-8>" + koi8, "koi8-r", "", "KOI8-R", koi8Text},
+      {scripts + "<meta charset=utf-8>" + koi8, "", "koi8-r", "KOI8-R", koi8Text},
+  };
+  for (const auto& c : cases) {
+    const LoadedPage page = load(c.bytes, c.user, c.transport);
+    EXPECT_EQ(page.encoding, c.encoding) << c.bytes.substr(scripts.size());
+    EXPECT_NE(page.markup.find(c.text), std::string::npos) << c.bytes.substr(scripts.size()) << "\n"
+                                                           << page.markup;
   }
 }
 
@@ -206,6 +118,47 @@ TEST(PageLoader, RefusesWhatIsNoPageAndBodiesWithoutText) {
     LoadedPage page;
     EXPECT_EQ(loader.load(c.bytes, "", page), c.status) << c.bytes.substr(0, 40);
     EXPECT_EQ(page.error.empty(), c.status == LoadStatus::kLoaded) << page.error;
+  }
+  // Binary data that reads like UTF-16 says how to read it.
+  LoadedPage page;
+  EXPECT_EQ(loader.load("<\0p\0>\0x\0<\0/\0p\0>\0"s, "", page), LoadStatus::kNotText);
+  EXPECT_EQ(page.error,
+            "not a web page: binary data (it reads like UTF-16 without a byte-order mark: try --encoding "
+            "utf-16le)");
+  EXPECT_EQ(loader.load("<\0p\0>\0x\0"s, "utf-16le", page), LoadStatus::kLoaded) << page.error;
+}
+
+// A title without its end tag takes the rest of the page, and a browser
+// shows nothing. Where the body is left without text, the title ends at
+// its next markup, as in the browsers such pages were written for; where
+// the body holds text, the page stays as a browser reads it.
+TEST(PageLoader, ATitleWithoutItsEndTagEndsAtItsNextMarkup) {
+  const struct {
+    std::string bytes;
+    LoadStatus status;
+    const char* title;
+    const char* markup;
+  } cases[] = {
+      {"<title>Ferry\nnews<link rel=x><script>var a;</script><body><p>text", LoadStatus::kLoaded,
+       "Ferry news", "<body>\r\n<p>text</p></body>"},
+      {"<title>a</title><TITLE>b<!-- c --><p>text", LoadStatus::kLoaded, "a", "<body>\r\n<p>text</p></body>"},
+      {"<title>Only a title, & nothing after it", LoadStatus::kNoText, "Only a title, & nothing after it",
+       ""},
+      {"<title>Tips</titles> and tricks<p>text", LoadStatus::kLoaded, "Tips",
+       "<body>and tricks\r\n<p>text</p></body>"},
+      // A title that ends is no runaway, whatever it holds.
+      {"<title>a <b>bold</b> title</TITLE >\n<body> ", LoadStatus::kNoText, "a <b>bold</b> title", ""},
+      {"<body><p>shown</p><title>x<p>y", LoadStatus::kLoaded, "x<p>y",
+       "<body>\r\n<p>shown</p><title>x&lt;p&gt;y</title></body>"},
+  };
+  PageLoader loader;
+  for (const auto& c : cases) {
+    LoadedPage page;
+    EXPECT_EQ(loader.load(c.bytes, "", page), c.status) << c.bytes;
+    EXPECT_EQ(page.title, c.title) << c.bytes;
+    if (c.status == LoadStatus::kLoaded) {
+      EXPECT_EQ(page.markup, c.markup) << c.bytes;
+    }
   }
 }
 
@@ -236,6 +189,13 @@ TEST(PageLoader, SerializesTheBodyAsTheWindowsBrowserHandsItOver) {
   // values keep theirs.
   EXPECT_EQ(load("<body title='x\ny'>a\nb\r\nc\rd</body>").markup,
             "<body title=\"x\ny\">a\r\nb\r\nc\r\nd</body>");
+  // The modern analysis gets no comments: they hold no text, and its
+  // scanner need not know where one ends.
+  PageLoader modern(Analysis::kModern);
+  LoadedPage uncommented;
+  ASSERT_EQ(modern.load("<body><!-- a -- b -- c > d --><p>text<!-- x --></p>", "", uncommented),
+            LoadStatus::kLoaded);
+  EXPECT_EQ(uncommented.markup, "<body>\r\n<p>text</p></body>");
   // A frameset page's body is its frameset; the text is in its frames.
   PageLoader loader;
   LoadedPage frames;

@@ -10,18 +10,24 @@
 
 #include "extractor/extraction_pipeline.h"
 #include "extractor/output/file_names.h"
+#include "extractor/output/output.h"
+#include "extractor/output/path_functions.h"
 #include "platform/output_file.h"
 
 #ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 #endif
 
 namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
-using P = ExtractionPipeline;
+using namespace windows_paths;
 
 // A content node whose tag holds `text`; the node refers to the tag.
 struct TextNode {
@@ -30,15 +36,26 @@ struct TextNode {
     tag.textLength = static_cast<int32_t>(text.size());
     node.tag = &tag;
   }
+  TextNode(const TextNode&) = delete;
+  TextNode& operator=(const TextNode&) = delete;
   std::string text;
   HtmlTag tag;
   HtmlNode node;
 };
 
+// The nodes chosen whole, in order.
+std::vector<ContentChoice> chosen(const std::vector<HtmlNode*>& nodes) {
+  std::vector<ContentChoice> choices;
+  for (HtmlNode* node : nodes) choices.push_back({node, ContentReason::kParagraphs, {}});
+  return choices;
+}
+
 const std::string kHeader = "\r\nurl : http://example.org/a?b=1\r\n\r\ntitle : A: title/with?signs\r\n\r\n";
 
-std::string format(const ContentList& nodes) {
-  return P::formatTextFile(nodes, "http://example.org/a?b=1", "A: title/with?signs");
+std::string format(const std::vector<HtmlNode*>& nodes) {
+  const PageText page = formatTextFile(chosen(nodes), "http://example.org/a?b=1", "A: title/with?signs");
+  EXPECT_EQ(page.file.substr(0, page.headerLength), kHeader);
+  return page.file;
 }
 
 TEST(TextFileFormat, HeaderThenEachCleanedTextThenLineBreak) {
@@ -65,63 +82,103 @@ TEST(TextFileFormat, HeaderThenEachCleanedTextThenLineBreak) {
   // A page without text: the header only. Empty URL and title still have
   // their lines.
   EXPECT_EQ(format({nullptr}), kHeader);
-  EXPECT_EQ(P::formatTextFile({}, "", ""), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
+  EXPECT_EQ(formatTextFile({}, "", "").file, "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
+}
+
+TEST(TextFileFormat, CleanLines) {
+  // A text is cleaned alike whether it is written whole or with lists left
+  // out of it (here a list without text, which leaves nothing out).
+  TextNode nothing("");
+  auto clean = [&nothing](const std::string& text) {
+    std::string cleaned;
+    appendCleanLines(text, cleaned);
+    TextNode node(text);
+    std::vector<ContentChoice> choices = chosen({&node.node});
+    const PageText whole = formatTextFile(choices, "u", "t");
+    choices[0].leftOut.push_back(&nothing.node);
+    EXPECT_EQ(formatTextFile(choices, "u", "t").file, whole.file) << text;
+    if (!text.empty()) {
+      EXPECT_EQ(whole.file.substr(whole.headerLength), cleaned + "\r\n") << text;
+    }
+    return cleaned;
+  };
+  EXPECT_EQ(clean("a\r\n  \r\nb"), "a\r\nb\r\n");
+  EXPECT_EQ(clean("a\r\nb"), "a\r\nb") << "one pair is not enough";
+  EXPECT_EQ(clean("a\r\n\r\n"), "a\r\n");
+  EXPECT_EQ(clean("  \r\n\r\n"), "");
+  EXPECT_EQ(clean("\t\r\n\r\nx"), "\t\r\nx\r\n") << "a tab is not blank";
+  EXPECT_EQ(clean(" a \r\n\r\n b "), " a \r\n b \r\n") << "lines are copied whole";
+  EXPECT_EQ(clean("a\r\r\n\nb\r\nc"), "a\r\r\n\nb\r\nc\r\n") << "CR and LF alone split nothing";
+  EXPECT_EQ(clean(""), "");
+}
+
+TEST(TextFileFormat, LineEndsAndTheFirstLineAreTheFormats) {
+  // The same text in both formats: LF ends every line of the LF file,
+  // whatever ended it in the text, and its header starts the file.
+  TextNode lines("one\r\n\r\ntwo\r\nthree\r\r\n");
+  TextNode lone("a\nb\rc");
+  const struct {
+    TextFileFormat format;
+    std::string header;
+    std::string text;
+  } cases[] = {
+      {windowsTextFile(), "\r\nurl : u\r\n\r\ntitle : t\r\n\r\n", "one\r\ntwo\r\nthree\r\r\n\r\na\nb\rc\r\n"},
+      {lfTextFile(), "url : u\n\ntitle : t\n\n", "one\ntwo\nthree\n\na\nb\rc\n"},
+  };
+  for (const auto& c : cases) {
+    const PageText page = formatTextFile(chosen({&lines.node, &lone.node}), "u", "t", c.format);
+    EXPECT_EQ(page.file.substr(0, page.headerLength), c.header);
+    EXPECT_EQ(page.file.substr(page.headerLength), c.text);
+  }
 }
 
 TEST(TextFileFormat, SelectedContentOfAnAnalysedPage) {
   const std::string markup =
       "<BODY><DIV><A href=x>Home</A></DIV><DIV>\r\n<P>One &amp; two</P>\r\n\r\n<P>three<BR>four</P>\r\n"
       "</DIV></BODY>";
-  P p;
+  ExtractionPipeline p;
   p.analyze(markup.c_str());
-  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
-  EXPECT_EQ(P::formatTextFile(content, "u", "t"),
+  EXPECT_EQ(formatTextFile(p.chooseContent(), "u", "t").file,
             "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nOne & two\r\nthree\r\nfour\r\n\r\n");
 }
 
 TEST(PathFunctions, ProposedNameFromTitle) {
-  EXPECT_EQ(P::defaultFileName("C:\\Notes 1.2: summary.txt"), "C:\\Notes 1_2_ summary.txt");
+  EXPECT_EQ(defaultFileName("C:\\Notes 1.2: summary.txt"), "C:\\Notes 1_2_ summary.txt");
   // An empty title: ".txt" has no dot after its first character, so all of
   // it is the stem.
-  EXPECT_EQ(P::defaultFileName("C:\\.txt"), "C:\\_txt.txt");
+  EXPECT_EQ(defaultFileName("C:\\.txt"), "C:\\_txt.txt");
   // A backslash in the title splits it: what precedes it is folder.
-  EXPECT_EQ(P::defaultFileName("C:\\a\\b.txt"), "C:\\a\\b.txt");
-  EXPECT_EQ(P::defaultFileName("C:\\a<b>c/d*e|f\"g?h.txt"), "C:\\a_b_c_d_e_f_g_h.txt");
-  EXPECT_EQ(P::defaultFileName("title.txt"), "title.txt");
-  EXPECT_EQ(P::defaultFileName(nullptr), std::nullopt);
-  EXPECT_EQ(P::defaultFileName(""), std::nullopt);
+  EXPECT_EQ(defaultFileName("C:\\a\\b.txt"), "C:\\a\\b.txt");
+  EXPECT_EQ(defaultFileName("C:\\a<b>c/d*e|f\"g?h.txt"), "C:\\a_b_c_d_e_f_g_h.txt");
+  EXPECT_EQ(defaultFileName("title.txt"), "title.txt");
+  EXPECT_EQ(defaultFileName(nullptr), std::nullopt);
+  EXPECT_EQ(defaultFileName(""), std::nullopt);
 }
 
 TEST(PathFunctions, PartsOfAPath) {
-  EXPECT_EQ(P::folderOf("C:\\dir\\file.txt"), "C:\\dir\\");
-  EXPECT_EQ(P::folderOf("C:\\"), "C:\\");
-  EXPECT_EQ(P::folderOf("file.txt"), std::nullopt);
-  EXPECT_EQ(P::folderOf(nullptr), std::nullopt);
+  EXPECT_EQ(folderOf("C:\\dir\\file.txt"), "C:\\dir\\");
+  EXPECT_EQ(folderOf("C:\\"), "C:\\");
+  EXPECT_EQ(folderOf("file.txt"), std::nullopt);
+  EXPECT_EQ(folderOf(nullptr), std::nullopt);
 
-  EXPECT_EQ(P::fileNameOf("C:\\dir\\file.txt"), "file.txt");
-  EXPECT_EQ(P::fileNameOf("file.txt"), std::nullopt);
-  EXPECT_EQ(P::fileNameOf("C:\\"), std::nullopt) << "the only backslash is the last character";
-  EXPECT_EQ(P::fileNameOf("C:\\dir\\"), "dir\\") << "the last backslash with a character after it";
+  EXPECT_EQ(fileStemOf("C:\\dir\\archive.tar.gz"), "archive.tar");
+  EXPECT_EQ(fileStemOf("C:\\dir\\.profile"), ".profile");
+  EXPECT_EQ(fileStemOf("C:\\dir\\README"), "README");
+  EXPECT_EQ(fileStemOf("name.txt"), "name") << "no backslash: the whole path is the name";
+  EXPECT_EQ(fileStemOf("C:\\dir.d\\name"), "name") << "a dot in the folder is no extension";
 
-  EXPECT_EQ(P::fileStemOf("C:\\dir\\archive.tar.gz"), "archive.tar");
-  EXPECT_EQ(P::fileStemOf("C:\\dir\\.profile"), ".profile");
-  EXPECT_EQ(P::fileStemOf("C:\\dir\\README"), "README");
-  EXPECT_EQ(P::fileStemOf("name.txt"), "name") << "no backslash: the whole path is the name";
-  EXPECT_EQ(P::fileStemOf("C:\\dir.d\\name"), "name") << "a dot in the folder is no extension";
+  EXPECT_EQ(fileExtensionOf("C:\\dir\\archive.tar.gz"), ".gz");
+  EXPECT_EQ(fileExtensionOf("C:\\dir\\.profile"), ".profile");
+  EXPECT_EQ(fileExtensionOf("C:\\dir.d\\name"), std::nullopt);
+  EXPECT_EQ(fileExtensionOf("C:\\dir\\name."), ".");
 
-  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\archive.tar.gz"), ".gz");
-  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\.profile"), ".profile");
-  EXPECT_EQ(P::fileExtensionOf("C:\\dir.d\\name"), std::nullopt);
-  EXPECT_EQ(P::fileExtensionOf("C:\\dir\\name."), ".");
+  EXPECT_EQ(file_names::replaceUnsafe("a.b:c\\d"), "a_b_c_d");
+  EXPECT_EQ(file_names::replaceUnsafe("keep 'these' & #1 (ok)"), "keep 'these' & #1 (ok)");
+  EXPECT_EQ(file_names::replaceUnsafe(""), "");
 
-  EXPECT_EQ(P::replaceUnsafeChars("a.b:c\\d"), "a_b_c_d");
-  EXPECT_EQ(P::replaceUnsafeChars("keep 'these' & #1 (ok)"), "keep 'these' & #1 (ok)");
-  EXPECT_EQ(P::replaceUnsafeChars(""), "");
-  EXPECT_EQ(P::replaceUnsafeChars(nullptr), std::nullopt);
-
-  EXPECT_EQ(P::concatStrings("a", nullptr, "c"), "ac");
-  EXPECT_EQ(P::concatStrings(nullptr, "", nullptr), std::nullopt);
-  EXPECT_EQ(P::concatStrings("", "", "x"), "x");
+  EXPECT_EQ(concatStrings("a", nullptr, "c"), "ac");
+  EXPECT_EQ(concatStrings(nullptr, "", nullptr), std::nullopt);
+  EXPECT_EQ(concatStrings("", "", "x"), "x");
 }
 
 // A name made without a dialog is one path component that says something
@@ -192,35 +249,33 @@ class WriteTest : public ::testing::Test {
 
 TEST_F(WriteTest, WritesTheFormattedBytesAndReplacesAnOldFile) {
   TextNode a("line one\r\n\r\nline two\r\n");
-  P p;
   const std::string path = pathOf("out.txt");
   write(path, std::string(10000, 'x'));
-  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 0, "http://u/", "T"), kWritten);
-  EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "http://u/", "T"));
+  EXPECT_EQ(writeTextFile(path.c_str(), chosen({&a.node}), false, "http://u/", "T"), kWritten);
+  EXPECT_EQ(read(path), formatTextFile(chosen({&a.node}), "http://u/", "T").file);
   EXPECT_EQ(entries(), 1u) << "no temporary file is left beside it";
 
 #ifndef _WIN32
   // A name as long as a name may be (Windows limits the whole path instead).
   const std::string longest = pathOf(std::string(251, 'n') + ".txt");
-  EXPECT_EQ(p.writeTextFile(longest.c_str(), {&a.node}, 0, "http://u/", "T"), kWritten);
+  EXPECT_EQ(writeTextFile(longest.c_str(), chosen({&a.node}), false, "http://u/", "T"), kWritten);
   EXPECT_EQ(read(longest), read(path));
   fs::remove(longest);
 #endif
 
-  EXPECT_EQ(p.writeTextFile(path.c_str(), {nullptr}, 0, nullptr, nullptr), kWritten);
+  EXPECT_EQ(writeTextFile(path.c_str(), chosen({nullptr}), false, nullptr, nullptr), kWritten);
   EXPECT_EQ(read(path), "\r\nurl : \r\n\r\ntitle : \r\n\r\n");
-  EXPECT_EQ(p.writeTextFile(nullptr, {nullptr}, 0, "u", "t"), kNothingToWrite);
+  EXPECT_EQ(writeTextFile(nullptr, chosen({nullptr}), false, "u", "t"), kNothingToWrite);
 }
 
 TEST_F(WriteTest, MissingFolderIsReportedAndCreatesNothing) {
-  P p;
   TextNode a("text");
   const std::string path = pathOf("missing") + "/out.txt";
-  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 1, "u", "t"), kCannotCreate);
+  EXPECT_EQ(writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t"), kCannotCreate);
   EXPECT_EQ(entries(), 0u);
   // A folder where the file should be is not replaced either.
   fs::create_directories(pathOf("dir.txt"));
-  EXPECT_EQ(p.writeTextFile(pathOf("dir.txt").c_str(), {&a.node}, 0, "u", "t"), kCannotCreate);
+  EXPECT_EQ(writeTextFile(pathOf("dir.txt").c_str(), chosen({&a.node}), false, "u", "t"), kCannotCreate);
   EXPECT_TRUE(fs::is_directory(pathOf("dir.txt")));
 }
 
@@ -246,16 +301,15 @@ TEST_F(WriteTest, AFileThatCannotBeReplacedIsKept) {
   const std::string path = pathOf("held.txt");
   write(path, "the old text");
   TextNode a("new text");
-  P p;
   {
     std::ifstream held(path, std::ios::binary);
     ASSERT_TRUE(held.is_open());
-    EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 1, "u", "t"), kCannotWrite);
+    EXPECT_EQ(writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t"), kCannotWrite);
   }
   EXPECT_EQ(read(path), "the old text");
   EXPECT_EQ(entries(), 1u);
-  EXPECT_EQ(p.writeTextFile(path.c_str(), {&a.node}, 0, "u", "t"), kWritten);
-  EXPECT_EQ(read(path), P::formatTextFile({&a.node}, "u", "t"));
+  EXPECT_EQ(writeTextFile(path.c_str(), chosen({&a.node}), false, "u", "t"), kWritten);
+  EXPECT_EQ(read(path), formatTextFile(chosen({&a.node}), "u", "t").file);
 }
 #else
 // A file size limit makes every write past it fail as a full disk would.
@@ -269,8 +323,7 @@ TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   small.rlim_cur = 4096;
   void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  P p;
-  const WriteResult result = p.writeTextFile(path.c_str(), {&big.node}, 1, "u", "t");
+  const WriteResult result = writeTextFile(path.c_str(), chosen({&big.node}), true, "u", "t");
   const platform::SaveOutcome direct =
       platform::saveFile(pathOf("new.txt").c_str(), big.text.data(), big.text.size(), true);
   setrlimit(RLIMIT_FSIZE, &old);
@@ -280,6 +333,40 @@ TEST_F(WriteTest, AFailedWriteKeepsTheOldFileAndLeavesNoPartialOne) {
   EXPECT_EQ(direct.status, platform::SaveStatus::kCannotWrite);
   EXPECT_FALSE(direct.reason.empty());
   EXPECT_EQ(entries(), 1u) << "neither a partial file nor a temporary one is left";
+}
+
+// The written file is opened with its viewer by its bare name, in its own
+// folder; a viewer that cannot be started is told, and the file is kept.
+TEST_F(WriteTest, TheWrittenFileIsOpenedByNameInItsFolder) {
+  const fs::path viewers = fs::temp_directory_path() / "brevanto-output-viewers";
+  fs::remove_all(viewers);
+  fs::create_directories(viewers / "none");
+  const fs::path seen = viewers / "seen";
+  std::ofstream(viewers / "xdg-open")
+      << "#!/bin/sh\nprintf '%s|%s\\n' \"$PWD\" \"$1\" > " << seen.string() << ".tmp && /bin/mv "
+      << seen.string() << ".tmp " << seen.string() << "\n";
+  fs::permissions(viewers / "xdg-open", fs::perms::owner_all);
+  const std::string oldPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  TextNode a("text");
+  const std::string path = pathOf("page.txt");
+
+  setenv("PATH", viewers.c_str(), 1);
+  const WriteResult opened = writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t");
+  setenv("PATH", (viewers / "none").c_str(), 1);
+  const WriteResult notOpened = writeTextFile(path.c_str(), chosen({&a.node}), true, "u", "t");
+  setenv("PATH", oldPath.c_str(), 1);
+
+  EXPECT_EQ(opened, kWritten);
+  EXPECT_EQ(notOpened, kWrittenNotOpened);
+  EXPECT_EQ(read(path), formatTextFile(chosen({&a.node}), "u", "t").file);
+  // The viewer runs on its own; it has said where it ran by the deadline.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(seen) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  EXPECT_EQ(read(seen.string()), fs::canonical(folder_).string() + "|page.txt\n");
+  EXPECT_FALSE(openWrittenFile(pathOf("").c_str())) << "a folder names no file to open";
+  fs::remove_all(viewers);
 }
 #endif
 

@@ -7,14 +7,15 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/parse/parse.h"
+#include "extractor/parse/tag_name_reader.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
 namespace {
 
 using testing::expectTagInvariants;
-using testing::PipelineSteps;
-using testing::scanAndMatch;
+using testing::Parsed;
 
 struct TokenCase {
   const char* what;
@@ -72,19 +73,17 @@ const TokenCase kModernCases[] = {
 };
 
 template <size_t N>
-void expectTagDumps(Analysis analysis, const TokenCase (&cases)[N]) {
+void expectTagDumps(const Rules& rules, const TokenCase (&cases)[N]) {
   for (const TokenCase& c : cases) {
     SCOPED_TRACE(c.what);
-    ExtractionPipeline p(analysis);
-    scanAndMatch(p, c.markup);
-    EXPECT_EQ(p.dumpTags(), c.tags) << c.markup;
-    expectTagInvariants(p, c.markup);
+    const Parsed parsed(c.markup, rules);
+    EXPECT_EQ(parsed.dumpTags(), c.tags) << c.markup;
   }
 }
 
 TEST(Tokenizer, Cases) {
-  expectTagDumps(Analysis::kClassic, kCases);
-  expectTagDumps(Analysis::kModern, kModernCases);
+  expectTagDumps(Rules::classic(), kCases);
+  expectTagDumps(Rules::modern(), kModernCases);
 }
 
 TEST(Tokenizer, TagNameReader) {
@@ -119,48 +118,44 @@ TEST(Tokenizer, TagNameReader) {
   EXPECT_FALSE(reader.read("<>", "<>" + 1));
 }
 
-TEST(Tokenizer, ScannerWindowsNeverReadPastTheEnd) {
+TEST(Tokenizer, ScanningNeverReadsPastTheEnd) {
   // The markup sits at the very end of its own allocation, without a NUL:
   // AddressSanitizer reports any byte read past it.
   for (const std::string text : {"x<!-", "x<!", "<", "<P>a<!--", "<P><!-- a -", "<SCRIPT>abc</SCRIP"}) {
     SCOPED_TRACE(text);
     auto bytes = std::make_unique<char[]>(text.size());
     std::memcpy(bytes.get(), text.data(), text.size());
-    ExtractionPipeline p;
-    PipelineSteps::scan(p, bytes.get(), bytes.get() + text.size());
-    PipelineSteps::matchTags(p);
-    expectTagInvariants(p, text);
+    TagScanner scanner(*Rules::classic().elements, Rules::classic().anySpaceEndsName);
+    std::vector<HtmlTag> tags;
+    scanner.scan(bytes.get(), bytes.get() + text.size(), tags);
+    matchTags(tags, *Rules::classic().elements, scanner.nameKeyCount());
+    expectTagInvariants(tags, text, Rules::classic());
   }
 }
 
-TEST(Tokenizer, TagsAcrossScanWindows) {
-  // Tags longer than a window, text runs of many windows, and a tag whose
-  // ">" lies exactly at a window's edge.
+TEST(Tokenizer, LongTagsAndTextRuns) {
+  // Tags and text runs of hundreds of bytes are found whole, and a tag's
+  // ">" is found wherever it lies.
   std::string markup = "<DIV class=\"" + std::string(500, 'c') + "\">" + std::string(123, 't');
   markup += "<P" + std::string(46, ' ') + ">x</P></DIV>";
-  ExtractionPipeline p;
-  scanAndMatch(p, markup);
+  const Parsed p(markup, Rules::classic());
   ASSERT_EQ(p.tags.size(), 4u);
   EXPECT_EQ(p.nameOf(p.tags[0]), "DIV");
   EXPECT_EQ(p.tags[0].partner, 3);
   EXPECT_EQ(p.nameOf(p.tags[1]), "P");
   EXPECT_EQ(p.tags[1].endOffset - p.tags[1].startOffset, 48);
   EXPECT_EQ(p.tags[1].partner, 2);
-  expectTagInvariants(p, markup);
 }
 
 TEST(Tokenizer, EmptyInputAndReuse) {
   ExtractionPipeline p;
-  p.analyze("");
+  EXPECT_EQ(p.analyze(""), MarkupRead::kWhole);
   EXPECT_TRUE(p.tags.empty());
-  EXPECT_EQ(PipelineSteps::matchTags(p), MatchResult::kNoTags);
-  EXPECT_EQ(PipelineSteps::buildTree(p), BuildResult::kNoTags);
+  EXPECT_TRUE(p.root.isLeaf());
+  EXPECT_EQ(p.analyze(nullptr), MarkupRead::kWhole);
   EXPECT_TRUE(p.root.isLeaf());
   p.analyze("no tags at all");
   EXPECT_TRUE(p.tags.empty());
-  const std::string one = "<P>x";
-  EXPECT_EQ(PipelineSteps::scanAndMatch(p, one), MatchResult::kMatched);
-  EXPECT_EQ(PipelineSteps::buildTree(p), BuildResult::kBuilt);
   // One pipeline analyses several strings in turn, each from scratch.
   p.analyze("<BODY><P>a</P><P>b</P></BODY>");
   const std::string first = p.dumpTags() + p.dumpTree();

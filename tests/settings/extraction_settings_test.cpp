@@ -109,7 +109,7 @@ TEST_F(SettingsTest, NoKeyReadsTheDefaultsAndTheFirstWriteCreatesIt) {
   EXPECT_EQ(s.folderSelection(), 0);
   EXPECT_FALSE(s.dispAfterProcess());
   EXPECT_EQ(s.fixedFolder(), "c:\\");
-  EXPECT_EQ(s.randomFolder(), "c:\\");
+  EXPECT_EQ(s.lastFolder(), "c:\\");
   EXPECT_EQ(s.readString("FixedFolder"), "");
   EXPECT_EQ(storedBytes("FolderSelection"), "absent");
 
@@ -160,8 +160,8 @@ TEST_F(SettingsTest, FolderTextsAreStoredAsGivenAndCompletedWhenRead) {
   EXPECT_TRUE(s.setFixedFolder(""));
   EXPECT_EQ(s.fixedFolder(), "c:\\");
 
-  EXPECT_TRUE(s.setRandomFolder("E:\\saved"));
-  EXPECT_EQ(s.randomFolder(), "E:\\saved\\");
+  EXPECT_TRUE(s.setLastFolder("E:\\saved"));
+  EXPECT_EQ(s.lastFolder(), "E:\\saved\\");
   EXPECT_EQ(s.fixedFolder(), "c:\\");  // the two folders are separate values
 }
 
@@ -179,7 +179,7 @@ TEST_F(SettingsTest, TextsAreBoundedByTheStoredLength) {
   // add one to a text value when it is read, never to a binary one.
   for (const DWORD type : {REG_SZ, REG_BINARY}) {
     storeRaw("RandomFolder", type, "F:\\out");
-    EXPECT_EQ(s.randomFolder(), "F:\\out\\") << type;
+    EXPECT_EQ(s.lastFolder(), "F:\\out\\") << type;
   }
   // Data that fills the buffer with no NUL at all (binary, so that no
   // registry adds room for one) gives exactly its 1024 bytes.
@@ -200,7 +200,7 @@ TEST_F(SettingsTest, ToolOptionsKeepTheStoredFixedFolderUnlessItIsSelected) {
   };
   const Case cases[] = {
       {{ExtractionSettings::kFixedFolder, "D:\\Texts", true}, "D:\\Texts\\"},
-      {{ExtractionSettings::kRandomFolder, "E:\\other", false}, "D:\\Texts\\"},
+      {{ExtractionSettings::kLastFolder, "E:\\other", false}, "D:\\Texts\\"},
       {{ExtractionSettings::kNoFolder, "F:\\other", true}, "D:\\Texts\\"},
   };
   for (const Case& c : cases) {

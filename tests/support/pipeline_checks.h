@@ -1,5 +1,5 @@
 // Checks shared by the engine's tests: the invariants every analysis must
-// keep, whatever the markup.
+// keep, whatever the markup, and the parse stages run alone.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,16 +9,17 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
-#include "tests/support/pipeline_steps.h"
+#include "extractor/parse/parse.h"
 
 namespace brevanto::testing {
 
 // After matching: every partner is a valid index; a start tag and its end
 // tag point at each other; self-contained tags are open and close; offsets
 // point at the tag's "<" and ">" inside the markup.
-inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view markup) {
-  const int count = static_cast<int>(p.tags.size());
-  for (const HtmlTag& tag : p.tags) {
+inline void expectTagInvariants(const std::vector<HtmlTag>& tags, std::string_view markup,
+                                const Rules& rules) {
+  const int count = static_cast<int>(tags.size());
+  for (const HtmlTag& tag : tags) {
     SCOPED_TRACE("tag " + std::to_string(tag.index));
     ASSERT_GE(tag.partner, 0);
     ASSERT_LT(tag.partner, count);
@@ -26,10 +27,10 @@ inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view ma
     ASSERT_LT(tag.endOffset, static_cast<int>(markup.size()));
     EXPECT_EQ(markup[tag.startOffset], '<');
     EXPECT_EQ(markup[tag.endOffset], '>');
-    EXPECT_FALSE(p.nameOf(tag).empty());
-    EXPECT_LT(tag.row, p.elements.size());
+    EXPECT_FALSE(tagName(markup.data(), tag, rules.anySpaceEndsName).empty());
+    EXPECT_LT(tag.row, rules.elements->size());
     if (tag.partner == tag.index) continue;
-    const HtmlTag& other = p.tags[tag.partner];
+    const HtmlTag& other = tags[tag.partner];
     if (!tag.isOpen) {
       EXPECT_LT(tag.partner, tag.index) << "an end tag pairs with an earlier start tag";
       EXPECT_EQ(other.partner, tag.index) << "an end tag's start tag points back at it";
@@ -37,6 +38,10 @@ inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view ma
       EXPECT_GT(tag.partner, tag.index) << "an element ends after it starts";
     }
   }
+}
+
+inline void expectTagInvariants(const ExtractionPipeline& p, std::string_view markup) {
+  expectTagInvariants(p.tags, markup, p.rules);
 }
 
 // The children of `node`, in order.
@@ -65,14 +70,39 @@ inline void expectTreeInvariants(const ExtractionPipeline& p) {
   }
 }
 
-inline std::string textOf(const ExtractionPipeline& p, int index) {
-  const HtmlTag& tag = p.tags.at(static_cast<size_t>(index));
+inline std::string textOf(const std::vector<HtmlTag>& tags, int index) {
+  const HtmlTag& tag = tags.at(static_cast<size_t>(index));
   return tag.text == nullptr ? std::string("(null)") : std::string(tag.text, tag.textLength);
 }
 
-// Parses only as far as matching, for tokenizer cases.
-inline void scanAndMatch(ExtractionPipeline& p, const std::string& markup) {
-  PipelineSteps::scanAndMatch(p, markup);
+inline std::string textOf(const ExtractionPipeline& p, int index) {
+  return textOf(p.tags, index);
 }
+
+// A markup run through the parse stages alone, which the later stages'
+// cases can go on with. It keeps its own copy of the markup, which the tags
+// point into.
+struct Parsed {
+  Parsed(std::string text, const Rules& parseRules) : markup(std::move(text)), rules(parseRules) {
+    TagScanner scanner(*rules.elements, rules.anySpaceEndsName);
+    scanner.scan(markup.data(), markup.data() + markup.size(), tags);
+    matchTags(tags, *rules.elements, scanner.nameKeyCount());
+    expectTagInvariants(tags, markup, rules);
+  }
+  Parsed(const Parsed&) = delete;
+  Parsed& operator=(const Parsed&) = delete;
+
+  void buildTree() { brevanto::buildTree(tags, nodes, root); }
+  std::string dumpTags() const { return brevanto::dumpTags(tags, markup.c_str(), rules.anySpaceEndsName); }
+  std::string_view nameOf(const HtmlTag& tag) const {
+    return tagName(markup.c_str(), tag, rules.anySpaceEndsName);
+  }
+
+  const std::string markup;
+  const Rules& rules;  // not owned: outlives the case
+  std::vector<HtmlTag> tags;
+  std::vector<HtmlNode> nodes;
+  HtmlNode root;
+};
 
 }  // namespace brevanto::testing

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
@@ -29,7 +30,8 @@ void checkAnalysis(const std::string& markup, Analysis analysis) {
   p.analyze(markup.c_str());
   testing::expectTagInvariants(p, markup);
   testing::expectTreeInvariants(p);
-  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  std::vector<const HtmlNode*> content;
+  for (const ContentChoice& choice : p.chooseContent()) content.push_back(choice.node);
   ASSERT_FALSE(content.empty());
   // Every selected node is a node of the final tree.
   std::vector<const HtmlNode*> inTree;
@@ -48,7 +50,8 @@ void checkAnalysis(const std::string& markup, Analysis analysis) {
     }
     // Cleaned texts of several lines hold no blank line.
     const std::string text(node->tag->text, static_cast<size_t>(node->tag->textLength));
-    const std::string cleaned = ExtractionPipeline::cleanLines(text.data(), text.size()).value();
+    std::string cleaned;
+    appendCleanLines(text, cleaned);
     if (cleaned != text) {
       EXPECT_EQ(cleaned.find("\r\n\r\n"), std::string::npos);
       EXPECT_NE(cleaned.substr(0, 2), "\r\n");
@@ -73,7 +76,7 @@ TEST(Corpus, EveryPageWholeAndBodyOnly) {
     ExtractionPipeline p;
     p.analyze(body.c_str());
     if (body.size() < page.size()) {
-      EXPECT_GT(p.bodyTextLength, 0);
+      EXPECT_GT(p.body.textLength, 0);
     }
     ++pages;
   }

@@ -17,7 +17,7 @@ void expectMillionLevels(Analysis analysis, const std::string& markup) {
   ExtractionPipeline p(analysis);
   p.analyze(markup.c_str());
   ASSERT_EQ(p.tags.size(), 2u * kDepth + 2);
-  EXPECT_EQ(p.bodyTextLength, kDepth + 6);
+  EXPECT_EQ(p.body.textLength, kDepth + 6);
   // Level k holds the words of the levels below it and the bottom line.
   EXPECT_EQ(p.tags[1].textLength, kDepth + 6);
   EXPECT_EQ(p.tags[kDepth].textLength, 7);
@@ -25,9 +25,9 @@ void expectMillionLevels(Analysis analysis, const std::string& markup) {
   // Each DIV has a single child, so the whole chain collapses into one node.
   ASSERT_NE(p.root.firstChild, nullptr);
   ASSERT_EQ(p.root.firstChild->nextSibling, nullptr);
-  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  const std::vector<ContentChoice> content = p.chooseContent();
   ASSERT_EQ(content.size(), 1u);
-  ASSERT_NE(content[0], nullptr);
+  ASSERT_NE(content[0].node, nullptr);
   const std::string dump = p.dumpTree();
   EXPECT_LT(dump.size(), 1000u) << "the collapsed tree is tiny";
 }
@@ -71,9 +71,9 @@ TEST(DeepInput, MillionLevelsWithoutCollapsing) {
     ExtractionPipeline p(deep.analysis);
     p.analyze(markup.c_str());
     testing::expectTreeInvariants(p);
-    const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+    const std::vector<ContentChoice> content = p.chooseContent();
     ASSERT_EQ(content.size(), 1u);
-    ASSERT_NE(content[0], nullptr);
+    ASSERT_NE(content[0].node, nullptr);
     EXPECT_FALSE(p.dumpTree().empty());
     if (deep.analysis == Analysis::kModern) {
       const std::string text = testing::textOf(p, 0);
@@ -83,7 +83,7 @@ TEST(DeepInput, MillionLevelsWithoutCollapsing) {
       // the first of the inner half is chrome by its class, with everything
       // inside it.
       if (std::string(deep.level).find("HEADER") != std::string::npos) {
-        EXPECT_EQ(p.bodyTextLength, deep.levels) << "h and p for each of half the levels";
+        EXPECT_EQ(p.body.textLength, deep.levels) << "h and p for each of half the levels";
       }
     }
   }
@@ -95,18 +95,18 @@ TEST(DeepInput, MillionUnclosedOptionalElements) {
   std::string markup = "<BODY><DL>";
   for (int i = 0; i < kDepth; ++i) markup += "<DD>d";
   markup += "</DL><P>end</P></BODY>";
-  ExtractionPipeline p;
-  testing::scanAndMatch(p, markup);
+  const testing::Parsed matched(markup, Rules::classic());
   const int dlEnd = kDepth + 2;
-  EXPECT_EQ(p.tags[2].partner, dlEnd) << "DD is inline: the next block-level tag is </DL>";
-  EXPECT_EQ(p.tags[kDepth + 1].partner, dlEnd);
+  EXPECT_EQ(matched.tags[2].partner, dlEnd) << "DD is inline: the next block-level tag is </DL>";
+  EXPECT_EQ(matched.tags[kDepth + 1].partner, dlEnd);
   // Every DD reaches DL's end, so each becomes an empty leaf and its text
   // falls to DL.
+  ExtractionPipeline p;
   p.analyze(markup.c_str());
   EXPECT_EQ(p.tags[2].partner, 2);
   EXPECT_FALSE(p.tags[2].hasContent);
   EXPECT_EQ(p.tags[1].textLength, kDepth);
-  EXPECT_EQ(p.bodyTextLength, kDepth + 3);
+  EXPECT_EQ(p.body.textLength, kDepth + 3);
   // A million unmatched end tags, each with no open element of its name.
   std::string strays = "<BODY>";
   for (int i = 0; i < kDepth; ++i) strays += "<B></I>";

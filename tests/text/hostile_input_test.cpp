@@ -34,13 +34,13 @@ TEST(HostileInput, NestedLinkTextSaturatesInsteadOfWrapping) {
   ASSERT_EQ(p.nameOf(innermost), "A");
   EXPECT_EQ(innermost.linkTextLength, 10) << "a link without links inside counts its own text";
   for (const HtmlTag& tag : p.tags) ASSERT_GE(tag.linkTextLength, 0) << "tag " << tag.index;
-  EXPECT_EQ(p.bodyLinkTextLength, kMax);
-  EXPECT_EQ(p.bodyPlainLength, 0);
+  EXPECT_EQ(p.body.linkTextLength, kMax);
+  EXPECT_EQ(p.body.plainLength, 0);
   EXPECT_EQ(p.sharesOf(p.tags[0]).plainShare, 0.0);
 
-  const ContentList content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+  const std::vector<ContentChoice> content = p.chooseContent();
   ASSERT_EQ(content.size(), 1u);
-  ASSERT_NE(content[0], nullptr);
+  ASSERT_NE(content[0].node, nullptr);
 }
 
 }  // namespace

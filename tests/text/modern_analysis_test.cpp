@@ -5,6 +5,7 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
@@ -74,9 +75,9 @@ TEST(ModernAnalysis, SharesCountVisibleBytes) {
       "<BODY>\n  <DIV>\n    <P> a  b </P>\n\t<P>c&nbsp;d</P>\n  </DIV>\n  <A href=x> l i </A>\n</BODY>";
   ExtractionPipeline modern(Analysis::kModern);
   modern.analyze(markup.c_str());
-  EXPECT_EQ(modern.bodyTextLength, 6);
-  EXPECT_EQ(modern.bodyLinkTextLength, 2);
-  EXPECT_EQ(modern.bodyPlainLength, 4);
+  EXPECT_EQ(modern.body.textLength, 6);
+  EXPECT_EQ(modern.body.linkTextLength, 2);
+  EXPECT_EQ(modern.body.plainLength, 4);
   EXPECT_EQ(modern.tags[0].textLength, static_cast<int>(testing::textOf(modern, 0).size()));
   EXPECT_DOUBLE_EQ(modern.sharesOf(modern.tags[2]).plainShare, 50.0);
   EXPECT_NE(modern.dumpTree().find("BODY #0 text=31 visible=6 link=2 "), std::string::npos)
@@ -84,8 +85,8 @@ TEST(ModernAnalysis, SharesCountVisibleBytes) {
 
   ExtractionPipeline classic;
   classic.analyze(markup.c_str());
-  EXPECT_EQ(classic.bodyTextLength, classic.tags[0].textLength);
-  EXPECT_EQ(classic.bodyLinkTextLength, 5);
+  EXPECT_EQ(classic.body.textLength, classic.tags[0].textLength);
+  EXPECT_EQ(classic.body.linkTextLength, 5);
   EXPECT_EQ(classic.dumpTree().find("visible="), std::string::npos);
 
   // An element of white space only is pruned: it shows nothing.
@@ -117,6 +118,20 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
            "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
            "<DIV><H3>N</H3><P>Hi</P></DIV></DIV>",
        "content #16 DIV: paragraphs\n"},
+      {"no sibling that is too much links: a list of them, however long",
+       menu + "<DIV><DIV>" + kArticle +
+           "</DIV><DIV><H3>Next</H3><P>The next block has words of its own, and <A href=/n>a link that runs "
+           "about as long as they do</A>.</P></DIV></DIV>",
+       "content #16 DIV: paragraphs\n"},
+      {"no sibling without a P: a block of another kind",
+       menu + "<DIV><DIV>" + kArticle +
+           "</DIV><DIV><H3>Another heading</H3><DIV>A block of words without a paragraph, long enough to "
+           "count as much as the article does.</DIV></DIV></DIV>",
+       "content #16 DIV: paragraphs\n"},
+      {"a sibling taken with a chosen element inside it is written once, whole",
+       menu + "<DIV><DIV>" + kArticle + "</DIV><DIV><H3>More</H3>" + longParagraph + "<DIV>" + kArticle +
+           "</DIV></DIV></DIV>",
+       "content #16 DIV: paragraphs\ncontent #22 DIV: sibling\n"},
       {"a list of links inside the chosen element is left out",
        menu + "<DIV><P>First paragraph of the story, long enough.</P><UL><LI><A href=/1>Related one</A></LI>"
               "<LI><A href=/2>Related two</A></LI></UL><P>Second paragraph, with <A href=/3>a link</A> in "
@@ -134,11 +149,7 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
     const std::string markup = "<BODY>" + c.body + "</BODY>";
     ExtractionPipeline p(Analysis::kModern);
     p.analyze(markup.c_str());
-    const std::vector<ContentChoice> choices = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
-    EXPECT_EQ(p.dumpContent(choices), std::string("analysis modern\n") + c.chosen) << p.dumpTree();
-    const ContentList nodes = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
-    ASSERT_EQ(nodes.size(), choices.size());
-    for (size_t i = 0; i < nodes.size(); ++i) EXPECT_EQ(nodes[i], choices[i].node);
+    EXPECT_EQ(p.dumpContent(p.chooseContent()), std::string("analysis modern\n") + c.chosen) << p.dumpTree();
   }
   // The classic analysis keeps to its two reasons.
   // The markup outlives the analysis: the tags point into it.
@@ -146,11 +157,10 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
       "<BODY>" + menu + "<DIV><DIV>" + kArticle + "</DIV>" + longParagraph + "</DIV></BODY>";
   ExtractionPipeline classic;
   classic.analyze(pair.c_str());
-  EXPECT_EQ(classic.dumpContent(classic.chooseContent(&classic.root, 2, 5.0)),
-            "analysis classic\ncontent #16 DIV: paragraphs\n");
+  EXPECT_EQ(classic.dumpContent(classic.chooseContent()), "analysis classic\ncontent #16 DIV: paragraphs\n");
   ExtractionPipeline empty(Analysis::kModern);
   empty.analyze("");
-  EXPECT_EQ(empty.dumpContent(empty.chooseContent(&empty.root, 2, 5.0)), "analysis modern\ncontent (none)\n");
+  EXPECT_EQ(empty.dumpContent(empty.chooseContent()), "analysis modern\ncontent (none)\n");
 }
 
 TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
@@ -159,17 +169,11 @@ TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
       "<P>After the list.</P><DIV><A href=/c>three</A> <A href=/d>four</A></DIV></DIV></BODY>";
   ExtractionPipeline p(Analysis::kModern);
   p.analyze(markup.c_str());
-  const std::vector<ContentChoice> chosen = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
+  const std::vector<ContentChoice> chosen = p.chooseContent();
   ASSERT_EQ(chosen.size(), 1u) << p.dumpContent(chosen);
   EXPECT_EQ(chosen[0].leftOut.size(), 2u) << p.dumpContent(chosen);
-  EXPECT_EQ(ExtractionPipeline::formatChosenText(chosen, "u", "t"),
+  EXPECT_EQ(formatTextFile(chosen, "u", "t").file,
             "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
-  // Without anything left out, the chosen elements write what their nodes
-  // write.
-  std::vector<ContentChoice> whole = chosen;
-  whole[0].leftOut.clear();
-  EXPECT_EQ(ExtractionPipeline::formatChosenText(whole, "u", "t"),
-            ExtractionPipeline::formatTextFile({whole[0].node}, "u", "t"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/support/corpus.h"
 #include "tests/support/pipeline_checks.h"
 
@@ -57,8 +58,7 @@ TEST(PageCases, EachPageGivesItsExpectedText) {
       p.analyze(page.markup.c_str());
       testing::expectTagInvariants(p, page.markup);
       testing::expectTreeInvariants(p);
-      const std::vector<ContentChoice> chosen = p.chooseContent(&p.root, p.minParagraphs, p.minPlainShare);
-      EXPECT_EQ(ExtractionPipeline::formatChosenText(chosen, page.url, page.title),
+      EXPECT_EQ(formatTextFile(p.chooseContent(), page.url, page.title).file,
                 readFile(testing::expectedTextOf(folder, analysis)));
       ++cases;
     }

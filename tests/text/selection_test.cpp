@@ -10,17 +10,21 @@
 namespace brevanto {
 namespace {
 
-using testing::PipelineSteps;
-
+// The classic analysis of a markup, and the nodes it chose.
 struct Selected {
   std::string markup;
   ExtractionPipeline p;
-  ContentList content;
+  std::vector<HtmlNode*> content;
   explicit Selected(std::string m) : markup(std::move(m)) {
     p.analyze(markup.c_str());
     testing::expectTreeInvariants(p);
-    content = p.selectContent(&p.root, p.minParagraphs, p.minPlainShare);
+    choose();
   }
+  void choose() {
+    content.clear();
+    for (const ContentChoice& choice : p.chooseContent()) content.push_back(choice.node);
+  }
+  double score(int index) const { return nodeScore(p.sharesOf(p.tags.at(index)), p.rules); }
   // Names and indices of the selected nodes, e.g. "DIV#3 DIV#9".
   std::string picked() const {
     std::string out;
@@ -46,7 +50,7 @@ const std::string kMenu =
 TEST(ContentSelection, BodyWithParagraphsIsTheContent) {
   Selected s("<BODY>" + paragraphs("text", 2) + "</BODY>");
   EXPECT_EQ(s.picked(), "BODY#0");
-  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 10000.0) << "a body without links scores 100 x 100";
+  EXPECT_EQ(s.score(0), 10000.0) << "a body without links scores 100 x 100";
 }
 
 TEST(ContentSelection, ArticleBesideAMenu) {
@@ -62,8 +66,8 @@ TEST(ContentSelection, ArticleBesideAMenu) {
   // A DIV with a single P has no P child once collapsed, so it never
   // qualifies; it is taken as the best-scored node instead.
   Selected one("<BODY>" + kMenu + "<DIV><P>Only one paragraph of text, long enough.</P></DIV></BODY>");
-  EXPECT_TRUE(PipelineSteps::collectContentNodes(one.p, 2, 5.0).empty());
-  EXPECT_EQ(one.picked(), "DIV#17") << one.p.dumpTree();
+  EXPECT_EQ(one.p.dumpContent(one.p.chooseContent()), "analysis classic\ncontent #17 DIV: best score\n")
+      << one.p.dumpTree();
   EXPECT_TRUE(one.content[0]->isLeaf());
 }
 
@@ -82,7 +86,7 @@ TEST(ContentSelection, FallbacksAndTies) {
   // All link text: no plain share anywhere, every score 0, and the tie goes
   // to the last node of the depth-first walk.
   Selected links("<BODY><DIV><A href=1>one</A><A href=2>two</A></DIV><DIV><A href=3>three</A></DIV></BODY>");
-  EXPECT_EQ(links.p.bodyPlainLength, 0);
+  EXPECT_EQ(links.p.body.plainLength, 0);
   ASSERT_EQ(links.content.size(), 1u);
   EXPECT_EQ(links.picked(), "DIV#7") << links.p.dumpTree();
 
@@ -96,18 +100,19 @@ TEST(ContentSelection, FallbacksAndTies) {
   // Without a BODY nothing is scored; the last node met wins the tie at 0.
   Selected bodyless("<DIV>" + paragraphs("x", 1) + "</DIV><DIV>y<B>z</B></DIV>");
   EXPECT_EQ(bodyless.picked(), "DIV#4");
-  EXPECT_EQ(bodyless.p.scoreOf(bodyless.p.tags[0]), 0.0);
+  EXPECT_EQ(bodyless.score(0), 0.0);
 
   // Equal best scores: the later sibling wins over the earlier one, and a
   // descendant over its ancestor.
   Selected tie("<BODY><DIV>abc</DIV><DIV>xyz</DIV><A href=q>link text</A></BODY>");
-  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[1]), 1000.0) << tie.p.dumpTree();
-  EXPECT_EQ(tie.p.scoreOf(tie.p.tags[3]), 1000.0);
+  EXPECT_EQ(tie.score(1), 1000.0) << tie.p.dumpTree();
+  EXPECT_EQ(tie.score(3), 1000.0);
   EXPECT_EQ(tie.picked(), "DIV#3");
-  // Scores follow from the lengths: giving a child its parent's lengths
-  // makes the two tie.
+  // Scores follow from the lengths: giving a node the body's lengths makes
+  // it tie with the body, and the last of the tied nodes wins.
   Selected nested("<BODY><DIV>a<DIV>x</DIV><DIV>y</DIV></DIV><DIV>g</DIV></BODY>");
-  const std::vector<HtmlNode*> top = testing::childrenOf(nested.p.root.firstChild);
+  HtmlNode* body = nested.p.root.firstChild;
+  const std::vector<HtmlNode*> top = testing::childrenOf(body);
   ASSERT_EQ(top.size(), 2u) << nested.p.dumpTree();
   const std::vector<HtmlNode*> inner = testing::childrenOf(top[0]);
   ASSERT_EQ(inner.size(), 2u);
@@ -115,10 +120,13 @@ TEST(ContentSelection, FallbacksAndTies) {
     to->tag->textLength = from->tag->textLength;
     to->tag->linkTextLength = from->tag->linkTextLength;
   };
-  copyLengths(top[0], inner[0]);
-  EXPECT_EQ(PipelineSteps::bestScoredNode(nested.p, top[0]), inner[0]);
-  copyLengths(top[0], inner[1]);
-  EXPECT_EQ(PipelineSteps::bestScoredNode(nested.p, top[0]), inner[1]);
+  EXPECT_EQ(nested.picked(), "BODY#0");
+  copyLengths(body, inner[0]);
+  nested.choose();
+  EXPECT_EQ(nested.content.front(), inner[0]);
+  copyLengths(body, inner[1]);
+  nested.choose();
+  EXPECT_EQ(nested.content.front(), inner[1]);
 }
 
 TEST(ContentSelection, LinkTextAndScores) {
@@ -133,14 +141,37 @@ TEST(ContentSelection, LinkTextAndScores) {
   EXPECT_EQ(s.p.tags[8].linkTextLength, 0);
   EXPECT_EQ(s.p.tags[7].linkTextLength, 2);
   EXPECT_EQ(testing::textOf(s.p, 7), "xyzz");
-  EXPECT_EQ(s.p.bodyLinkTextLength, 8);
-  EXPECT_EQ(s.p.bodyTextLength, 10);
-  EXPECT_EQ(s.p.bodyPlainLength, 2);
-  EXPECT_EQ(s.p.scoreOf(s.p.tags[0]), 100.0) << "a body with some link text scores 100";
+  EXPECT_EQ(s.p.body.linkTextLength, 8);
+  EXPECT_EQ(s.p.body.textLength, 10);
+  EXPECT_EQ(s.p.body.plainLength, 2);
+  EXPECT_EQ(s.score(0), 100.0) << "a body with some link text scores 100";
+}
 
-  EXPECT_EQ(PipelineSteps::percentOf(0, 0), 0.0);
-  EXPECT_EQ(PipelineSteps::percentOf(5, 0), 100.0);
-  EXPECT_DOUBLE_EQ(PipelineSteps::percentOf(1, 3), 100.0 / 3.0);
+TEST(ContentSelection, SharesOfTheBodysFigures) {
+  // Nothing of nothing is 0 %, something of nothing 100 %.
+  HtmlTag tag;
+  tag.isScored = true;
+  tag.textLength = 1;
+  struct Case {
+    int32_t linkTextLength;
+    BodyFigures body;  // text, plain, link
+    ElementShares shares;
+  };
+  const Case cases[] = {
+      {0, {3, 3, 0}, {100.0 / 3, 100.0 / 3, 0}},
+      {0, {0, 0, 0}, {100, 100, 0}},
+      {1, {2, 1, 0}, {50, 0, 100}},
+      {1, {2, 1, 4}, {50, 0, 25}},
+  };
+  for (const Case& c : cases) {
+    tag.linkTextLength = c.linkTextLength;
+    const ElementShares shares = sharesOf(tag, c.body, Rules::classic());
+    EXPECT_DOUBLE_EQ(shares.textShare, c.shares.textShare);
+    EXPECT_DOUBLE_EQ(shares.plainShare, c.shares.plainShare);
+    EXPECT_DOUBLE_EQ(shares.linkShare, c.shares.linkShare);
+  }
+  tag.isScored = false;
+  EXPECT_EQ(sharesOf(tag, {3, 3, 0}, Rules::classic()).textShare, 0.0) << "only scored elements have shares";
 }
 
 TEST(ContentSelection, NodeScoreAtItsEdges) {
@@ -158,7 +189,7 @@ TEST(ContentSelection, NodeScoreAtItsEdges) {
       {{20, 25, 1.0}, 500},        {{20, 25, 10}, 50},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PipelineSteps::nodeScore(c.shares), c.score)
+    EXPECT_EQ(nodeScore(c.shares, Rules::classic()), c.score)
         << c.shares.textShare << " x " << c.shares.plainShare << " / " << c.shares.linkShare;
   }
 }

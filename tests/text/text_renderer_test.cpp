@@ -3,12 +3,12 @@
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/text/text.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
 namespace {
 
-using testing::PipelineSteps;
 using testing::textOf;
 
 // Analyses `markup` and returns the text of the tag at `index`; the markup is
@@ -56,16 +56,14 @@ TEST(TextRenderer, Entities) {
       {"x & y & z; w", "x ? w"},
       {"a;b&c", "a;b&c"},
       {"&amp;&amp; &end", "&& &end"},
+      {"&NbSp;x", " x"},
+      {"&ampx;", "?"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Rendered(std::string("<DIV>") + c.in + "</DIV>").text(0), c.out) << c.in;
   }
   // A segment ends at the next tag: an "&" never pairs with a ";" beyond it.
   EXPECT_EQ(Rendered("<DIV>a &amp<B>x</B>; b</DIV>").text(0), "a &ampx; b");
-  EXPECT_EQ(PipelineSteps::decodeEntities("plain", 5), std::nullopt);
-  EXPECT_EQ(PipelineSteps::decodeEntities("&amp;", 5), std::optional<std::string>("&"));
-  EXPECT_EQ(PipelineSteps::entityChar("&NbSp;", 6), ' ');
-  EXPECT_EQ(PipelineSteps::entityChar("&ampx;", 6), '?');
 }
 
 TEST(TextRenderer, ContentThatIsNeverCollected) {
@@ -94,24 +92,21 @@ TEST(TextRenderer, EveryAncestorHoldsItsSubtreesText) {
   EXPECT_EQ(r.p.tags[0].textLength, 7);
 }
 
-TEST(TextRenderer, CleanLines) {
-  // Cleaning in place, after other text, gives what cleaning a copy gives.
-  auto clean = [](const std::string& text) {
-    std::string cleaned = ExtractionPipeline::cleanLines(text.data(), text.size()).value_or("(null)");
-    std::string inPlace = "before\r\n\r\n" + text;
-    testing::PipelineSteps::cleanLinesInPlace(inPlace, 10);
-    EXPECT_EQ(inPlace, "before\r\n\r\n" + cleaned) << text;
-    return cleaned;
-  };
-  EXPECT_EQ(clean("a\r\n  \r\nb"), "a\r\nb\r\n");
-  EXPECT_EQ(clean("a\r\nb"), "a\r\nb") << "one pair is not enough";
-  EXPECT_EQ(clean("a\r\n\r\n"), "a\r\n");
-  EXPECT_EQ(clean("  \r\n\r\n"), "");
-  EXPECT_EQ(clean("\t\r\n\r\nx"), "\t\r\nx\r\n") << "a tab is not blank";
-  EXPECT_EQ(clean(" a \r\n\r\n b "), " a \r\n b \r\n") << "lines are copied whole";
-  EXPECT_EQ(clean("a\r\r\n\nb\r\nc"), "a\r\r\n\nb\r\nc\r\n") << "CR and LF alone split nothing";
-  EXPECT_EQ(clean(""), "");
-  EXPECT_EQ(ExtractionPipeline::cleanLines(nullptr, 0), std::nullopt);
+TEST(TextRenderer, TheTextStoreTakesAWholeTextOrNone) {
+  // A text that does not fit is not cut short: the store keeps what it
+  // holds and says it overflowed, until it is reset.
+  TextStore store;
+  store.reset(4);
+  const char* start = store.end();
+  store.append("abc", 3);
+  EXPECT_FALSE(store.overflowed());
+  store.append("de", 2);
+  EXPECT_TRUE(store.overflowed());
+  EXPECT_EQ(std::string(start, store.end()), "abc");
+  store.push_back('d');
+  EXPECT_EQ(std::string(start, store.end()), "abcd");
+  store.reset(4);
+  EXPECT_FALSE(store.overflowed());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extractor/extraction_pipeline.h"
+#include "extractor/output/output.h"
 #include "tests/win32/wine_support.h"
 
 namespace brevanto::testing {
@@ -34,8 +35,7 @@ const char kOtherArticle[] =
 std::string expectedFile(const std::string& markup, const std::string& url, const std::string& title) {
   ExtractionPipeline pipeline;
   pipeline.analyze(markup.c_str());
-  const ContentList content = pipeline.selectContent(&pipeline.root, 2, 5.0);
-  return ExtractionPipeline::formatTextFile(content, url, title);
+  return formatTextFile(pipeline.chooseContent(), url, title).file;
 }
 
 std::string vbsQuote(const std::string& text) {

@@ -30,6 +30,19 @@ bool toAnalysis(int number, brevanto::Analysis& analysis) {
   }
 }
 
+bool toFormat(int number, brevanto::TextFileFormat& format) {
+  switch (number) {
+    case kBrevantoWindowsFile:
+      format = brevanto::windowsTextFile();
+      return true;
+    case kBrevantoLfFile:
+      format = brevanto::lfTextFile();
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string_view viewOf(const char* bytes, size_t length) {
   return bytes == nullptr ? std::string_view() : std::string_view(bytes, length);
 }
@@ -52,12 +65,14 @@ std::string blockElementsOf(brevanto::Analysis analysis) {
 extern "C" {
 
 BrevantoText* brevanto_extract(const char* markup, size_t markupLength, const char* url, size_t urlLength,
-                               const char* title, size_t titleLength, int analysis) {
+                               const char* title, size_t titleLength, int analysis, int format) {
   brevanto::Analysis chosen = brevanto::Analysis::kModern;
-  if (!toAnalysis(analysis, chosen)) return nullptr;
+  brevanto::TextFileFormat written;
+  if (!toAnalysis(analysis, chosen) || !toFormat(format, written)) return nullptr;
   const std::string body(viewOf(markup, markupLength));
   auto* text = new BrevantoText;
-  text->page = brevanto::extractPageText(body, viewOf(url, urlLength), viewOf(title, titleLength), chosen);
+  text->page =
+      brevanto::extractPageText(body, viewOf(url, urlLength), viewOf(title, titleLength), chosen, written);
   return text;
 }
 
@@ -71,6 +86,10 @@ size_t brevanto_text_size(const BrevantoText* text) {
 
 size_t brevanto_text_header_length(const BrevantoText* text) {
   return text == nullptr ? 0 : text->page.headerLength;
+}
+
+int brevanto_text_markup_cut(const BrevantoText* text) {
+  return text != nullptr && text->page.markupCut ? 1 : 0;
 }
 
 void brevanto_text_free(BrevantoText* text) {

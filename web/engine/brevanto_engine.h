@@ -13,21 +13,27 @@ extern "C" {
 
 // The analyses, by number.
 enum : int { kBrevantoClassic = 0, kBrevantoModern = 1 };
+// The text file formats, by number: the Windows server's (CR LF, an empty
+// line first), or LF lines with the header on the first line.
+enum : int { kBrevantoWindowsFile = 0, kBrevantoLfFile = 1 };
 
 // One analysed page: the text file's bytes and the length of its header.
 struct BrevantoText;
 
 // Analyses `markup` (the body element's outer markup, up to its first NUL
-// byte) with `analysis` and formats the text file with `url` and `title` in
-// its header. Returns a new text that the caller frees with
-// brevanto_text_free, or null when `analysis` names no analysis.
+// byte) with `analysis` and formats the text file in `format` with `url` and
+// `title` in its header. Returns a new text that the caller frees with
+// brevanto_text_free, or null when `analysis` or `format` names none.
 BrevantoText* brevanto_extract(const char* markup, size_t markupLength, const char* url, size_t urlLength,
-                               const char* title, size_t titleLength, int analysis);
+                               const char* title, size_t titleLength, int analysis, int format);
 // The file's bytes, owned by `text`; valid until it is freed.
 const char* brevanto_text_bytes(const BrevantoText* text);
 size_t brevanto_text_size(const BrevantoText* text);
 // Bytes of the header at the start of the file.
 size_t brevanto_text_header_length(const BrevantoText* text);
+// 1 when the markup was longer than the analysis reads, and only its start
+// was analysed; else 0.
+int brevanto_text_markup_cut(const BrevantoText* text);
 void brevanto_text_free(BrevantoText* text);
 
 // The name of the text file of a page titled `title`, made as the command

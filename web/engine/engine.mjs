@@ -2,18 +2,21 @@
 // Node package: the analysis of a body's markup into a text file, the file's
 // name, and the element names a serializer breaks lines before.
 
-// The analyses by name, as the C interface numbers them.
+// The analyses and the text file formats by name, as the C interface numbers
+// them. The defaults are brevanto-extract's.
 const ANALYSES = Object.freeze({ classic: 0, modern: 1 });
+const FORMATS = Object.freeze({ windows: 0, lf: 1 });
 export const DEFAULT_ANALYSIS = 'modern';
+export const DEFAULT_FORMAT = 'windows';
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
 
-function analysisNumber(name) {
-  if (!Object.hasOwn(ANALYSES, name)) {
-    throw new RangeError(`unknown analysis "${name}": choose ${Object.keys(ANALYSES).join(' or ')}`);
+function numberOf(names, what, name) {
+  if (!Object.hasOwn(names, name)) {
+    throw new RangeError(`unknown ${what} "${name}": choose ${Object.keys(names).join(' or ')}`);
   }
-  return ANALYSES[name];
+  return names[name];
 }
 
 function bytesOf(value) {
@@ -25,9 +28,11 @@ function bytesOf(value) {
 // A text file as the engine made it. Its bytes are what is saved; the text
 // views are decoded as UTF-8 when asked for.
 export class PageText {
-  constructor(bytes, headerLength) {
+  constructor(bytes, headerLength, markupCut) {
     this.bytes = bytes;
     this.headerLength = headerLength;
+    // The markup was longer than the analysis reads: only its start was read.
+    this.markupCut = markupCut;
   }
 
   // The whole file: the header with the URL and title, then the main text.
@@ -102,17 +107,18 @@ export class Engine {
   }
 
   // The text file for `markup`, the body element's outer markup (a string,
-  // or its UTF-8 bytes), analysed up to its first NUL character.
-  extract(markup, { url = '', title = '', analysis = DEFAULT_ANALYSIS } = {}) {
-    const number = analysisNumber(analysis);
+  // or its UTF-8 bytes), analysed up to its first NUL character; `format` is
+  // 'windows' (CR LF lines, an empty line first) or 'lf'.
+  extract(markup, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = DEFAULT_FORMAT } = {}) {
+    const numbers = [numberOf(ANALYSES, 'analysis', analysis), numberOf(FORMATS, 'format', format)];
     const m = this.#module;
     return this.#withBytes([markup, url, title], (args) => {
-      const text = m._brevanto_extract(...args, number);
-      if (text === 0) throw new RangeError(`the engine refused the analysis "${analysis}"`);
+      const text = m._brevanto_extract(...args, ...numbers);
+      if (text === 0) throw new RangeError(`the engine refused the analysis "${analysis}" or the format "${format}"`);
       try {
         const start = m._brevanto_text_bytes(text);
         const bytes = m.HEAPU8.slice(start, start + m._brevanto_text_size(text));
-        return new PageText(bytes, m._brevanto_text_header_length(text));
+        return new PageText(bytes, m._brevanto_text_header_length(text), m._brevanto_text_markup_cut(text) === 1);
       } finally {
         m._brevanto_text_free(text);
       }
@@ -136,7 +142,7 @@ export class Engine {
   // The lower-case names of the block-level elements of an analysis.
   blockElements(analysis = DEFAULT_ANALYSIS) {
     const m = this.#module;
-    const names = m._brevanto_block_elements(analysisNumber(analysis));
+    const names = m._brevanto_block_elements(numberOf(ANALYSES, 'analysis', analysis));
     return decoder.decode(m.HEAPU8.subarray(names, m.HEAPU8.indexOf(0, names))).split(' ').filter((n) => n !== '');
   }
 }

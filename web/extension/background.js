@@ -30,13 +30,13 @@ async function newEngine() {
   return Engine.create(createEngine, await wasmBytes);
 }
 
-async function readPage(tab, blockElements) {
+async function readPage(tab, engine, analysis) {
   let results;
   try {
     results = await browser.scripting.executeScript({
       target: { tabId: tab.id },
       func: serializePage,
-      args: [blockElements],
+      args: [engine.blockElements(analysis), analysis === 'classic'],
     });
   } catch (error) {
     throw new Failure(`Brevanto may not read this page: ${error.message}`);
@@ -154,7 +154,7 @@ async function saveMainText(tab) {
   if (tab?.id === undefined) throw new Failure('There is no page to save.');
   const settings = await loadSettings();
   const engine = await newEngine();
-  const page = await readPage(tab, engine.blockElements(settings.analysis));
+  const page = await readPage(tab, engine, settings.analysis);
   if (!page.hasText) throw new Failure('This page has no text to save.');
   let text;
   try {
@@ -165,6 +165,7 @@ async function saveMainText(tab) {
     }
     throw error;
   }
+  if (text.markupCut) throw new Failure('This page is too large for Brevanto: it reads only the first 2 GB.');
   if (!text.hasText) throw new Failure('Brevanto found no main text on this page.');
   const saved = await download(text.bytes, engine.fileName(page.title, page.url, { room: NAME_ROOM }), settings);
   if (saved !== null && settings.openAfterSaving) await openSaved(saved, text.file);

@@ -3,14 +3,15 @@
 // page, so that the analysis sees the same markup either way. Text and
 // attribute values are escaped (U+00A0 as &nbsp;, and a line feed in text as
 // CR LF, the line end the analysis works in), raw-text elements keep their
-// text as it is, void elements have no end tag, comments are left out, and a
-// line break stands before each block-level start tag that does not start a
-// line already. The walk keeps its own stack, so any depth goes through.
+// text as it is, void elements have no end tag, and a line break stands
+// before each block-level start tag that does not start a line already.
+// Comments stay only for the classic analysis, which reads them by its own
+// rule. The walk keeps its own stack, so any depth goes through.
 //
 // The function runs inside the page (scripting.executeScript) and so refers
 // to nothing outside itself. `blockElements` are the lower-case names of the
 // analysis' block-level elements.
-export function serializePage(blockElements) {
+export function serializePage(blockElements, keepComments) {
   const HTML = 'http://www.w3.org/1999/xhtml';
   const block = new Set(blockElements);
   // Elements whose text the parser reads as it is (scripting on).
@@ -66,6 +67,7 @@ export function serializePage(blockElements) {
 
   const TEXT = Node.TEXT_NODE;
   const ELEMENT = Node.ELEMENT_NODE;
+  const COMMENT = Node.COMMENT_NODE;
   const body = document.body;
   const bodyHtml = body?.namespaceURI === HTML;
   if (body != null && openTag(body, bodyHtml, body.localName)) {
@@ -88,6 +90,8 @@ export function serializePage(blockElements) {
         const html = node.namespaceURI === HTML;
         const name = node.localName;
         if (openTag(node, html, name)) open.push(enter(node, html, name));
+      } else if (type === COMMENT && keepComments) {
+        put(`<!--${node.data}-->`);
       }
     }
   }

@@ -1,7 +1,7 @@
 // The `brevanto` package: the engine of the browser extension, in Node.
 //
 //   import { extract, fileName } from 'brevanto';
-//   const page = await extract(bodyMarkup, { url, title, analysis: 'modern' });
+//   const page = await extract(bodyMarkup, { url, title, analysis: 'modern', format: 'windows' });
 //   page.text    // the main text
 //   page.file    // the text file: the header with URL and title, then the text
 //   page.bytes   // the file's bytes, as brevanto-extract writes them
@@ -10,9 +10,9 @@
 // they are), as brevanto-extract --markup reads it.
 import { readFile } from 'node:fs/promises';
 
-import { DEFAULT_ANALYSIS, Engine, PageText } from '../engine/engine.mjs';
+import { DEFAULT_ANALYSIS, DEFAULT_FORMAT, Engine, PageText } from '../engine/engine.mjs';
 
-export { DEFAULT_ANALYSIS, PageText };
+export { DEFAULT_ANALYSIS, DEFAULT_FORMAT, PageText };
 
 // Where the build puts the compiled engine (web/dist).
 const built = new URL('../dist/', import.meta.url);
@@ -43,8 +43,14 @@ async function withEngine(use) {
 }
 
 // The text file of the page whose body markup is `html`.
-export function extract(html, { url = '', title = '', analysis = DEFAULT_ANALYSIS } = {}) {
-  return withEngine((e) => e.extract(html, { url, title, analysis }));
+export function extract(html, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = DEFAULT_FORMAT } = {}) {
+  return withEngine((e) => e.extract(html, { url, title, analysis, format }));
+}
+
+// The lower-case names of the elements before whose start tags a serializer
+// of a body breaks lines for `analysis`, as brevanto-extract's loader does.
+export function blockElements(analysis = DEFAULT_ANALYSIS) {
+  return withEngine((e) => e.blockElements(analysis));
 }
 
 // The name of the text file of a page, from its title, else its address, as

@@ -9,6 +9,8 @@ import { closeSync, openSync, readFileSync, writeFileSync, writeSync } from 'nod
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
+import { serializePage } from '../extension/serializer.js';
+import { blockElements } from '../node/brevanto.mjs';
 import { launchChromium, launchFirefox, savedFiles, servePages, sleep, waitFor } from './browsers.mjs';
 import { extractWithCli, root, temporaryFolder } from './support.mjs';
 
@@ -42,6 +44,7 @@ const routes = {
   '/scripted.html': path.join(pages, 'scripted.html'),
   '/empty.html': path.join(pages, 'empty.html'),
   '/long-title.html': path.join(pages, 'long-title.html'),
+  '/markup.html': path.join(pages, 'markup.html'),
   '/big.html': bigPage,
 };
 
@@ -172,6 +175,25 @@ async function runCase(session, testCase, port, gesture) {
   }
 }
 
+// The markup the extension reads from a page has the tags, at the same
+// offsets, that brevanto-extract's loader gives the analysis for the file.
+async function checkMarkup(session, port) {
+  const differing = [];
+  for (const [route, file] of Object.entries(routes)) {
+    if (!['/markup.html', '/long-title.html'].includes(route)) continue; // static pages with text
+    const page = await session.open(`http://127.0.0.1:${port}${route}`);
+    for (const analysis of ['modern', 'classic']) {
+      const flags = analysis === 'classic' ? ['--classic'] : [];
+      const { markup } = await page.evaluate(serializePage, await blockElements(analysis), analysis === 'classic');
+      const read = path.join(temporaryFolder('markup'), 'body.html');
+      writeFileSync(read, markup);
+      const extension = extractWithCli([...flags, '--markup', '--dump-tags', read]);
+      if (!extension.equals(extractWithCli([...flags, '--dump-tags', file]))) differing.push(`${analysis} ${route}`);
+    }
+  }
+  assert.deepEqual(differing, []);
+}
+
 let server;
 before(async () => {
   assert.ok(process.env.DISPLAY, 'the browser tests need an X display: run them under xvfb-run');
@@ -190,6 +212,7 @@ describe('Chromium', () => {
     await headless?.close();
     await headed?.close();
   });
+  test('the markup it reads has the tags brevanto-extract reads', () => checkMarkup(headless, server.port));
   for (const testCase of cases.filter((c) => (c.only ?? 'chromium') === 'chromium')) {
     test(testCase.name, async () => {
       // Headless Chromium closes every Save As dialog at once: the dialog is
@@ -253,6 +276,7 @@ describe('Firefox', () => {
     session = await launchFirefox({ origin: server.origin });
   });
   after(() => session?.close());
+  test('the markup it reads has the tags brevanto-extract reads', () => checkMarkup(session, server.port));
   for (const testCase of cases.filter((c) => (c.only ?? 'firefox') === 'firefox')) {
     test(testCase.name, () => runCase(session, testCase, server.port, () => session.pressShortcut()));
   }

@@ -1,5 +1,5 @@
-// Stable, line-oriented dumps of the tag list and the tree, for tests and for
-// looking at what the analysis made of a page.
+// Stable, line-oriented dumps of what an extraction made of a page: its tags,
+// its scored tree and its choice, for tests and for looking at a page.
 #include <algorithm>
 #include <cstdio>
 
@@ -11,33 +11,10 @@ namespace {
 
 constexpr int kMaxIndent = 32;
 
-// Names are bytes of the markup: control and other non-printable bytes are
-// written as \xHH so that one tag stays one line.
-void appendEscaped(std::string& out, std::string_view bytes) {
-  for (unsigned char c : bytes) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    }
-  }
-}
-
 }  // namespace
 
 std::string ExtractionPipeline::dumpTags() const {
-  std::string out;
-  char line[96];
-  for (const HtmlTag& tag : tags) {
-    std::snprintf(line, sizeof line, "%d %d %d %d %c%c%c ", tag.index, tag.partner, tag.startOffset,
-                  tag.endOffset, tag.isOpen ? 'O' : '-', tag.isClose ? 'C' : '-', tag.hasContent ? '-' : 'N');
-    out += line;
-    appendEscaped(out, nameOf(tag));
-    out += '\n';
-  }
-  return out;
+  return brevanto::dumpTags(tags, markup_, rules.anySpaceEndsName);
 }
 
 std::string ExtractionPipeline::dumpTree() const {
@@ -54,16 +31,16 @@ std::string ExtractionPipeline::dumpTree() const {
         out += line;
         out.append(static_cast<size_t>(std::min(depth, kMaxIndent)) * 2, ' ');
         if (const HtmlTag* tag = node->tag) {
-          appendEscaped(out, nameOf(*tag));
+          appendPrintable(out, nameOf(*tag));
           const ElementShares shares = sharesOf(*tag);
           std::snprintf(line, sizeof line, " #%d text=%d", tag->index, tag->textLength);
           out += line;
-          if (analysis == Analysis::kModern) {
-            std::snprintf(line, sizeof line, " visible=%d", countedLength(*tag));
+          if (rules.countsVisibleBytes) {
+            std::snprintf(line, sizeof line, " visible=%d", tag->visibleLength);
             out += line;
           }
           std::snprintf(line, sizeof line, " link=%d shares=%.3f/%.3f/%.3f score=%.3f\n", tag->linkTextLength,
-                        shares.textShare, shares.plainShare, shares.linkShare, nodeScore(shares));
+                        shares.textShare, shares.plainShare, shares.linkShare, nodeScore(shares, rules));
           out += line;
         } else {
           out += "(root)\n";
@@ -77,7 +54,7 @@ std::string ExtractionPipeline::dumpTree() const {
 
 std::string ExtractionPipeline::dumpContent(const std::vector<ContentChoice>& choices) const {
   static constexpr const char* kReasons[] = {"paragraphs", "best score", "sibling", "document"};
-  std::string out = analysis == Analysis::kModern ? "analysis modern\n" : "analysis classic\n";
+  std::string out = std::string("analysis ") + rules.name + "\n";
   char line[64];
   for (const ContentChoice& choice : choices) {
     if (choice.node == nullptr) {
@@ -86,12 +63,12 @@ std::string ExtractionPipeline::dumpContent(const std::vector<ContentChoice>& ch
     }
     std::snprintf(line, sizeof line, "content #%d ", choice.node->tag->index);
     out += line;
-    appendEscaped(out, nameOf(*choice.node->tag));
+    appendPrintable(out, nameOf(*choice.node->tag));
     out.append(": ").append(kReasons[static_cast<int>(choice.reason)]).append("\n");
     for (const HtmlNode* list : choice.leftOut) {
       std::snprintf(line, sizeof line, "  without #%d ", list->tag->index);
       out += line;
-      appendEscaped(out, nameOf(*list->tag));
+      appendPrintable(out, nameOf(*list->tag));
       out += ": links\n";
     }
   }
