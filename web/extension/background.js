@@ -219,7 +219,9 @@ browser.action.onClicked.addListener(onActionClicked);
 menus.onClicked.addListener(onMenuClicked);
 browser.commands.onCommand.addListener(onCommand);
 browser.runtime.onMessage.addListener(onMessage);
-browser.runtime.onInstalled.addListener(() => {
+// The menu item outlives the background; an update makes it anew.
+browser.runtime.onInstalled.addListener(async () => {
+  await menus.removeAll();
   menus.create({ id: MENU_ITEM, title: TITLE, contexts: ['page', 'frame', 'selection', 'link', 'image'] });
 });
 
