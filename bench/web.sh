@@ -2,7 +2,7 @@
 # The web targets, measured side by side in one run:
 #  - the analysis in WebAssembly (Node, through the brevanto package) against
 #    the native one (engine_bench corpus), over the same corpus bodies, in
-#    turn three times each, the best run of each counted (the machines are
+#    turn five times each, the best run of each counted (the machines are
 #    shared: a slower run measures the neighbours); the bar is half the
 #    native MB/s;
 #  - from the command to the written file in headless Chromium, over the
@@ -21,7 +21,7 @@ status=0
 for analysis in "" --modern; do
   native=()
   wasm=()
-  for round in 1 2 3; do
+  for round in 1 2 3 4 5; do
     native+=("$(build/native-release/bench/engine_bench $analysis corpus "$corpus" 10 | mbps)")
     wasm+=("$(node bench/web_engine.mjs $analysis "$corpus" 10 | mbps)")
   done

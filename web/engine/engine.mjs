@@ -19,8 +19,11 @@ function numberOf(names, what, name) {
   return names[name];
 }
 
+const NO_BYTES = new Uint8Array(0);
+
 function bytesOf(value) {
   if (value instanceof Uint8Array) return value;
+  if (value === '') return NO_BYTES;
   if (typeof value === 'string') return encoder.encode(value);
   throw new TypeError('expected a string or a Uint8Array');
 }
@@ -86,23 +89,25 @@ export class Engine {
     return new Engine(await createEngine({ wasmBinary: wasm }));
   }
 
-  // Copies `bytes` into the module's memory; the caller frees the result.
-  #copyIn(bytes) {
-    const m = this.#module;
-    const pointer = m._malloc(bytes.length + 1);
-    if (pointer === 0) throw new RangeError('the engine has no memory for the page');
-    m.HEAPU8.set(bytes, pointer);
-    return pointer;
-  }
-
+  // Calls `use` with a pointer and a length for each of `values` (strings,
+  // as UTF-8, or bytes), copied into the module's memory in one block that
+  // is freed afterwards.
   #withBytes(values, use) {
     const buffers = values.map(bytesOf);
-    const pointers = [];
+    const m = this.#module;
+    const block = m._malloc(buffers.reduce((sum, b) => sum + b.length, 0) + 1);
+    if (block === 0) throw new RangeError('the engine has no memory for the page');
     try {
-      for (const b of buffers) pointers.push(this.#copyIn(b));
-      return use(pointers.flatMap((p, i) => [p, buffers[i].length]));
+      const args = [];
+      let at = block;
+      for (const b of buffers) {
+        m.HEAPU8.set(b, at);
+        args.push(at, b.length);
+        at += b.length;
+      }
+      return use(args);
     } finally {
-      for (const p of pointers) this.#module._free(p);
+      m._free(block);
     }
   }
 

@@ -131,8 +131,15 @@ class Session {
     return this.inBackground((s) => browser.storage.local.set(s), settings);
   }
 
-  async notificationCount() {
-    return this.inBackground(async () => Object.keys(await browser.notifications.getAll()).length);
+  // The notifications shown now. Browsers close old ones by themselves, so a
+  // new one is told by its id, not by the count.
+  notificationIds() {
+    return this.inBackground(async () => Object.keys(await browser.notifications.getAll()));
+  }
+
+  // Whether a notification is shown that is not among `before`.
+  async hasNewNotification(before) {
+    return (await this.notificationIds()).some((id) => !before.includes(id));
   }
 
   // Sends keys to the browser window, as a person at the keyboard would.

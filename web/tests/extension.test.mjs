@@ -150,14 +150,14 @@ async function runCase(session, testCase, port, gesture) {
     expected = commandLineText(file, url, settings.analysis);
   }
   const folder = settings.askWhereToSave ? '' : settings.folder;
-  const notices = await session.notificationCount();
+  const notices = await session.notificationIds();
   if (testCase.dialog) await session.acceptSaveDialog(gesture);
   else await gesture();
   if (expected) {
     await checkSaved(session, testCase, expected, folder);
     if (testCase.opens) assert.equal(await session.shownText(), expected.bytes.toString('utf8'));
   } else {
-    await waitFor('a notification', async () => ((await session.notificationCount()) > notices) || undefined);
+    await waitFor('a notification', async () => (await session.hasNewNotification(notices)) || undefined);
     assert.deepEqual(savedFiles(session.downloads), testCase.blockFolder ? [testCase.blockFolder] : []);
   }
   for (const kind of testCase.listeners ?? []) {
