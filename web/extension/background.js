@@ -21,12 +21,17 @@ const menus = browser.menus ?? browser.contextMenus;
 // A failure the user is told about, in words that name its cause.
 class Failure extends Error {}
 
-let wasmBytes = null; // a promise of the engine's compiled code, read from the extension once
+let wasmBytes = null; // a promise of the engine's code, read from the extension's own files once
 
 // A fresh engine for every page: its memory, grown to the page's size, goes
 // with it.
 async function newEngine() {
-  wasmBytes ??= fetch(browser.runtime.getURL('engine/brevanto-engine.wasm')).then((r) => r.arrayBuffer());
+  wasmBytes ??= fetch(browser.runtime.getURL('engine/brevanto-engine.wasm'))
+    .then((response) => response.arrayBuffer())
+    .catch((error) => {
+      wasmBytes = null; // read again next time
+      throw error;
+    });
   return Engine.create(createEngine, await wasmBytes);
 }
 
