@@ -1,5 +1,8 @@
 #include "extractor/rules.h"
 
+#include <cstddef>
+#include <cstring>
+
 namespace brevanto {
 namespace {
 
@@ -39,6 +42,31 @@ constexpr double kDocumentLeastCoveredShare = 50.0;
 // left out of what is written; a paragraph with links in it is far below.
 constexpr double kLinkListLeastDensity = 0.7;
 
+// ---- Furniture by kind and visibility.
+
+// Forms (comment forms, sign-ups, searches) and buttons are furniture...
+constexpr const char* kFurnitureKinds[] = {"FORM", "BUTTON"};
+// ...and so are hidden elements, unless one holds more than this share of
+// the body's visible bytes: a page wrapped in one form, a page that a script
+// shows.
+constexpr double kChromeMostVisibleShare = 0.5;
+// An aside named as the article ("aside class=blogPost") holds it when it
+// holds at least this many paragraphs.
+constexpr const char* kNamedArticleKind = "ASIDE";
+constexpr int32_t kNamedArticleLeastParagraphs = 2;
+// The row of `name` in `elements`, kNoRow when it lacks one.
+ElementRow rowNamed(const char* name, const HtmlElementTable& elements) {
+  const ElementRow row = elements.rowOf(name, std::strlen(name));
+  return std::strcmp(elements[row].name, name) == 0 ? row : KnownRows::kNoRow;
+}
+
+// `rows` filled with the rows of `names` in `elements`.
+template <size_t N, size_t M>
+void fillRows(ElementRow (&rows)[N], const char* const (&names)[M], const HtmlElementTable& elements) {
+  static_assert(M <= N, "the rules have room for every name");
+  for (size_t i = 0; i < M; ++i) rows[i] = rowNamed(names[i], elements);
+}
+
 Rules classicRules() {
   Rules rules;
   rules.name = "classic";
@@ -60,6 +88,14 @@ Rules modernRules() {
   rules.siblings = {true, kSiblingLeastPlainShare, kSiblingMostLinkDensity};
   rules.document = {true, kDocumentMostLinkDensity, kDocumentLeastCoveredShare};
   rules.linkLists = {true, kLinkListLeastDensity};
+  fillRows(rules.furnitureKinds, kFurnitureKinds, *rules.elements);
+  rules.hiddenIsChrome = true;
+  rules.chromeMostVisibleShare = kChromeMostVisibleShare;
+  rules.elementChromeYieldsToParagraphs = true;
+  rules.namedArticleKind = rowNamed(kNamedArticleKind, *rules.elements);
+  rules.namedArticleLeastParagraphs = kNamedArticleLeastParagraphs;
+  rules.layoutNamesSayNothing = true;
+  rules.widgetsInsideContentAreContent = true;
   return rules;
 }
 

@@ -66,6 +66,41 @@ struct Rules {
   DocumentRule document;
   LinkListRule linkLists;
 
+  // ---- Furniture by kind and by visibility, and names that say nothing.
+  // Each rule is off in a default value.
+
+  // Elements that are furniture by their kind, a form or a button, unless
+  // they hold most of the body's visible text (a page wrapped in one form).
+  // kNoRow where none.
+  static constexpr int kMostFurnitureKinds = 4;
+  ElementRow furnitureKinds[kMostFurnitureKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
+                                                    KnownRows::kNoRow};
+  // Whether an element hidden by a hidden attribute or by an inline style
+  // (display none, visibility hidden) is furniture, unless it holds most of
+  // the body's visible text.
+  bool hiddenIsChrome = false;
+  // The share of the body's visible bytes above which an element is never
+  // furniture by its kind or its visibility. (Names keep to the share of the
+  // paragraphs: a comment thread that holds most of the page is still no
+  // article.)
+  double chromeMostVisibleShare = 0;
+  // Whether furniture by its element (an ASIDE, a page's HEADER) that holds
+  // more than chromeMostParagraphShare of the P start tags is not furniture:
+  // bad nesting put the article inside it.
+  bool elementChromeYieldsToParagraphs = false;
+  // An element of this kind (an ASIDE) that is named as the article and
+  // holds at least namedArticleLeastParagraphs P start tags is the article,
+  // not furniture; kNoRow: none.
+  ElementRow namedArticleKind = KnownRows::kNoRow;
+  int32_t namedArticleLeastParagraphs = 0;
+  // Whether a class name whose last word is "layout" says nothing of what
+  // the element is ("c-fixed-sidebar-layout" lays out the whole page).
+  bool layoutNamesSayNothing = false;
+  // Whether an element named "widget" and nothing else that marks furniture,
+  // inside an element named as content, is content: site builders name
+  // every box a widget.
+  bool widgetsInsideContentAreContent = false;
+
   // The Windows server's analysis, byte for byte.
   static const Rules& classic();
   // The same pipeline for today's markup.

@@ -54,6 +54,33 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       // whatever it is called.
       {"<DIV class=ad-layer>FURNITURE" + kArticle + "</DIV><P>Last words of the page.</P>", false},
       {"<DIV class=ad-layer>FURNITURE<P>one</P></DIV>" + kArticle, true},
+      // Forms, buttons and hidden elements are furniture, unless one holds
+      // most of the page's visible text.
+      {"<FORM><P>FURNITURE</P></FORM>" + kArticle, true},
+      {"<FORM>FURNITURE" + kArticle + "</FORM>", false},
+      {"<BUTTON>FURNITURE</BUTTON>" + kArticle, true},
+      {"<DIV hidden>FURNITURE</DIV>" + kArticle, true},
+      {"<DIV style=\"color: red; DISPLAY : none !important\">FURNITURE</DIV>" + kArticle, true},
+      {"<P style='visibility:hidden'>FURNITURE</P>" + kArticle, true},
+      {"<DIV style=\"display:block\" class=hidden>FURNITURE</DIV>" + kArticle, false},
+      {"<DIV style=display:none>FURNITURE" + kArticle + "</DIV>", false},
+      // An aside named as the article with two paragraphs is the article; an
+      // aside, or another element, holding most of the paragraphs wraps it.
+      {"<ASIDE class=blogPost>FURNITURE" + kArticle + "</ASIDE>" + kArticle + kArticle, false},
+      {"<ASIDE class=related>FURNITURE" + kArticle + "</ASIDE>" + kArticle + kArticle, true},
+      {"<ASIDE class=blogPost>FURNITURE<P>one</P></ASIDE>" + kArticle, true},
+      {"<FOOTER class=content-footer>FURNITURE" + kArticle + "</FOOTER>" + kArticle + kArticle, true},
+      {"<ASIDE>FURNITURE" + kArticle + "</ASIDE><P>Last words of the page.</P>", false},
+      // A class name that ends in "layout" lays out the page; "widget" inside
+      // a box named as content is a builder's box.
+      {"<DIV class=\"c-fixed-sidebar-layout\">FURNITURE</DIV>", false},
+      {"<DIV class=\"pageSidebarLayout\">FURNITURE</DIV>", false},
+      {"<DIV class=\"layout-sidebar\">FURNITURE</DIV>", true},
+      {"<DIV class=\"grid-layout sidebar\">FURNITURE</DIV>", true},
+      {"<DIV class=text-editor><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", false},
+      {"<DIV class=box><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", true},
+      {"<DIV class=text-editor><DIV class=\"widget nav\">FURNITURE</DIV></DIV>", true},
+      {"<DIV class=text-editor><DIV><DIV class=widget>FURNITURE</DIV></DIV></DIV>", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
