@@ -66,7 +66,8 @@ struct Rules {
   DocumentRule document;
   LinkListRule linkLists;
 
-  // ---- Furniture by kind and by visibility, and names that say nothing.
+  // ---- Furniture by kind and by visibility, a second opinion when the
+  // first choice holds little of the page, and what is left out of a choice.
   // Each rule is off in a default value.
 
   // Elements that are furniture by their kind, a form or a button, unless
@@ -80,9 +81,9 @@ struct Rules {
   // the body's visible text.
   bool hiddenIsChrome = false;
   // The share of the body's visible bytes above which an element is never
-  // furniture by its kind or its visibility. (Names keep to the share of the
-  // paragraphs: a comment thread that holds most of the page is still no
-  // article.)
+  // furniture by its kind, its visibility or its names: it wraps the
+  // article. (Elements that are furniture by what they are keep to the share
+  // of the paragraphs.)
   double chromeMostVisibleShare = 0;
   // Whether furniture by its element (an ASIDE, a page's HEADER) that holds
   // more than chromeMostParagraphShare of the P start tags is not furniture:
@@ -100,6 +101,49 @@ struct Rules {
   // inside an element named as content, is content: site builders name
   // every box a widget.
   bool widgetsInsideContentAreContent = false;
+
+  // When the first choice holds under mostFirstShare percent of the body's
+  // non-link text, the blocks of text vote for the element that holds them:
+  // every block whose non-link bytes are at least leastBlockLength (an
+  // element's own line between line breaks, or a leaf of one line) gives
+  // 1 + min(length / bytesPerVote, mostLengthVotes) votes to its holder and
+  // grandparentWeight of that to the holder's parent; an element's votes are
+  // scaled by 1 - its link density. The element with the most takes the
+  // first choice's place when it holds leastGain times the first choice's
+  // non-link text, more blocks than it, under mostLinkDensity links, and is
+  // not inside it; its siblings with at least siblingLeastScore of its votes
+  // come with it. The blocks held by a selfContained element (an ARTICLE)
+  // vote for it alone: a list of teasers is no article.
+  struct SecondOpinionRule {
+    bool applies = false;
+    double mostFirstShare = 0;
+    int32_t leastBlockLength = 0;
+    double bytesPerVote = 0;
+    double mostLengthVotes = 0;
+    double grandparentWeight = 0;
+    double leastGain = 0;
+    double mostLinkDensity = 0;
+    double siblingLeastScore = 0;
+    ElementRow selfContained = KnownRows::kNoRow;
+  };
+  SecondOpinionRule secondOpinion;
+  // Whether a chosen element whose text is the same as one chosen before it
+  // (a hidden copy) is left out.
+  bool writesSameTextOnce = false;
+  // Chosen elements that are all children of one parent give way to it when
+  // it adds non-link text of at most this share of theirs, and no links (a
+  // headline above the article's blocks); 0: never.
+  double parentMostExtraShare = 0;
+  // A chosen element away from the largest one (its parent does not hold
+  // that one) is left out when its non-link text is under this share of the
+  // largest one's; 0: never.
+  double farBlockMostShare = 0;
+  // Elements never left out on their own as lists of links, table rows and
+  // cells: a table of data is content even when its cells are links; a
+  // table that is mostly links still goes whole. kNoRow where none.
+  static constexpr int kMostKeptKinds = 4;
+  ElementRow neverLinkLists[kMostKeptKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
+                                               KnownRows::kNoRow};
 
   // The Windows server's analysis, byte for byte.
   static const Rules& classic();

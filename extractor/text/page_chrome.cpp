@@ -271,23 +271,25 @@ void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, 
         const bool holdsDocument = tag.row == known.body || tag.row == known.document;
         const ElementNames names = holdsDocument ? ElementNames() : namesOf(tag, markup, rules);
         const int32_t paragraphs = counts.paragraphsIn(tag);
-        // No rule makes furniture of the element that holds most of the
-        // page: it wraps the article, whatever it is and is called.
         const bool holdsMostParagraphs = paragraphs > mostParagraphs;
-        const bool holdsMostText = rules.chromeMostVisibleShare > 0 && counts.visibleIn(tag) > mostVisible;
         bool chrome = false;
-        if (isChromeElement(element, sectionsAround > 0)) {
+        if (holdsDocument) {
+          chrome = false;
+        } else if (isChromeElement(element, sectionsAround > 0)) {
+          // Bad nesting can put the article inside an aside, as a browser
+          // reads it; a page can say that its aside is the article.
           const bool namedArticle = tag.row == rules.namedArticleKind && names.hints.content &&
                                     paragraphs >= rules.namedArticleLeastParagraphs;
           chrome = !(rules.elementChromeYieldsToParagraphs && holdsMostParagraphs) && !namedArticle;
-        } else if (!holdsDocument) {
+        } else if (rules.chromeMostVisibleShare == 0 || counts.visibleIn(tag) <= mostVisible) {
+          // Beyond what the elements say, no rule makes furniture of the
+          // element that holds most of the page's visible text: it wraps the
+          // article, whatever it is and is called.
           const bool builderBox =
               rules.widgetsInsideContentAreContent && names.hints.onlyWidget && parentNamedContent;
           const bool namedChrome =
               names.hints.chrome && !names.hints.content && !builderBox && !holdsMostParagraphs;
-          chrome = (!holdsMostText &&
-                    (isFurnitureKind(tag.row, rules) || (rules.hiddenIsChrome && names.hidden))) ||
-                   namedChrome;
+          chrome = isFurnitureKind(tag.row, rules) || (rules.hiddenIsChrome && names.hidden) || namedChrome;
         }
         if (chrome) {
           tag.isChrome = true;
@@ -302,6 +304,10 @@ void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, 
         if (elements[node->tag->row].part == kPartSection) --sectionsAround;
         namedContent.pop_back();
       });
+}
+
+bool holdsChrome(const std::vector<HtmlTag>& tags) {
+  return std::any_of(tags.begin(), tags.end(), [](const HtmlTag& tag) { return tag.isChrome; });
 }
 
 }  // namespace brevanto

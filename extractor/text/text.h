@@ -28,6 +28,9 @@ inline constexpr std::string_view kLineBreak = "\r\n";
 // leave it out, and pruning drops it. `markup` is the one the tags were
 // scanned from.
 void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, const Rules& rules);
+// Whether markChrome marked any of `tags`: a page with furniture is no bare
+// document.
+bool holdsChrome(const std::vector<HtmlTag>& tags);
 
 // A byte store of fixed capacity for the texts of one analysis. Its bytes
 // never move, so the ranges that tags hold stay valid until the next reset.
