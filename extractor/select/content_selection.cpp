@@ -351,10 +351,10 @@ void Chooser::askSecondOpinion(std::vector<ContentChoice>& chosen) const {
   HtmlNode* top = votes.best();
   if (top == nullptr) return;
   // The first choice already holds what is inside it.
+  std::unordered_set<const HtmlNode*> first;
+  for (const ContentChoice& choice : chosen) first.insert(choice.node);
   for (const HtmlNode* above = top; above != nullptr; above = above->parent) {
-    for (const ContentChoice& choice : chosen) {
-      if (choice.node == above) return;
-    }
+    if (first.count(above) != 0) return;
   }
   int32_t firstBlocks = 0;
   for (const ContentChoice& choice : chosen) {
