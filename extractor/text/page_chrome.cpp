@@ -267,14 +267,13 @@ void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, 
         HtmlTag& tag = *node->tag;
         const HtmlElementInfo& element = elements[tag.row];
         const bool parentNamedContent = !namedContent.empty() && namedContent.back();
-        // The elements that hold the whole document are never furniture.
         const bool holdsDocument = tag.row == known.body || tag.row == known.document;
         const ElementNames names = holdsDocument ? ElementNames() : namesOf(tag, markup, rules);
         const int32_t paragraphs = counts.paragraphsIn(tag);
         const bool holdsMostParagraphs = paragraphs > mostParagraphs;
         bool chrome = false;
         if (holdsDocument) {
-          chrome = false;
+          // The elements that hold the whole document are never furniture.
         } else if (isChromeElement(element, sectionsAround > 0)) {
           // Bad nesting can put the article inside an aside, as a browser
           // reads it; a page can say that its aside is the article.
