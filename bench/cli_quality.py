@@ -58,14 +58,16 @@ def tokens(text):
 
 
 def content_of(output):
-    # The header is the empty first line, "url : ", "title : " and their
-    # empty lines; the content starts after the second empty line pair.
-    text = output.decode("utf-8", errors="replace")
-    at = text.find("\r\ntitle : ")
+    # The header is "url : " and "title : " lines, each followed by an empty
+    # line, after an empty first line where lines end in CR LF; the content
+    # starts after the empty line that follows the title. Lines may end in
+    # CR LF or in LF alone.
+    text = output.decode("utf-8", errors="replace").replace("\r\n", "\n")
+    at = 0 if text.startswith("title : ") else text.find("\ntitle : ")
     if at < 0:
         return text
-    end = text.find("\r\n\r\n", at + 2)
-    return text[end + 4:] if end >= 0 else ""
+    end = text.find("\n\n", at + 1)
+    return text[end + 2:] if end >= 0 else ""
 
 
 def project_roots():
