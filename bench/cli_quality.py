@@ -58,11 +58,12 @@ def tokens(text):
 
 
 def content_of(output):
-    # The header is "url : " and "title : ", each line followed by an empty
-    # one (and in the classic file also preceded by one, all in CR LF); the
-    # content starts after the title's empty line.
+    # The header is "url : " and "title : " lines, each followed by an empty
+    # line, after an empty first line where lines end in CR LF; the content
+    # starts after the empty line that follows the title. Lines may end in
+    # CR LF or in LF alone.
     text = output.decode("utf-8", errors="replace").replace("\r\n", "\n")
-    at = text.find("\ntitle : ")
+    at = 0 if text.startswith("title : ") else text.find("\ntitle : ")
     if at < 0:
         return text
     end = text.find("\n\n", at + 1)

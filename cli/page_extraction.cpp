@@ -88,6 +88,8 @@ bool PageExtractor::extract(std::string_view bytes, const PageRequest& request, 
   page.warnings = std::move(prepared.warnings);
   if (!holdsText(page.file, page.headerLength))
     page.warnings.push_back("no text was selected; the file holds the header only");
+  if (std::string little = littleTextWarning(text); !little.empty())
+    page.warnings.push_back(std::move(little));
   return true;
 }
 

@@ -53,7 +53,8 @@ std::string ExtractionPipeline::dumpTree() const {
 }
 
 std::string ExtractionPipeline::dumpContent(const std::vector<ContentChoice>& choices) const {
-  static constexpr const char* kReasons[] = {"paragraphs", "best score", "sibling", "document"};
+  static constexpr const char* kReasons[] = {"paragraphs", "best score",    "sibling", "document",
+                                             "votes",      "voted sibling", "parent"};
   std::string out = std::string("analysis ") + rules.name + "\n";
   char line[64];
   for (const ContentChoice& choice : choices) {

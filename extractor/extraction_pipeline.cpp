@@ -27,6 +27,7 @@ MarkupRead ExtractionPipeline::analyze(const char* markup) {
   pruneTree(root, rules);
   HtmlNode* bodyNode = findBody(root, rules);
   body = bodyFiguresOf(bodyNode, rules);
+  body.hasChrome = holdsChrome(tags);
   if (bodyNode != nullptr) markScored(*bodyNode);
   return length == whole && textsFit ? MarkupRead::kWhole : MarkupRead::kCut;
 }

@@ -18,4 +18,14 @@ namespace brevanto {
 PageText extractPageText(const std::string& bodyMarkup, std::string_view url, std::string_view title,
                          Analysis analysis, TextFileFormat format = windowsTextFile());
 
+// Below this share of the body's visible text, in percent, the chosen text
+// is likely not the article: the analysis reconsidered and still found
+// little.
+inline constexpr double kLittleTextShare = 10.0;
+
+// What to tell the user of a page whose chosen text is a small share of its
+// visible text, with that share; empty when there is nothing to say (a
+// larger share, or nothing chosen at all, which the caller reports itself).
+std::string littleTextWarning(const PageText& page);
+
 }  // namespace brevanto

@@ -1,5 +1,8 @@
 #include "extractor/rules.h"
 
+#include <cstddef>
+#include <cstring>
+
 namespace brevanto {
 namespace {
 
@@ -39,6 +42,63 @@ constexpr double kDocumentLeastCoveredShare = 50.0;
 // left out of what is written; a paragraph with links in it is far below.
 constexpr double kLinkListLeastDensity = 0.7;
 
+// ---- Furniture by kind and visibility, second opinions, what a choice
+// leaves out.
+
+// Forms (comment forms, sign-ups, searches) and buttons are furniture...
+constexpr const char* kFurnitureKinds[] = {"FORM", "BUTTON"};
+// ...and so are hidden elements, unless one holds more than this share of
+// the body's visible bytes: a page wrapped in one form, a page that a script
+// shows.
+constexpr double kChromeMostVisibleShare = 0.5;
+// An aside named as the article ("aside class=blogPost") holds it when it
+// holds at least this many paragraphs.
+constexpr const char* kNamedArticleKind = "ASIDE";
+constexpr int32_t kNamedArticleLeastParagraphs = 2;
+// The second opinion is asked when the first choice holds under this share
+// of the body's non-link text, in percent...
+constexpr double kFirstMostShare = 50.0;
+// ...from the blocks of text of at least this many non-link bytes, a
+// sentence or so; shorter lines are captions, buttons and bylines...
+constexpr int32_t kLeastBlockLength = 25;
+// ...each worth one vote, and one more for each 100 bytes up to three, so
+// that a long block counts more than a short one but no block outweighs four
+// others...
+constexpr double kBytesPerVote = 100.0;
+constexpr double kMostLengthVotes = 3.0;
+// ...with half its weight for the parent of the element holding it, which
+// holds it too...
+constexpr double kGrandparentWeight = 0.5;
+// ...and it replaces the first choice when it holds twice its non-link text,
+// with under half of its own text in links...
+constexpr double kSecondLeastGain = 2.0;
+constexpr double kSecondMostLinkDensity = 0.5;
+// ...along with its siblings that gather at least half its votes. The text
+// of an article votes for the article alone.
+constexpr double kSecondSiblingLeastScore = 0.5;
+constexpr const char* kSelfContainedKind = "ARTICLE";
+// A chosen block away from the largest, with less than half its non-link
+// text, is a teaser, a sign-up or a comment elsewhere on the page.
+constexpr double kFarBlockMostShare = 0.5;
+// Chosen siblings give way to their parent when it adds at most half as much
+// again of text that is not links.
+constexpr double kParentMostExtraShare = 0.5;
+// Rows and cells of a table are content even when all their text is links.
+constexpr const char* kNeverLinkLists[] = {"TR", "TD", "TH"};
+
+// The row of `name` in `elements`, kNoRow when it lacks one.
+ElementRow rowNamed(const char* name, const HtmlElementTable& elements) {
+  const ElementRow row = elements.rowOf(name, std::strlen(name));
+  return std::strcmp(elements[row].name, name) == 0 ? row : KnownRows::kNoRow;
+}
+
+// `rows` filled with the rows of `names` in `elements`.
+template <size_t N, size_t M>
+void fillRows(ElementRow (&rows)[N], const char* const (&names)[M], const HtmlElementTable& elements) {
+  static_assert(M <= N, "the rules have room for every name");
+  for (size_t i = 0; i < M; ++i) rows[i] = rowNamed(names[i], elements);
+}
+
 Rules classicRules() {
   Rules rules;
   rules.name = "classic";
@@ -60,6 +120,28 @@ Rules modernRules() {
   rules.siblings = {true, kSiblingLeastPlainShare, kSiblingMostLinkDensity};
   rules.document = {true, kDocumentMostLinkDensity, kDocumentLeastCoveredShare};
   rules.linkLists = {true, kLinkListLeastDensity};
+  fillRows(rules.furnitureKinds, kFurnitureKinds, *rules.elements);
+  rules.hiddenIsChrome = true;
+  rules.chromeMostVisibleShare = kChromeMostVisibleShare;
+  rules.elementChromeYieldsToParagraphs = true;
+  rules.namedArticleKind = rowNamed(kNamedArticleKind, *rules.elements);
+  rules.namedArticleLeastParagraphs = kNamedArticleLeastParagraphs;
+  rules.layoutNamesSayNothing = true;
+  rules.widgetsInsideContentAreContent = true;
+  rules.secondOpinion = {true,
+                         kFirstMostShare,
+                         kLeastBlockLength,
+                         kBytesPerVote,
+                         kMostLengthVotes,
+                         kGrandparentWeight,
+                         kSecondLeastGain,
+                         kSecondMostLinkDensity,
+                         kSecondSiblingLeastScore,
+                         rowNamed(kSelfContainedKind, *rules.elements)};
+  rules.writesSameTextOnce = true;
+  rules.farBlockMostShare = kFarBlockMostShare;
+  rules.parentMostExtraShare = kParentMostExtraShare;
+  fillRows(rules.neverLinkLists, kNeverLinkLists, *rules.elements);
   return rules;
 }
 

@@ -66,6 +66,85 @@ struct Rules {
   DocumentRule document;
   LinkListRule linkLists;
 
+  // ---- Furniture by kind and by visibility, a second opinion when the
+  // first choice holds little of the page, and what is left out of a choice.
+  // Each rule is off in a default value.
+
+  // Elements that are furniture by their kind, a form or a button, unless
+  // they hold most of the body's visible text (a page wrapped in one form).
+  // kNoRow where none.
+  static constexpr int kMostFurnitureKinds = 4;
+  ElementRow furnitureKinds[kMostFurnitureKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
+                                                    KnownRows::kNoRow};
+  // Whether an element hidden by a hidden attribute or by an inline style
+  // (display none, visibility hidden) is furniture, unless it holds most of
+  // the body's visible text.
+  bool hiddenIsChrome = false;
+  // The share of the body's visible bytes above which an element is never
+  // furniture by its kind, its visibility or its names: it wraps the
+  // article. (Elements that are furniture by what they are keep to the share
+  // of the paragraphs.)
+  double chromeMostVisibleShare = 0;
+  // Whether furniture by its element (an ASIDE, a page's HEADER) that holds
+  // more than chromeMostParagraphShare of the P start tags is not furniture:
+  // bad nesting put the article inside it.
+  bool elementChromeYieldsToParagraphs = false;
+  // An element of this kind (an ASIDE) that is named as the article and
+  // holds at least namedArticleLeastParagraphs P start tags is the article,
+  // not furniture; kNoRow: none.
+  ElementRow namedArticleKind = KnownRows::kNoRow;
+  int32_t namedArticleLeastParagraphs = 0;
+  // Whether a class name whose last word is "layout" says nothing of what
+  // the element is ("c-fixed-sidebar-layout" lays out the whole page).
+  bool layoutNamesSayNothing = false;
+  // Whether an element named "widget" and nothing else that marks furniture,
+  // inside an element named as content, is content: site builders name
+  // every box a widget.
+  bool widgetsInsideContentAreContent = false;
+
+  // When the first choice holds under mostFirstShare percent of the body's
+  // non-link text, the blocks of text vote for the element that holds them:
+  // every block whose non-link bytes are at least leastBlockLength (an
+  // element's own line between line breaks, or a leaf of one line) gives
+  // 1 + min(length / bytesPerVote, mostLengthVotes) votes to its holder and
+  // grandparentWeight of that to the holder's parent; an element's votes are
+  // scaled by 1 - its link density. The element with the most takes the
+  // first choice's place when it holds leastGain times the first choice's
+  // non-link text, more blocks than it, under mostLinkDensity links, and is
+  // not inside it; its siblings with at least siblingLeastScore of its votes
+  // come with it. The blocks held by a selfContained element (an ARTICLE)
+  // vote for it alone: a list of teasers is no article.
+  struct SecondOpinionRule {
+    bool applies = false;
+    double mostFirstShare = 0;
+    int32_t leastBlockLength = 0;
+    double bytesPerVote = 0;
+    double mostLengthVotes = 0;
+    double grandparentWeight = 0;
+    double leastGain = 0;
+    double mostLinkDensity = 0;
+    double siblingLeastScore = 0;
+    ElementRow selfContained = KnownRows::kNoRow;
+  };
+  SecondOpinionRule secondOpinion;
+  // Whether a chosen element whose text is the same as one chosen before it
+  // (a hidden copy) is left out.
+  bool writesSameTextOnce = false;
+  // Chosen elements that are all children of one parent give way to it when
+  // it adds non-link text of at most this share of theirs, and no links (a
+  // headline above the article's blocks); 0: never.
+  double parentMostExtraShare = 0;
+  // A chosen element away from the largest one (its parent does not hold
+  // that one) is left out when its non-link text is under this share of the
+  // largest one's; 0: never.
+  double farBlockMostShare = 0;
+  // Elements never left out on their own as lists of links, table rows and
+  // cells: a table of data is content even when its cells are links; a
+  // table that is mostly links still goes whole. kNoRow where none.
+  static constexpr int kMostKeptKinds = 4;
+  ElementRow neverLinkLists[kMostKeptKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
+                                               KnownRows::kNoRow};
+
   // The Windows server's analysis, byte for byte.
   static const Rules& classic();
   // The same pipeline for today's markup.

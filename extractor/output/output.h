@@ -41,6 +41,10 @@ struct PageText {
   // The markup was longer than kMostMarkupBytes: only that much of it was
   // analysed.
   bool markupCut = false;
+  // The share of the body's text, in percent, that the chosen text holds,
+  // where the whole analysis made the file and its rules reconsider a choice
+  // that holds little; 100 otherwise.
+  double chosenShare = 100.0;
 };
 
 // The text file of `choices`: the header with `url` and `title`, then each

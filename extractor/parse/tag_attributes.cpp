@@ -7,6 +7,7 @@ TagAttributes readTagAttributes(std::string_view attributes) {
   TagAttributes found;
   bool seenClass = false;
   bool seenId = false;
+  bool seenStyle = false;
   const size_t end = attributes.size();
   size_t at = 0;
   auto skipSpaces = [&] {
@@ -50,6 +51,10 @@ TagAttributes readTagAttributes(std::string_view attributes) {
       keepFirst(seenClass, found.classes);
     } else if (ascii::equalsIgnoringCase(name, "id")) {
       keepFirst(seenId, found.id);
+    } else if (ascii::equalsIgnoringCase(name, "style")) {
+      keepFirst(seenStyle, found.style);
+    } else if (ascii::equalsIgnoringCase(name, "hidden")) {
+      found.hidden = true;
     }
   }
   return found;

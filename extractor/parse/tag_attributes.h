@@ -1,5 +1,6 @@
 // The attributes that name an element for the page's own styles and
-// scripts: its class and id.
+// scripts, its class and id, and those that hide it: hidden and an inline
+// style.
 #pragma once
 
 #include <string_view>
@@ -11,6 +12,8 @@ namespace brevanto {
 struct TagAttributes {
   std::string_view classes;
   std::string_view id;
+  std::string_view style;
+  bool hidden = false;  // the tag has a hidden attribute, with any value
 };
 
 // Reads `attributes`, the bytes of a tag after its name and before its ">".

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <limits>
 #include <set>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -107,8 +109,21 @@ class Chooser {
   void addParagraphSiblings(std::vector<ContentChoice>& chosen) const;
   // The body alone, when `chosen` holds too little of a body without links.
   void takeDocumentIfSpread(std::vector<ContentChoice>& chosen) const;
+  // The element that the blocks of text vote for, with its siblings that
+  // gather nearly as many votes, in place of a choice that holds little.
+  void askSecondOpinion(std::vector<ContentChoice>& chosen) const;
+  // `chosen` without the blocks far from the largest and much smaller.
+  void leaveOutFarBlocks(std::vector<ContentChoice>& chosen) const;
+  // `chosen` without the texts already chosen once.
+  void leaveOutRepeatedTexts(std::vector<ContentChoice>& chosen) const;
+  // The parent of `chosen` in its place, when they are all its children and
+  // it adds little to them.
+  void takeCommonParent(std::vector<ContentChoice>& chosen) const;
   // Each chosen node's top-most descendants that are mostly links.
   void leaveOutLinkLists(std::vector<ContentChoice>& chosen) const;
+  int32_t plainLength(const HtmlTag& tag) const {
+    return std::max(countedLength(tag, rules_) - tag.linkTextLength, 0);
+  }
 
   HtmlNode& root_;           // not owned: the scored tree
   const BodyFigures& body_;  // not owned
@@ -201,16 +216,238 @@ void Chooser::takeDocumentIfSpread(std::vector<ContentChoice>& chosen) const {
     if (choice.node != nullptr) covered += sharesOf(*choice.node->tag, body_, rules_).plainShare;
   }
   const double bodyLinkDensity = static_cast<double>(body_.linkTextLength) / body_.textLength;
-  if (covered < rules_.document.leastCoveredShare && bodyLinkDensity < rules_.document.mostLinkDensity) {
+  // A page whose furniture was marked is a page, not a bare document.
+  if (covered < rules_.document.leastCoveredShare && bodyLinkDensity < rules_.document.mostLinkDensity &&
+      !body_.hasChrome) {
     chosen.assign(1, {body, ContentReason::kDocument, {}});
   }
 }
 
+// The votes of the blocks of text for the elements that hold them.
+class BlockVotes {
+ public:
+  BlockVotes(HtmlNode& body, const Rules& rules) : rules_(rules), rule_(rules.secondOpinion) {
+    walkTree(&body, [&](HtmlNode* node) {
+      countBlocksOf(*node);
+      return true;
+    });
+  }
+
+  // Votes times the share of the element's text that is not links; 0 for
+  // an element without votes.
+  double scoreOf(HtmlNode* node) const {
+    const auto found = votes_.find(node);
+    if (found == votes_.end()) return 0;
+    const int32_t length = countedLength(*node->tag, rules_);
+    const double density = length > 0 ? static_cast<double>(node->tag->linkTextLength) / length : 1.0;
+    return found->second * (1.0 - density);
+  }
+  // The element with the best score; ties go to the later element. Null
+  // when no block voted.
+  HtmlNode* best() const {
+    HtmlNode* best = nullptr;
+    double bestScore = 0;
+    for (const auto& [node, votes] : votes_) {
+      const double score = scoreOf(node);
+      if (best == nullptr || score > bestScore ||
+          (score == bestScore && node->tag->index > best->tag->index)) {
+        best = node;
+        bestScore = score;
+      }
+    }
+    return best;
+  }
+  // The blocks of text under `top`, `top`'s own included.
+  int32_t blocksIn(const HtmlNode& top) const {
+    int32_t blocks = 0;
+    walkTree(&top, [&](const HtmlNode* node) {
+      const auto found = blocks_.find(node);
+      if (found != blocks_.end()) blocks += found->second;
+      return true;
+    });
+    return blocks;
+  }
+
+ private:
+  // The lines of `node`'s own text, between its children's texts and line
+  // breaks, that are blocks: each votes for `node`, and for its parent with
+  // less weight. A leaf of one line is a paragraph, a block that votes for
+  // its parent. The blocks of a self-contained element (an article among
+  // the teasers of others) vote for it alone.
+  void countBlocksOf(HtmlNode& node) {
+    const HtmlTag& tag = *node.tag;
+    if (tag.text == nullptr) return;
+    int32_t ownLength = countedLength(tag, rules_);
+    int32_t ownLinks = tag.linkTextLength;
+    for (const HtmlNode* child = node.firstChild; child != nullptr; child = child->nextSibling) {
+      ownLength -= countedLength(*child->tag, rules_);
+      ownLinks -= child->tag->linkTextLength;
+    }
+    if (ownLength < rule_.leastBlockLength) return;
+    // The links of the own text are taken to be spread evenly over its lines.
+    const double plainFraction = std::max(ownLength - ownLinks, 0) / static_cast<double>(ownLength);
+    int32_t blocks = 0;
+    double votes = 0;
+    int32_t lines = 0;    // lines that show anything
+    int32_t visible = 0;  // of the line at hand
+    auto endLine = [&] {
+      if (visible == 0) return;
+      ++lines;
+      const double plain = visible * plainFraction;
+      if (plain >= rule_.leastBlockLength) {
+        ++blocks;
+        votes += 1.0 + std::min(plain / rule_.bytesPerVote, rule_.mostLengthVotes);
+      }
+      visible = 0;
+    };
+    auto scan = [&](const char* from, const char* to) {
+      for (; from < to; ++from) {
+        if (*from == '\n') {
+          endLine();
+        } else if (static_cast<unsigned char>(*from) > ' ') {
+          ++visible;
+        }
+      }
+    };
+    const char* at = tag.text;
+    for (const HtmlNode* child = node.firstChild; child != nullptr; child = child->nextSibling) {
+      if (child->tag->text == nullptr) continue;
+      scan(at, child->tag->text);
+      endLine();
+      at = child->tag->text + child->tag->textLength;
+    }
+    scan(at, tag.text + tag.textLength);
+    endLine();
+    if (blocks == 0) return;
+    HtmlNode* holder = node.isLeaf() && lines == 1 ? node.parent : &node;
+    if (holder == nullptr || holder->tag == nullptr) return;
+    HtmlNode* above = holder->parent;
+    blocks_[&node] += blocks;
+    votes_[holder] += votes;
+    if (above != nullptr && above->tag != nullptr && holder->tag->row != rule_.selfContained) {
+      votes_[above] += votes * rule_.grandparentWeight;
+    }
+  }
+
+  const Rules& rules_;                                   // not owned
+  const Rules::SecondOpinionRule& rule_;                 // not owned
+  std::unordered_map<HtmlNode*, double> votes_;          // by the element voted for; nodes not owned
+  std::unordered_map<const HtmlNode*, int32_t> blocks_;  // by the element whose own text holds them
+};
+
+void Chooser::askSecondOpinion(std::vector<ContentChoice>& chosen) const {
+  const Rules::SecondOpinionRule& rule = rules_.secondOpinion;
+  HtmlNode* body = findBody(root_, rules_);
+  if (body == nullptr || body_.plainLength <= 0) return;
+  double firstShare = 0;
+  double firstPlain = 0;
+  for (const ContentChoice& choice : chosen) {
+    if (choice.node == nullptr) continue;
+    firstShare += sharesOf(*choice.node->tag, body_, rules_).plainShare;
+    firstPlain += plainLength(*choice.node->tag);
+  }
+  if (firstShare >= rule.mostFirstShare) return;
+  const BlockVotes votes(*body, rules_);
+  HtmlNode* top = votes.best();
+  if (top == nullptr) return;
+  // The first choice already holds what is inside it.
+  std::unordered_set<const HtmlNode*> first;
+  for (const ContentChoice& choice : chosen) first.insert(choice.node);
+  for (const HtmlNode* above = top; above != nullptr; above = above->parent) {
+    if (first.count(above) != 0) return;
+  }
+  int32_t firstBlocks = 0;
+  for (const ContentChoice& choice : chosen) {
+    if (choice.node != nullptr) firstBlocks += votes.blocksIn(*choice.node);
+  }
+  if (plainLength(*top->tag) < rule.leastGain * firstPlain ||
+      linkDensity(*top->tag) >= rule.mostLinkDensity || votes.blocksIn(*top) <= firstBlocks) {
+    return;
+  }
+  HtmlNode* parent = top->parent;
+  if (parent == nullptr || parent->tag == nullptr) {
+    chosen.assign(1, {top, ContentReason::kVotes, {}});
+    return;
+  }
+  // A sibling with few votes is a box beside the article (an author's note,
+  // an offer), not more of it.
+  const double leastSiblingScore = rule.siblingLeastScore * votes.scoreOf(top);
+  chosen.clear();
+  for (HtmlNode* sibling = parent->firstChild; sibling != nullptr; sibling = sibling->nextSibling) {
+    if (sibling == top) {
+      chosen.push_back({sibling, ContentReason::kVotes, {}});
+    } else if (votes.scoreOf(sibling) >= leastSiblingScore) {
+      chosen.push_back({sibling, ContentReason::kVotedSibling, {}});
+    }
+  }
+}
+
+void Chooser::leaveOutFarBlocks(std::vector<ContentChoice>& chosen) const {
+  if (chosen.size() < 2) return;
+  const ContentChoice* largest = nullptr;
+  for (const ContentChoice& choice : chosen) {
+    if (choice.node != nullptr &&
+        (largest == nullptr || plainLength(*choice.node->tag) > plainLength(*largest->node->tag))) {
+      largest = &choice;
+    }
+  }
+  if (largest == nullptr) return;
+  std::unordered_set<const HtmlNode*> holders;  // the largest and every element around it
+  for (const HtmlNode* above = largest->node; above != nullptr; above = above->parent) holders.insert(above);
+  const double least = rules_.farBlockMostShare * plainLength(*largest->node->tag);
+  std::vector<ContentChoice> kept;
+  for (ContentChoice& choice : chosen) {
+    if (choice.node == nullptr || holders.count(choice.node->parent) != 0 ||
+        plainLength(*choice.node->tag) >= least) {
+      kept.push_back(std::move(choice));
+    }
+  }
+  chosen = std::move(kept);
+}
+
+void Chooser::leaveOutRepeatedTexts(std::vector<ContentChoice>& chosen) const {
+  std::unordered_set<std::string_view> texts;
+  std::vector<ContentChoice> kept;
+  for (ContentChoice& choice : chosen) {
+    const HtmlTag* tag = choice.node != nullptr ? choice.node->tag : nullptr;
+    if (tag != nullptr && tag->text != nullptr &&
+        !texts.emplace(tag->text, static_cast<size_t>(tag->textLength)).second) {
+      continue;
+    }
+    kept.push_back(std::move(choice));
+  }
+  chosen = std::move(kept);
+}
+
+void Chooser::takeCommonParent(std::vector<ContentChoice>& chosen) const {
+  if (chosen.size() < 2 || chosen.front().node == nullptr) return;
+  HtmlNode* parent = chosen.front().node->parent;
+  if (parent == nullptr || parent->tag == nullptr) return;
+  double plain = 0;
+  int64_t links = 0;
+  for (const ContentChoice& choice : chosen) {
+    if (choice.node == nullptr || choice.node->parent != parent) return;
+    plain += plainLength(*choice.node->tag);
+    links += choice.node->tag->linkTextLength;
+  }
+  // The parent adds a little text and no links: a headline, a caption.
+  const int32_t parentPlain = plainLength(*parent->tag);
+  if (parentPlain > plain && parentPlain <= (1.0 + rules_.parentMostExtraShare) * plain &&
+      parent->tag->linkTextLength <= links) {
+    chosen.assign(1, {parent, ContentReason::kParent, {}});
+  }
+}
+
 void Chooser::leaveOutLinkLists(std::vector<ContentChoice>& chosen) const {
+  const ElementRow* const keptBegin = std::begin(rules_.neverLinkLists);
+  const ElementRow* const keptEnd = std::end(rules_.neverLinkLists);
   for (ContentChoice& choice : chosen) {
     if (choice.node == nullptr) continue;
     walkTree(choice.node, [&](HtmlNode* node) {
       if (node == choice.node || linkDensity(*node->tag) < rules_.linkLists.leastDensity) return true;
+      // A row or a cell is data, whatever its links: only its table, or a
+      // list inside it, may go.
+      if (std::find(keptBegin, keptEnd, node->tag->row) != keptEnd) return true;
       choice.leftOut.push_back(node);
       return false;
     });
@@ -223,6 +460,10 @@ std::vector<ContentChoice> Chooser::choose() const {
   if (chosen.empty()) chosen.push_back({bestScoredNode(), ContentReason::kBestScore, {}});
   if (rules_.siblings.applies) addParagraphSiblings(chosen);
   if (rules_.document.applies) takeDocumentIfSpread(chosen);
+  if (rules_.secondOpinion.applies) askSecondOpinion(chosen);
+  if (rules_.farBlockMostShare > 0) leaveOutFarBlocks(chosen);
+  if (rules_.writesSameTextOnce) leaveOutRepeatedTexts(chosen);
+  if (rules_.parentMostExtraShare > 0) takeCommonParent(chosen);
   if (rules_.linkLists.applies) leaveOutLinkLists(chosen);
   return chosen;
 }
@@ -297,6 +538,17 @@ double nodeScore(const ElementShares& shares, const Rules& rules) {
 
 std::vector<ContentChoice> chooseContent(HtmlNode& root, const BodyFigures& body, const Rules& rules) {
   return Chooser(root, body, rules).choose();
+}
+
+double chosenShareOf(const std::vector<ContentChoice>& choices, const BodyFigures& body, const Rules& rules) {
+  if (body.textLength <= 0) return 100.0;
+  int64_t written = 0;
+  for (const ContentChoice& choice : choices) {
+    if (choice.node == nullptr) continue;
+    written += countedLength(*choice.node->tag, rules);
+    for (const HtmlNode* list : choice.leftOut) written -= countedLength(*list->tag, rules);
+  }
+  return static_cast<double>(written) / body.textLength * 100.0;
 }
 
 }  // namespace brevanto

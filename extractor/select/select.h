@@ -35,6 +35,7 @@ struct BodyFigures {
   int32_t textLength = 0;      // of the BODY element's text; 0 without a BODY
   int32_t plainLength = 0;     // that text less its link text, at least 0
   int32_t linkTextLength = 0;  // of the BODY element
+  bool hasChrome = false;      // furniture was marked on the page
 };
 
 // The root's first BODY child; null without one.
@@ -61,10 +62,13 @@ double nodeScore(const ElementShares& shares, const Rules& rules);
 
 // Why an element is part of the content.
 enum class ContentReason : int {
-  kParagraphs,  // it has enough P children and enough of the body's non-link text
-  kBestScore,   // no element has: it scores best
-  kSibling,     // a sibling of a chosen element, of its element, that reads like more of it
-  kDocument,    // the chosen elements hold too little of a body without links
+  kParagraphs,    // it has enough P children and enough of the body's non-link text
+  kBestScore,     // no element has: it scores best
+  kSibling,       // a sibling of a chosen element, of its element, that reads like more of it
+  kDocument,      // the chosen elements hold too little of a body without links
+  kVotes,         // the first choice held little, and the blocks of text vote for this element
+  kVotedSibling,  // a sibling of the element voted for, with nearly as many votes
+  kParent,        // the chosen elements were all its children, and it adds a headline or so
 };
 
 struct ContentChoice {
@@ -79,8 +83,16 @@ struct ContentChoice {
 // elements with at least the rules' least P children and plain share; else
 // the best-scored node (null when the tree holds no tagged node). Where the
 // rules say so, the siblings that read like more of a chosen element are
-// added, a body without links whose text is spread too thin is taken whole,
-// and the lists of links inside the chosen elements are left out.
+// added, a body without links or furniture whose text is spread too thin is
+// taken whole, a choice that holds little of the page gives way to the
+// element its blocks of text vote for, small blocks far from the largest and
+// texts chosen twice are left out, siblings give way to a parent that adds
+// little, and the lists of links inside the chosen elements are left out.
 std::vector<ContentChoice> chooseContent(HtmlNode& root, const BodyFigures& body, const Rules& rules);
+
+// The share of the body's text, in percent, that `choices` write: their
+// lengths, less the lists they leave out, as the rules count text. 100 for a
+// body without text.
+double chosenShareOf(const std::vector<ContentChoice>& choices, const BodyFigures& body, const Rules& rules);
 
 }  // namespace brevanto

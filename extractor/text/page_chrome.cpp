@@ -1,11 +1,13 @@
 // Page chrome, where the rules mark it: the menus, banners, side bars,
-// footers and embedded graphics around an article. A page says what they are
-// by the element (NAV, ASIDE, a page's HEADER and FOOTER) or by the words of
-// its class and id names. Chrome is marked before the texts are collected,
-// so that no ancestor's text or link count holds it, and pruning drops it.
+// footers, forms and embedded graphics around an article. A page says what
+// they are by the element (NAV, ASIDE, a page's HEADER and FOOTER, FORM), by
+// hiding them, or by the words of their class and id names. Chrome is marked
+// before the texts are collected, so that no ancestor's text or link count
+// holds it, and pruning drops it.
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "base/ascii.h"
 #include "extractor/parse/parse.h"
@@ -18,20 +20,25 @@ namespace {
 
 // Words of class and id names that mark furniture, lower case.
 constexpr std::string_view kChromeWords[] = {
-    "nav",      "navbar", "navigation",    "menu",      "footer",     "sidebar",     "comment",
-    "comments", "share",  "sharing",       "social",    "related",    "promo",       "ad",
-    "ads",      "advert", "advertisement", "banner",    "breadcrumb", "breadcrumbs", "widget",
-    "popup",    "cookie", "newsletter",    "subscribe", "masthead",   "sponsor",     "sponsored",
+    "nav",           "navbar",   "navigation",  "menu",        "footer",  "sidebar", "comment", "comments",
+    "share",         "sharing",  "social",      "related",     "promo",   "ad",      "ads",     "advert",
+    "advertisement", "banner",   "breadcrumb",  "breadcrumbs", "widget",  "popup",   "cookie",  "newsletter",
+    "subscribe",     "masthead", "sponsor",     "sponsored",   "consent", "gdpr",    "paywall", "login",
+    "signin",        "signup",   "editsection", "slideshow",
 };
 
 // Words that name the article itself: an element named with one of them is
 // never furniture, whatever else its names say ("post-sidebar-wrapper" and
 // "article-share" hold the article).
 constexpr std::string_view kContentWords[] = {
-    "article", "content", "post", "entry", "story", "body", "main", "text", "blog",
+    "article", "content", "post", "entry", "story", "body", "main", "text", "blog", "heading",
 };
 
-enum class Hint : int { kNone, kChrome, kContent };
+// The furniture word that site builders give every box, the article's too.
+constexpr std::string_view kWidgetWord = "widget";
+// The last word of a class name that lays out the page rather than saying
+// what an element is.
+constexpr std::string_view kLayoutWord = "layout";
 
 // For each letter, a bit for each length of the hint words that start with
 // it: most words of class names ("flex", "px", "col") are no hint word, and
@@ -75,12 +82,29 @@ bool isOneOf(std::string_view word, const std::string_view (&words)[N]) {
                      [word](std::string_view known) { return ascii::equalsIgnoringCase(word, known); });
 }
 
+// What the words of an element's names say.
+struct NameHints {
+  bool content = false;    // a word names the article
+  bool chrome = false;     // a word marks furniture
+  bool onlyWidget = true;  // every word that marks furniture is "widget"
+
+  void add(const NameHints& more) {
+    content = content || more.content;
+    if (!more.chrome) return;
+    onlyWidget = (chrome ? onlyWidget : true) && more.onlyWidget;
+    chrome = true;
+  }
+};
+
 // What the words of class or id names say. Words are split at every byte
 // that is not a letter or digit, and where a lower-case letter meets an
-// upper-case one ("navBar" is "nav" and "Bar"). A content word wins over any
-// number of chrome words.
-Hint hintOf(std::string_view names) {
-  Hint hint = Hint::kNone;
+// upper-case one ("navBar" is "nav" and "Bar"); names are split at white
+// space. A content word wins over any number of chrome words. Where the rules
+// say so, a name whose last word is "layout" marks nothing.
+NameHints hintsOf(std::string_view names, const Rules& rules) {
+  NameHints hints;
+  NameHints name;  // of the name at hand
+  std::string_view lastWord;
   const char* const end = names.data() + names.size();
   const char* word = names.data();
   ByteKind previous = kSeparator;
@@ -89,15 +113,69 @@ Hint hintOf(std::string_view names) {
     const ByteKind kind = atEnd ? kSeparator : kByteKinds.of[static_cast<unsigned char>(*at)];
     if (kind == kSeparator || (kind == kUpper && previous == kLower)) {
       const std::string_view found(word, static_cast<size_t>(at - word));
+      if (!found.empty()) lastWord = found;
       if (kHintWordShapes.mayHold(found)) {
-        if (isOneOf(found, kContentWords)) return Hint::kContent;
-        if (isOneOf(found, kChromeWords)) hint = Hint::kChrome;
+        if (isOneOf(found, kContentWords)) {
+          hints.content = true;
+          return hints;
+        }
+        if (isOneOf(found, kChromeWords)) {
+          name.onlyWidget =
+              (name.chrome ? name.onlyWidget : true) && ascii::equalsIgnoringCase(found, kWidgetWord);
+          name.chrome = true;
+        }
       }
-      if (atEnd) return hint;
+      if (atEnd || ascii::isWhitespace(*at)) {
+        if (!(rules.layoutNamesSayNothing && ascii::equalsIgnoringCase(lastWord, kLayoutWord)))
+          hints.add(name);
+        name = NameHints();
+        lastWord = {};
+      }
+      if (atEnd) return hints;
       word = kind == kSeparator ? at + 1 : at;
     }
     previous = kind;
   }
+}
+
+// Whether the declarations of an inline style hide the element: display
+// none or visibility hidden, in any letter case, with any blanks and
+// priority.
+bool styleHides(std::string_view style) {
+  while (!style.empty()) {
+    const size_t semicolon = std::min(style.find(';'), style.size());
+    const std::string_view declaration = style.substr(0, semicolon);
+    style.remove_prefix(std::min(semicolon + 1, style.size()));
+    const size_t colon = declaration.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view property = ascii::trim(declaration.substr(0, colon));
+    std::string_view value = declaration.substr(colon + 1);
+    value = ascii::trim(value.substr(0, std::min(value.find('!'), value.size())));
+    if ((ascii::equalsIgnoringCase(property, "display") && ascii::equalsIgnoringCase(value, "none")) ||
+        (ascii::equalsIgnoringCase(property, "visibility") && ascii::equalsIgnoringCase(value, "hidden"))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// What one element's attributes say of it.
+struct ElementNames {
+  NameHints hints;  // of its class and id together
+  bool hidden = false;
+};
+
+ElementNames namesOf(const HtmlTag& tag, const char* markup, const Rules& rules) {
+  const std::string_view name = tagName(markup, tag, rules.anySpaceEndsName);
+  const char* const attributesStart = name.data() + name.size();
+  const TagAttributes attributes =
+      readTagAttributes({attributesStart, static_cast<size_t>(markup + tag.endOffset - attributesStart)});
+  ElementNames names;
+  // The class and the id name one element: a content word in either keeps it.
+  names.hints = hintsOf(attributes.classes, rules);
+  names.hints.add(hintsOf(attributes.id, rules));
+  names.hidden = attributes.hidden || styleHides(attributes.style);
+  return names;
 }
 
 // Furniture by its element: always, or outside any section.
@@ -105,68 +183,130 @@ bool isChromeElement(const HtmlElementInfo& element, bool insideSection) {
   return element.part == kPartChrome || (element.part == kPartPageChrome && !insideSection);
 }
 
-// Furniture by the words of its class and id names.
-bool isNamedChrome(const HtmlTag& tag, const char* markup, const Rules& rules) {
-  // The elements that hold the whole document are never furniture.
-  const KnownRows& known = rules.elements->known();
-  if (tag.row == known.body || tag.row == known.document) return false;
-  const std::string_view name = tagName(markup, tag, rules.anySpaceEndsName);
-  const char* const attributesStart = name.data() + name.size();
-  const TagAttributes attributes =
-      readTagAttributes({attributesStart, static_cast<size_t>(markup + tag.endOffset - attributesStart)});
-  // The class and the id name one element: a content word in either keeps it.
-  const Hint byClass = hintOf(attributes.classes);
-  const Hint byId = hintOf(attributes.id);
-  if (byClass == Hint::kContent || byId == Hint::kContent) return false;
-  return byClass == Hint::kChrome || byId == Hint::kChrome;
+bool isFurnitureKind(ElementRow row, const Rules& rules) {
+  return std::find(std::begin(rules.furnitureKinds), std::end(rules.furnitureKinds), row) !=
+         std::end(rules.furnitureKinds);
 }
+
+// Bytes that show on the page between two tags.
+int32_t visibleBytes(const char* from, const char* to) {
+  int32_t count = 0;
+  for (; from < to; ++from) count += static_cast<unsigned char>(*from) > ' ' ? 1 : 0;
+  return count;
+}
+
+// How much of the page each element's extent holds, as differences of
+// running counts over the tags: the P start tags before each tag (kept in the
+// tag) and the visible bytes before it, those between tags outside raw text.
+class ExtentCounts {
+ public:
+  ExtentCounts(std::vector<HtmlTag>& tags, const char* markup, const HtmlElementTable& elements)
+      : tags_(tags), visibleBefore_(tags.size() + 1) {
+    const ElementRow paragraphRow = elements.known().paragraph;
+    const size_t count = tags.size();
+    int32_t visible = 0;
+    for (size_t i = 0; i < count; ++i) {
+      HtmlTag& tag = tags[i];
+      tag.paragraphsBefore = paragraphs_;
+      visibleBefore_[i] = visible;
+      paragraphs_ += tag.row == paragraphRow && tag.isOpen ? 1 : 0;
+      // The content of a script or style shows nothing.
+      const bool opensRawText = elements[tag.row].rendersContent == 0 && tag.isOpen && !tag.isClose;
+      if (!opensRawText && i + 1 < count) {
+        visible += visibleBytes(markup + tag.endOffset + 1, markup + tags[i + 1].startOffset);
+      }
+    }
+    visibleBefore_[count] = visible;
+  }
+
+  int32_t paragraphs() const { return paragraphs_; }
+  int32_t visible() const { return visibleBefore_.back(); }
+  // The extent runs up to its partner, the element's own tag when it is
+  // self-contained.
+  int32_t paragraphsIn(const HtmlTag& tag) const {
+    const size_t end = endOf(tag);
+    return (end < tags_.size() ? tags_[end].paragraphsBefore : paragraphs_) - tag.paragraphsBefore;
+  }
+  int32_t visibleIn(const HtmlTag& tag) const {
+    return visibleBefore_[endOf(tag)] - visibleBefore_[static_cast<size_t>(tag.index)];
+  }
+
+ private:
+  static size_t endOf(const HtmlTag& tag) {
+    return static_cast<size_t>(std::max(tag.partner, tag.index + 1));
+  }
+
+  const std::vector<HtmlTag>& tags_;    // not owned
+  std::vector<int32_t> visibleBefore_;  // one more than the tags: the last is the total
+  int32_t paragraphs_ = 0;              // P start tags of the whole markup
+};
 
 }  // namespace
 
 void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, const Rules& rules) {
   if (!rules.marksChrome) return;
   const HtmlElementTable& elements = *rules.elements;
-  const ElementRow paragraphRow = elements.known().paragraph;
-  int32_t paragraphs = 0;
-  for (const HtmlTag& tag : tags) paragraphs += tag.row == paragraphRow && tag.isOpen ? 1 : 0;
-  const double mostParagraphs = rules.chromeMostParagraphShare * paragraphs;
+  const KnownRows& known = elements.known();
+  const ExtentCounts counts(tags, markup, elements);
+  const double mostParagraphs = rules.chromeMostParagraphShare * counts.paragraphs();
+  const HtmlTag* bodyTag = nullptr;
+  for (const HtmlNode* child = root.firstChild; child != nullptr && bodyTag == nullptr;
+       child = child->nextSibling) {
+    if (child->tag->row == known.body) bodyTag = child->tag;
+  }
+  const double mostVisible =
+      rules.chromeMostVisibleShare * (bodyTag != nullptr ? counts.visibleIn(*bodyTag) : counts.visible());
 
-  // The walk meets the elements in the order of their tags, and leaves each
-  // one where its extent ends, so one cursor over the tags counts the P start
-  // tags before each of them, and before the end of each element left.
-  size_t counted = 0;             // tags looked at
-  int32_t paragraphsCounted = 0;  // P start tags among them
-  auto countUpTo = [&](size_t end) {
-    for (; counted < end; ++counted)
-      paragraphsCounted += tags[counted].row == paragraphRow && tags[counted].isOpen;
-    return paragraphsCounted;
-  };
   int sectionsAround = 0;  // sections among the ancestors of the node at hand
+  // Whether each element the walk is inside is named as content.
+  std::vector<bool> namedContent;
   walkTree(
       &root,
       [&](HtmlNode* node) {
         if (node->tag == nullptr) return true;
         HtmlTag& tag = *node->tag;
-        if (isChromeElement(elements[tag.row], sectionsAround > 0)) {
+        const HtmlElementInfo& element = elements[tag.row];
+        const bool parentNamedContent = !namedContent.empty() && namedContent.back();
+        const bool holdsDocument = tag.row == known.body || tag.row == known.document;
+        const ElementNames names = holdsDocument ? ElementNames() : namesOf(tag, markup, rules);
+        const int32_t paragraphs = counts.paragraphsIn(tag);
+        const bool holdsMostParagraphs = paragraphs > mostParagraphs;
+        bool chrome = false;
+        if (holdsDocument) {
+          // The elements that hold the whole document are never furniture.
+        } else if (isChromeElement(element, sectionsAround > 0)) {
+          // Bad nesting can put the article inside an aside, as a browser
+          // reads it; a page can say that its aside is the article.
+          const bool namedArticle = tag.row == rules.namedArticleKind && names.hints.content &&
+                                    paragraphs >= rules.namedArticleLeastParagraphs;
+          chrome = !(rules.elementChromeYieldsToParagraphs && holdsMostParagraphs) && !namedArticle;
+        } else if (rules.chromeMostVisibleShare == 0 || counts.visibleIn(tag) <= mostVisible) {
+          // Beyond what the elements say, no rule makes furniture of the
+          // element that holds most of the page's visible text: it wraps the
+          // article, whatever it is and is called.
+          const bool builderBox =
+              rules.widgetsInsideContentAreContent && names.hints.onlyWidget && parentNamedContent;
+          const bool namedChrome =
+              names.hints.chrome && !names.hints.content && !builderBox && !holdsMostParagraphs;
+          chrome = isFurnitureKind(tag.row, rules) || (rules.hiddenIsChrome && names.hidden) || namedChrome;
+        }
+        if (chrome) {
           tag.isChrome = true;
           return false;
         }
-        tag.paragraphsBefore = countUpTo(static_cast<size_t>(tag.index));
-        if (elements[tag.row].part == kPartSection) ++sectionsAround;
+        if (element.part == kPartSection) ++sectionsAround;
+        namedContent.push_back(names.hints.content);
         return true;
       },
       [&](HtmlNode* node) {
         if (node->tag == nullptr) return;
-        HtmlTag& tag = *node->tag;
-        if (elements[tag.row].part == kPartSection) --sectionsAround;
-        // The extent runs up to its partner, the element's own tag when it
-        // is self-contained.
-        const size_t end = static_cast<size_t>(std::max(tag.partner, tag.index + 1));
-        const int32_t inside = countUpTo(end) - tag.paragraphsBefore;
-        // An element that holds most of the paragraphs wraps the article,
-        // whatever its names say.
-        if (inside <= mostParagraphs && isNamedChrome(tag, markup, rules)) tag.isChrome = true;
+        if (elements[node->tag->row].part == kPartSection) --sectionsAround;
+        namedContent.pop_back();
       });
+}
+
+bool holdsChrome(const std::vector<HtmlTag>& tags) {
+  return std::any_of(tags.begin(), tags.end(), [](const HtmlTag& tag) { return tag.isChrome; });
 }
 
 }  // namespace brevanto

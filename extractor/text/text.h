@@ -22,12 +22,17 @@ namespace brevanto {
 inline constexpr std::string_view kLineBreak = "\r\n";
 
 // Marks every element of the tree under `root` that is page furniture: by
-// its element (always, or outside any section), or by the words of its class
-// and id names unless it holds most of the page's paragraphs. A marked
-// element's subtree gets no text, so its ancestors' texts and link counts
-// leave it out, and pruning drops it. `markup` is the one the tags were
-// scanned from.
+// its element (always, or outside any section) unless it holds most of the
+// page's paragraphs; by its kind, by being hidden, or by the words of its
+// class and id names, unless it holds most of the page's visible text (or,
+// for names, most of its paragraphs). Which of these apply the rules say. A
+// marked element's subtree gets no text, so its ancestors' texts and link
+// counts leave it out, and pruning drops it. `markup` is the one the tags
+// were scanned from.
 void markChrome(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, const Rules& rules);
+// Whether markChrome marked any of `tags`: a page with furniture is no bare
+// document.
+bool holdsChrome(const std::vector<HtmlTag>& tags);
 
 // A byte store of fixed capacity for the texts of one analysis. Its bytes
 // never move, so the ranges that tags hold stay valid until the next reset.

@@ -6,6 +6,7 @@
 
 #include "extractor/extraction_pipeline.h"
 #include "extractor/output/output.h"
+#include "extractor/page_text.h"
 #include "tests/support/pipeline_checks.h"
 
 namespace brevanto {
@@ -54,10 +55,44 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       // whatever it is called.
       {"<DIV class=ad-layer>FURNITURE" + kArticle + "</DIV><P>Last words of the page.</P>", false},
       {"<DIV class=ad-layer>FURNITURE<P>one</P></DIV>" + kArticle, true},
+      // No names, kind or style make furniture of the element that holds
+      // most of the page's visible text; furniture by its element is what it
+      // says it is.
+      {"<DIV class=comments>FURNITURE, comments that are most of the page</DIV>", false},
+      {"<DIV class=menu><FORM>FURNITURE, a form that is most of the page</FORM></DIV>", false},
+      {"<NAV>FURNITURE, the text of a page that is a menu and little else</NAV>", true},
+      // Forms, buttons and hidden elements are furniture.
+      {"<FORM><P>FURNITURE</P></FORM>" + kArticle, true},
+      {"<FORM>FURNITURE" + kArticle + "</FORM>", false},
+      {"<BUTTON>FURNITURE</BUTTON>" + kArticle, true},
+      {"<DIV hidden>FURNITURE</DIV>" + kArticle, true},
+      {"<DIV style=\"color: red; DISPLAY : none !important\">FURNITURE</DIV>" + kArticle, true},
+      {"<P style='visibility:hidden'>FURNITURE</P>" + kArticle, true},
+      {"<DIV style=\"display:block\" class=hidden>FURNITURE</DIV>" + kArticle, false},
+      {"<DIV style=display:none>FURNITURE" + kArticle + "</DIV>", false},
+      // An aside named as the article with two paragraphs is the article; an
+      // aside, or another element, holding most of the paragraphs wraps it.
+      {"<ASIDE class=blogPost>FURNITURE" + kArticle + "</ASIDE>" + kArticle + kArticle, false},
+      {"<ASIDE class=related>FURNITURE" + kArticle + "</ASIDE>" + kArticle + kArticle, true},
+      {"<ASIDE class=blogPost>FURNITURE<P>one</P></ASIDE>" + kArticle, true},
+      {"<FOOTER class=content-footer>FURNITURE" + kArticle + "</FOOTER>" + kArticle + kArticle, true},
+      {"<ASIDE>FURNITURE" + kArticle + "</ASIDE><P>Last words of the page.</P>", false},
+      // A class name that ends in "layout" lays out the page; "widget" inside
+      // a box named as content is a builder's box.
+      {"<DIV class=\"c-fixed-sidebar-layout\">FURNITURE</DIV>", false},
+      {"<DIV class=\"pageSidebarLayout\">FURNITURE</DIV>", false},
+      {"<DIV class=\"layout-sidebar\">FURNITURE</DIV>", true},
+      {"<DIV class=\"grid-layout sidebar\">FURNITURE</DIV>", true},
+      {"<DIV class=text-editor><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", false},
+      {"<DIV class=box><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", true},
+      {"<DIV class=text-editor><DIV class=\"widget nav\">FURNITURE</DIV></DIV>", true},
+      {"<DIV class=text-editor><DIV><DIV class=widget>FURNITURE</DIV></DIV></DIV>", true},
   };
+  // Around each case, more of the page's text than the furniture holds.
+  const std::string around = "<DIV>Other words of the page.</DIV>";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.body);
-    const std::string text = modernBodyText(c.body);
+    const std::string text = modernBodyText(c.body + around);
     EXPECT_EQ(text.find("FURNITURE") == std::string::npos, c.chrome) << text;
   }
   // The body and the document element are never chrome.
@@ -102,6 +137,21 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   const std::string longParagraph =
       "<P>A long paragraph of the same article follows the lead, and it holds a good share of the "
       "words of the page.</P>";
+  const std::string shortNotes = "<DIV><P>A short note up top.</P><P>Another short note.</P></DIV>";
+  auto brokenLines = [](int count) {
+    std::string lines;
+    for (int i = 0; i < count; ++i) {
+      lines += (i > 0 ? "<BR>" : "") + std::string("Line ") + std::to_string(i) +
+               " of the walk, long enough to count as a block of its own text.";
+    }
+    return lines;
+  };
+  std::string teasers;
+  for (int i = 0; i < 5; ++i) {
+    teasers +=
+        "<ARTICLE><H3>Another story</H3><P>A teaser of another story, of some length, to read next time "
+        "around.</P></ARTICLE>";
+  }
   struct Case {
     const char* what;
     std::string body;
@@ -109,10 +159,14 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   };
   const Case cases[] = {
       {"paragraphs", menu + "<DIV>" + kArticle + "</DIV>", "content #15 DIV: paragraphs\n"},
-      {"the next post beside the chosen one, not the heading or paragraph between",
+      {"the next post beside the chosen one, not the linked heading or the paragraph between",
+       menu + "<DIV><DIV>" + kArticle + "</DIV><H2><A href=/m>More</A></H2>" + longParagraph +
+           "<DIV><H3>Next post</H3>" + longParagraph + "</DIV></DIV>",
+       "content #16 DIV: paragraphs\ncontent #28 DIV: sibling\n"},
+      {"chosen siblings with a headline and words between them, without links, are their parent",
        menu + "<DIV><DIV>" + kArticle + "</DIV><H2>More</H2>" + longParagraph + "<DIV><H3>Next post</H3>" +
            longParagraph + "</DIV></DIV>",
-       "content #16 DIV: paragraphs\ncontent #26 DIV: sibling\n"},
+       "content #15 DIV: parent\n"},
       {"no sibling that is a list of links, or holds too little of the text",
        menu + "<DIV><DIV>" + kArticle +
            "</DIV><P><A href=/r>Read the next story, it is long</A> now</P>"
@@ -139,6 +193,27 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
        "content #15 DIV: paragraphs\n  without #18 UL: links\n"},
       {"best score", menu + "<DIV>Text without any paragraph, yet the most of the page</DIV>",
        "content #15 DIV: best score\n"},
+      {"a choice that holds little gives way to the element its blocks vote for: lines joined by breaks",
+       menu + shortNotes + "<DIV>" + brokenLines(4) + "</DIV>", "content #21 DIV: votes\n"},
+      {"with it come its siblings of nearly as many votes, not a box beside them",
+       menu + shortNotes + "<DIV><DIV>" + brokenLines(3) + "</DIV><DIV>" + brokenLines(4) +
+           "</DIV><DIV><A href=/s>Subscribe</A> today.</DIV></DIV>",
+       "content #22 DIV: voted sibling\ncontent #26 DIV: votes\n"},
+      {"the text of an article votes for it alone, not for a list of teasers",
+       menu +
+           "<ARTICLE><H1>The headline</H1><P>One long paragraph of the article that runs on and on. One long "
+           "paragraph of the article that runs on and on. One long paragraph of the article that runs on and "
+           "on.</P><P><A href=/s>Share</A></P></ARTICLE><DIV>" +
+           teasers + "</DIV>",
+       "content #15 ARTICLE: paragraphs\n  without #20 P: links\n"},
+      {"a small block far from the largest is left out",
+       menu + "<DIV>" + kArticle + longParagraph + longParagraph +
+           "</DIV><DIV><DIV><P>A comment far below.</P><P>Another one, short.</P></DIV><DIV>By a "
+           "reader</DIV></DIV>",
+       "content #15 DIV: paragraphs\n"},
+      {"a text chosen twice is written once",
+       menu + "<DIV>" + kArticle + "</DIV><SECTION><DIV>" + kArticle + "</DIV></SECTION>",
+       "content #15 DIV: paragraphs\n"},
       {"a body without links whose text is spread thin",
        "<DIV><P>Puzzle one</P><P>Puzzle two</P></DIV><TABLE><TR><TD>across words and clues</TD></TR></TABLE>"
        "<TABLE><TR><TD>down words and clues</TD></TR></TABLE><TABLE><TR><TD>the answers</TD></TR></TABLE>",
@@ -174,6 +249,43 @@ TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
   EXPECT_EQ(chosen[0].leftOut.size(), 2u) << p.dumpContent(chosen);
   EXPECT_EQ(formatTextFile(chosen, "u", "t").file,
             "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
+}
+
+TEST(ModernAnalysis, ChosenShareSaysHowLittleOfThePageIsWritten) {
+  const std::string menu =
+      "<DIV><A href=/a>Home page</A> <A href=/b>World news</A> <A href=/c>Sports</A> "
+      "<A href=/d>Weather and traffic</A> <A href=/e>Letters to the editor</A></DIV>";
+  struct Case {
+    const char* what;
+    std::string body;
+    double share;         // of the body's visible bytes, in percent
+    const char* warning;  // part of the warning; null: none
+  };
+  const Case cases[] = {
+      {"the whole body", "<P>aaaa</P><P>bbbb</P>", 100.0, nullptr},
+      {"half of it", "<DIV><P>aaaa</P><P>bbbb</P></DIV><DIV>cccccccc</DIV>", 50.0, nullptr},
+      {"less the list it leaves out",
+       "<DIV><P>aaaa</P><P>bbbb</P><UL><LI><A href=x>llll</A></LI></UL></DIV><DIV>cccccccccccc</DIV>",
+       100.0 * 8 / 24, nullptr},
+      {"a few words beside many links", "<DIV><P>aaaa</P><P>bbbb</P></DIV>" + menu + menu, 100.0 * 8 / 124,
+       "only 6.4 % of the page's visible text"},
+      {"nothing", "", 100.0, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string markup = "<BODY>" + c.body + "</BODY>";
+    ExtractionPipeline p(Analysis::kModern);
+    p.analyze(markup.c_str());
+    EXPECT_NEAR(chosenShareOf(p.chooseContent(), p.body, p.rules), c.share, 1e-9) << p.dumpTree();
+    const std::string warning = littleTextWarning(extractPageText(markup, "u", "t", Analysis::kModern));
+    EXPECT_EQ(warning.empty(), c.warning == nullptr) << warning;
+    if (c.warning != nullptr) {
+      EXPECT_NE(warning.find(c.warning), std::string::npos) << warning;
+    }
+  }
+  // The classic analysis does not reconsider its choice, and says nothing.
+  const std::string few = "<BODY><DIV><P>aaaa</P><P>bbbb</P></DIV>" + menu + menu + "</BODY>";
+  EXPECT_EQ(littleTextWarning(extractPageText(few, "u", "t", Analysis::kClassic)), "");
 }
 
 }  // namespace
