@@ -97,6 +97,11 @@ std::string saveFailure(const platform::SaveOutcome& outcome, const std::string&
 
 }  // namespace
 
+PageResult::PageResult() = default;
+PageResult::~PageResult() = default;
+PageResult::PageResult(PageResult&&) noexcept = default;
+PageResult& PageResult::operator=(PageResult&&) noexcept = default;
+
 PageJob::PageJob(const Options& options) : options_(options), pages_(options.analysis()) {}
 
 void PageJob::run(const std::string& input, PageResult& result) {
@@ -120,6 +125,14 @@ void PageJob::run(const std::string& input, PageResult& result) {
       result.bytes = std::move(page.file);
     } else {
       result.bytes = jsonObject(page, input, options_.analysis());
+    }
+    // Making and writing a file is most of what saving costs: done here, on
+    // every worker, it leaves only the naming, in the pages' order, to the
+    // writing thread.
+    if (!options_.outputFile && !options_.oneStream()) {
+      auto file = std::make_unique<platform::UnnamedFile>();
+      if (file->write(options_.directory.value_or(""), result.bytes.data(), result.bytes.size()))
+        result.file = std::move(file);
     }
     result.ok = true;
   } catch (const std::bad_alloc&) {
@@ -269,7 +282,10 @@ bool BatchWriter::save(const std::string& name, const std::string& input, const 
   if (isInput(path))
     return fail(name, "will not write over " + shellQuoted(path) + ": it is an input of this run");
   const platform::SaveOutcome outcome =
-      platform::saveFile(path.c_str(), result.bytes.data(), result.bytes.size(), options_.force);
+      result.file
+          ? platform::saveWritten(path.c_str(), *result.file, result.bytes.data(), result.bytes.size(),
+                                  options_.force)
+          : platform::saveFile(path.c_str(), result.bytes.data(), result.bytes.size(), options_.force);
   if (outcome.status != platform::SaveStatus::kSaved) return fail(name, saveFailure(outcome, path));
   if (!fileName.empty()) names_.markWritten(fileName);
   list(path);

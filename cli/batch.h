@@ -19,7 +19,8 @@
 
 namespace brevanto::platform {
 class OutputStream;
-}
+class UnnamedFile;
+}  // namespace brevanto::platform
 
 namespace brevanto::cli {
 
@@ -30,6 +31,14 @@ struct PageResult {
   std::vector<std::string> warnings;  // what the user should know of a page written
   std::string title;                  // names the page's file
   std::string bytes;                  // the page's file, its JSON object, or its dump
+  // `bytes` already written in the output folder, to be given its name;
+  // null when they were not.
+  std::unique_ptr<platform::UnnamedFile> file;
+
+  PageResult();
+  ~PageResult();
+  PageResult(PageResult&&) noexcept;
+  PageResult& operator=(PageResult&&) noexcept;
 };
 
 // The work of one page. Each worker thread has its own: it holds a parser.

@@ -272,6 +272,33 @@ SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool re
   return saveFile(path, bytes, length, replaceExisting, systemFileCalls());
 }
 
+UnnamedFile::~UnnamedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool UnnamedFile::write(const std::string& folder, const char* bytes, size_t length) {
+  // Made with the rights a new file gets: the mode less the umask.
+  fd_ = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd_ < 0) return false;
+  if (writeAll(fd_, bytes, length) == 0) return true;
+  ::close(fd_);
+  fd_ = -1;
+  return false;
+}
+
+SaveOutcome saveWritten(const char* path, const UnnamedFile& file, const char* bytes, size_t length,
+                        bool replaceExisting) {
+  struct stat named {};
+  if (file.fd_ < 0 || path == nullptr || *path == '\0' || ::lstat(path, &named) == 0)
+    return saveFile(path, bytes, length, replaceExisting);
+  // A link takes the name only while it is free, as saveFile's does.
+  const std::string written = "/proc/self/fd/" + std::to_string(file.fd_);
+  if (::linkat(AT_FDCWD, written.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) != 0)
+    return saveFile(path, bytes, length, replaceExisting);
+  foldersToSync().insert(folderPart(path));
+  return {SaveStatus::kSaved, {}};
+}
+
 SaveOutcome makeSavesDurable() {
   // One sync of each file system writes every file saved on it at once,
   // instead of waiting for the disk once per file.

@@ -49,4 +49,33 @@ class OutputStream {
   std::unique_ptr<State> state_;  // owned
 };
 
+// A file written before it has a name, so that the costly part of saving
+// (making the file and writing it) can happen on any thread while names are
+// given in order on one: unnamed, nothing of it is left behind whatever ends
+// the process, until saveWritten gives it a name.
+class UnnamedFile {
+ public:
+  UnnamedFile() = default;
+  ~UnnamedFile();
+  UnnamedFile(const UnnamedFile&) = delete;
+  UnnamedFile& operator=(const UnnamedFile&) = delete;
+
+  // Writes `bytes` to a new file in `folder` (empty: the current one);
+  // false when the file system has no unnamed files or the write failed,
+  // and then the bytes are to be saved as usual.
+  bool write(const std::string& folder, const char* bytes, size_t length);
+
+ private:
+  friend SaveOutcome saveWritten(const char* path, const UnnamedFile& file, const char* bytes, size_t length,
+                                 bool replaceExisting);
+  int fd_ = -1;  // owned; -1 when nothing was written
+};
+
+// saveFile for `bytes` that `file` may already hold: a name that is free
+// takes the written file as it is; anything else (a name taken, a device,
+// another file system, no written file) is saved from `bytes` by saveFile,
+// under its rules.
+SaveOutcome saveWritten(const char* path, const UnnamedFile& file, const char* bytes, size_t length,
+                        bool replaceExisting);
+
 }  // namespace brevanto::platform
