@@ -374,14 +374,13 @@ std::map<std::string, std::string> contentsOf(const fs::path& folder) {
 // Many workers give what one gives, byte for byte: the same names with
 // " (2)" in the pages' order, the same files, the same list, the same
 // messages in the same order, the same status. The first page is a FIFO
-// that the shell fills late, so every later page is done before it.
+// that the test fills late, so every later page is done before it.
 TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
   std::string big;
   for (int i = 0; i < 2000; ++i)
     big += "<p>A long paragraph of the first page, number " + std::to_string(i) + ".</p>";
   write(work("big.html"), page("Same", big));
   ASSERT_EQ(::mkfifo(work("late.html").c_str(), 0600), 0);
-  const std::string late = "{ (sleep 0.2; cat big.html > late.html) & } &&";
   write(work("a.html"), page("Same"));
   write(work("b.html"), page("Same", "<p>b one</p><p>b two</p>"));
   write(work("bin.html"), std::string("\x7F"
@@ -411,7 +410,23 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
       fs::create_directories(work("out"));
       std::vector<std::string> jobs = args;
       jobs.insert(jobs.begin(), {"-j", one == 1 ? "1" : "4"});
-      results[one] = run(jobs, "", late);
+      // The writer gives up when no reader comes, so that a run that fails
+      // early leaves nothing waiting.
+      std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        int fd = -1;
+        for (int i = 0; i < 2000 && fd < 0; ++i) {
+          fd = ::open(work("late.html").c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (fd < 0) return;
+        const std::string bytes = read(work("big.html"));
+        ::fcntl(fd, F_SETFL, 0);
+        if (::write(fd, bytes.data(), bytes.size()) < 0) ADD_FAILURE() << "the late page was not read";
+        ::close(fd);
+      });
+      results[one] = run(jobs);
+      writer.join();
       files[one] = contentsOf(work("out"));
     }
     const std::string label = mode[0] + " " + mode.back();
