@@ -782,6 +782,20 @@ TEST_F(ExtractTest, WritingRespectsWhatIsThere) {
   EXPECT_TRUE(contains(read(dir_ / "from-pipe"), "High water"));
 }
 
+// The status of `child` once it has ended, after a signal it should end
+// by; a child that is still running after a while is killed, so that a
+// program that ignores the signal fails the test instead of hanging it.
+int statusAfter(pid_t child) {
+  int status = 0;
+  for (int i = 0; i < 2000; ++i) {
+    if (::waitpid(child, &status, WNOHANG) == child) return status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
 // Interrupted during a save, the program removes its unfinished file and
 // ends by the signal, as the shell expects (status 130).
 TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
@@ -805,8 +819,7 @@ TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
     if (!seen) std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
   ::kill(child, SIGINT);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  const int status = statusAfter(child);
   ASSERT_TRUE(seen);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
   for (const auto& name : filesIn(work())) EXPECT_NE(name[0], '.') << name;
@@ -866,8 +879,7 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
       std::this_thread::sleep_for(std::chrono::microseconds(500));
     std::this_thread::sleep_for(std::chrono::milliseconds(c.delayMs));
     ::kill(child, SIGINT);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = statusAfter(child);
     const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) + " ms";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << label << " " << status;
     std::vector<std::string> listed;
