@@ -57,6 +57,7 @@ Rules modernRules() {
   rules.marksChrome = true;
   rules.chromeMostParagraphShare = kChromeMostParagraphShare;
   rules.countsVisibleBytes = true;
+  rules.commentsEndAtArrow = true;
   rules.siblings = {true, kSiblingLeastPlainShare, kSiblingMostLinkDensity};
   rules.document = {true, kDocumentMostLinkDensity, kDocumentLeastCoveredShare};
   rules.linkLists = {true, kLinkListLeastDensity};

@@ -57,6 +57,12 @@ struct Rules {
   // bytes, those above the blank, or every byte.
   bool countsVisibleBytes = false;
 
+  // ---- Text as a browser shows it. Each switch off reads the markup as
+  // the Windows server does.
+  // Whether a comment ends only where a browser ends it, at "-->" (or
+  // "--!>"), rather than at the first ">" after a "--".
+  bool commentsEndAtArrow = false;
+
   // ---- Selection.
   int32_t minParagraphs = 0;  // least P children of a content node
   double minPlainShare = 0;   // least plainShare of a content node, in percent
