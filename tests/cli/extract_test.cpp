@@ -111,15 +111,17 @@ const std::string kArticle =
     "<div><a href=/>Home</a> <a href=/x>More</a></div>"
     "<div><p>High water at six in the morning.</p>\n<p>Low water just after noon.</p></div></body></html>";
 
-// A page case is source.html with the file written for it by each analysis
-// (see tests/support/page_cases.h), or expected-error.txt, the cause the
-// program gives for refusing it.
+// A page case is source.html, given with the options of its arguments.txt,
+// with the file written for it by each analysis (see
+// tests/support/page_cases.h), or expected-error.txt, the cause the program
+// gives for refusing it.
 TEST_F(ExtractTest, PagesGiveTheirExpectedText) {
   int count = 0;
   for (const fs::path& folder : testing::pageCaseFolders()) {
     SCOPED_TRACE(folder.filename().string());
     for (const Analysis analysis : {Analysis::kModern, Analysis::kClassic}) {
-      std::vector<std::string> args = {"-o", "-", (folder / "source.html").string()};
+      std::vector<std::string> args = testing::pageCaseArguments(folder);
+      args.insert(args.end(), {"-o", "-", (folder / "source.html").string()});
       if (analysis == Analysis::kClassic) args.insert(args.begin(), "--classic");
       const Result r = run(args);
       if (fs::exists(folder / "expected-error.txt")) {
