@@ -33,18 +33,6 @@ std::string lowerCase(std::string_view text) {
   return lower;
 }
 
-// A decimal length, or false when `text` is not one (or too large).
-bool parseLength(std::string_view text, uint64_t& value) {
-  text = ascii::trim(text);
-  if (text.empty()) return false;
-  value = 0;
-  for (const char c : text) {
-    if (!ascii::isDigit(c) || value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
 int hexValue(char c) {
   if (ascii::isDigit(c)) return c - '0';
   const char lower = ascii::toLower(c);
@@ -261,7 +249,7 @@ HttpParse parseHttpResponse(std::string_view bytes, size_t limit, HttpResponse& 
   if (chunked) {
     response.body = dechunk(body, response.warnings);
   } else {
-    if (parseLength(contentLength, length)) {
+    if (ascii::parseDecimal(contentLength, length)) {
       if (body.size() > length) {
         response.warnings.push_back("the HTTP body is " + std::to_string(body.size() - length) +
                                     " bytes longer than its Content-Length of " + std::to_string(length) +

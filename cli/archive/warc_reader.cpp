@@ -28,18 +28,6 @@ bool startsRecord(std::string_view bytes) {
   return bytes.size() >= kRecordStartLength && bytes.substr(0, 5) == "WARC/" && ascii::isDigit(bytes[5]);
 }
 
-// A decimal length, or false when `text` is not one (or too large).
-bool parseLength(std::string_view text, uint64_t& value) {
-  text = ascii::trim(text);
-  if (text.empty()) return false;
-  value = 0;
-  for (const char c : text) {
-    if (!ascii::isDigit(c) || value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
 // The fields of a record header that decide what the record is.
 struct RecordHeader {
   std::string type;
@@ -418,7 +406,7 @@ WarcReader::Read WarcReader::readRecord(ArchivePage& page, bool& isPage) {
   RecordHeader fields;
   parseFields(header, fields);
   uint64_t length = 0;
-  if (!parseLength(fields.contentLength, length)) {
+  if (!ascii::parseDecimal(fields.contentLength, length)) {
     warn(offset, "the record has no valid Content-Length; it is passed over");
     ++counts_.damaged;
     resynchronize();
