@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace brevanto::ascii {
@@ -39,6 +40,19 @@ constexpr bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (toUpper(a[i]) != toUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// The value of a decimal number with optional white space around it; false
+// when `text` is not one, or when it does not fit 64 bits.
+constexpr bool parseDecimal(std::string_view text, uint64_t& value) {
+  text = trim(text);
+  if (text.empty()) return false;
+  value = 0;
+  for (const char c : text) {
+    if (!isDigit(c) || value > (UINT64_MAX - 9) / 10) return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
   }
   return true;
 }

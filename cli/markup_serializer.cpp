@@ -7,15 +7,10 @@
 
 #include "base/ascii.h"
 #include "cli/element_kinds.h"
+#include "cli/node_text.h"
 
 namespace brevanto::cli {
 namespace {
-
-std::string_view textOf(myhtml_tree_node_t* node) {
-  size_t length = 0;
-  const char* text = myhtml_node_text(node, &length);
-  return text == nullptr ? std::string_view() : std::string_view(text, length);
-}
 
 bool hasKind(myhtml_tree_node_t* node, unsigned kind) {
   return node != nullptr && myhtml_node_namespace(node) == MyHTML_NAMESPACE_HTML &&

@@ -6,15 +6,10 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "cli/node_text.h"
 
 namespace brevanto::cli {
 namespace {
-
-std::string_view textOf(myhtml_tree_node_t* node) {
-  size_t length = 0;
-  const char* text = myhtml_node_text(node, &length);
-  return text == nullptr ? std::string_view() : std::string_view(text, length);
-}
 
 std::string_view attributeOf(myhtml_tree_node_t* node, const char* key) {
   myhtml_tree_attr_t* attribute = myhtml_attribute_by_key(node, key, std::strlen(key));

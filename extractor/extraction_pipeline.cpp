@@ -8,7 +8,7 @@ namespace brevanto {
 ExtractionPipeline::ExtractionPipeline(Analysis analysis) : ExtractionPipeline(rulesFor(analysis)) {}
 
 ExtractionPipeline::ExtractionPipeline(const Rules& rulesToRun)
-    : rules(rulesToRun), scanner_(*rules.elements, rules.anySpaceEndsName) {}
+    : rules(rulesToRun), scanner_(*rules.elements, rules.anySpaceEndsName, rules.commentsEndAtArrow) {}
 
 // Nodes live in nodeStore_ and texts in textStore_, so destruction frees them
 // without walking the tree, whatever its depth.

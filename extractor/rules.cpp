@@ -117,6 +117,11 @@ Rules modernRules() {
   rules.marksChrome = true;
   rules.chromeMostParagraphShare = kChromeMostParagraphShare;
   rules.countsVisibleBytes = true;
+  rules.commentsEndAtArrow = true;
+  rules.collapsesWhiteSpace = true;
+  rules.blocksBreakLines = true;
+  rules.dropsInvisibleCharacters = true;
+  rules.unrenderedHoldsNoText = true;
   rules.siblings = {true, kSiblingLeastPlainShare, kSiblingMostLinkDensity};
   rules.document = {true, kDocumentMostLinkDensity, kDocumentLeastCoveredShare};
   rules.linkLists = {true, kLinkListLeastDensity};

@@ -57,6 +57,26 @@ struct Rules {
   // bytes, those above the blank, or every byte.
   bool countsVisibleBytes = false;
 
+  // ---- Text as a browser shows it. Each switch off reads the markup as
+  // the Windows server does.
+  // Whether a comment ends only where a browser ends it, at "-->" (or
+  // "--!>"), rather than at the first ">" after a "--".
+  bool commentsEndAtArrow = false;
+  // Whether white space collapses: a run of blanks, tabs and line ends is one
+  // blank, and none stands at the start or end of a line or a text; the
+  // elements that keep white space (PRE) keep it, and a BR breaks the line.
+  bool collapsesWhiteSpace = false;
+  // Whether block-level elements stand on lines of their own.
+  bool blocksBreakLines = false;
+  // Whether the characters that show nothing are left out of the text: the
+  // soft hyphen, zero-width space and joiners, word joiner and byte-order
+  // mark, written as UTF-8 or as a reference.
+  bool dropsInvisibleCharacters = false;
+  // Whether an element that renders no content gives no text from the
+  // elements inside it either (ruby text with markup in it); without it only
+  // its own character data is left out.
+  bool unrenderedHoldsNoText = false;
+
   // ---- Selection.
   int32_t minParagraphs = 0;  // least P children of a content node
   double minPlainShare = 0;   // least plainShare of a content node, in percent

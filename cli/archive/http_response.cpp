@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/ascii.h"
+#include "cli/archive/header_fields.h"
 #include "cli/archive/inflate.h"
 
 namespace brevanto::archive {
@@ -18,31 +19,10 @@ constexpr std::string_view kHtmlStarts[] = {
 
 // The next line of `text` from `pos`, without its line end (LF or CR LF);
 // `pos` moves past the line end. False when no line end follows.
-bool nextLine(std::string_view text, size_t& pos, std::string_view& line) {
-  const size_t end = text.find('\n', pos);
-  if (end == std::string_view::npos) return false;
-  line = text.substr(pos, end - pos);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  pos = end + 1;
-  return true;
-}
-
 std::string lowerCase(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) c = ascii::toLower(c);
   return lower;
-}
-
-// A decimal length, or false when `text` is not one (or too large).
-bool parseLength(std::string_view text, uint64_t& value) {
-  text = ascii::trim(text);
-  if (text.empty()) return false;
-  value = 0;
-  for (const char c : text) {
-    if (!ascii::isDigit(c) || value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
 }
 
 int hexValue(char c) {
@@ -214,37 +194,25 @@ HttpParse parseHttpResponse(std::string_view bytes, size_t limit, HttpResponse& 
   std::string transferCoding;
   std::string contentCoding;
   std::string contentLength;
-  std::string* last = nullptr;  // not owned: the field a continuation line extends
-  bool ended = false;
-  while (nextLine(bytes, pos, line)) {
-    if (line.empty()) {
-      ended = true;
-      break;
-    }
-    if (line.front() == ' ' || line.front() == '\t') {
-      if (last != nullptr) last->append(" ").append(ascii::trim(line));
-      continue;
-    }
-    last = nullptr;
-    const size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view name = ascii::trim(line.substr(0, colon));
-    const std::string_view value = ascii::trim(line.substr(colon + 1));
+  const bool ended = readHeaderFields(bytes, pos, [&](std::string_view name, std::string_view value) {
     // A repeated Content-Type replaces the one before; repeated codings add up.
+    std::string* field = nullptr;
     if (ascii::equalsIgnoringCase(name, "Content-Type")) {
-      contentType.assign(value);
-      last = &contentType;
+      field = &contentType;
+      field->clear();
     } else if (ascii::equalsIgnoringCase(name, "Transfer-Encoding")) {
-      transferCoding.append(",").append(value);
-      last = &transferCoding;
+      field = &transferCoding;
+      field->append(",");
     } else if (ascii::equalsIgnoringCase(name, "Content-Encoding")) {
-      contentCoding.append(",").append(value);
-      last = &contentCoding;
+      field = &contentCoding;
+      field->append(",");
     } else if (ascii::equalsIgnoringCase(name, "Content-Length")) {
-      contentLength.assign(value);
-      last = &contentLength;
+      field = &contentLength;
+      field->clear();
     }
-  }
+    if (field != nullptr) field->append(value);
+    return field;
+  });
   parseContentType(contentType, response.mediaType, response.charset);
   if (!ended) {
     if (pos < bytes.size()) response.warnings.push_back("the HTTP header has no end; the body is empty");
@@ -261,7 +229,7 @@ HttpParse parseHttpResponse(std::string_view bytes, size_t limit, HttpResponse& 
   if (chunked) {
     response.body = dechunk(body, response.warnings);
   } else {
-    if (parseLength(contentLength, length)) {
+    if (ascii::parseDecimal(contentLength, length)) {
       if (body.size() > length) {
         response.warnings.push_back("the HTTP body is " + std::to_string(body.size() - length) +
                                     " bytes longer than its Content-Length of " + std::to_string(length) +

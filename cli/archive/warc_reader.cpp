@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/ascii.h"
+#include "cli/archive/header_fields.h"
 #include "cli/archive/http_response.h"
 
 namespace brevanto::archive {
@@ -26,18 +27,6 @@ constexpr size_t kRecordStartLength = 6;
 
 bool startsRecord(std::string_view bytes) {
   return bytes.size() >= kRecordStartLength && bytes.substr(0, 5) == "WARC/" && ascii::isDigit(bytes[5]);
-}
-
-// A decimal length, or false when `text` is not one (or too large).
-bool parseLength(std::string_view text, uint64_t& value) {
-  text = ascii::trim(text);
-  if (text.empty()) return false;
-  value = 0;
-  for (const char c : text) {
-    if (!ascii::isDigit(c) || value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
 }
 
 // The fields of a record header that decide what the record is.
@@ -65,30 +54,16 @@ void parseFields(std::string_view header, RecordHeader& fields) {
       {"WARC-Record-ID", &RecordHeader::recordId},
       {"WARC-Truncated", &RecordHeader::truncated},
   };
-  std::string* last = nullptr;  // not owned: the field a continuation line extends
   size_t pos = header.find('\n') + 1;
-  while (pos < header.size()) {
-    size_t end = header.find('\n', pos);
-    if (end == std::string_view::npos) end = header.size();
-    std::string_view line = header.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) break;
-    if (line.front() == ' ' || line.front() == '\t') {
-      if (last != nullptr) last->append(" ").append(ascii::trim(line));
-      continue;
-    }
-    last = nullptr;
-    const size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view name = ascii::trim(line.substr(0, colon));
+  readHeaderFields(header, pos, [&fields](std::string_view name, std::string_view value) -> std::string* {
     for (const Field& field : kFields) {
       if (!ascii::equalsIgnoringCase(name, field.name)) continue;
-      last = &(fields.*field.member);
-      last->assign(ascii::trim(line.substr(colon + 1)));
-      break;
+      std::string& found = fields.*field.member;
+      found.assign(value);
+      return &found;
     }
-  }
+    return nullptr;
+  });
 }
 
 std::string withoutAngleBrackets(std::string_view text) {
@@ -418,7 +393,7 @@ WarcReader::Read WarcReader::readRecord(ArchivePage& page, bool& isPage) {
   RecordHeader fields;
   parseFields(header, fields);
   uint64_t length = 0;
-  if (!parseLength(fields.contentLength, length)) {
+  if (!ascii::parseDecimal(fields.contentLength, length)) {
     warn(offset, "the record has no valid Content-Length; it is passed over");
     ++counts_.damaged;
     resynchronize();

@@ -116,35 +116,57 @@ constexpr int kClassicRowCount = static_cast<int>(sizeof kClassicRows / sizeof k
 
 // What the modern analysis changes: the rows it adds, and the rows it puts in
 // place of the classic row of the same name, one row per line, with the part
-// column last. Its last row is the row of every name outside the table: an
-// element that a page invents, or that is newer than the table, is inline
-// and its text is kept, where the classic table drops it like a comment.
+// column and, where it is not kLayoutByLevel, the layout column last. Its
+// last row is the row of every name outside the table: an element that a page
+// invents, or that is newer than the table, is inline and its text is kept,
+// where the classic table drops it like a comment. Ruby text and the sources
+// that formulas keep in annotations render no content: a reader never sees
+// them beside the words. A formula shows the text of its tokens alone.
 // clang-format off
 constexpr HtmlElementInfo kModernRows[] = {
+    {"ANNOTATION", "formula source kept for programs", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
+    {"ANNOTATION-XML", "formula markup kept for programs", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
     {"ARTICLE", "self-contained composition", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
     {"ASIDE", "content aside from the main flow", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
     {"BDI", "bidirectional isolate", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"BLOCKQUOTE", "long quotation", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutOwnLines},
     {"CANVAS", "scripted bitmap", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartChrome},
     {"DATA", "machine-readable value", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"DD", "definition description", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutOwnLines},
     {"DETAILS", "disclosure widget", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
     {"FIGCAPTION", "figure caption", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
     {"FIGURE", "figure with optional caption", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
     {"FOOTER", "footer of a page or section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartPageChrome},
     {"HEADER", "header of a page or section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartPageChrome},
     {"HGROUP", "heading group", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"HR", "horizontal rule", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 0, kPartText, kLayoutOwnLines},
+    {"LEGEND", "fieldset legend", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutOwnLines},
+    {"LISTING", "preformatted text", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 1, 1, kPartText, kLayoutKeepsSpaces},
     {"MAIN", "main content of the page", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
     {"MARK", "highlighted text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"MATH", "formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormula},
+    {"MI", "name in a formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormulaToken},
+    {"MN", "number in a formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormulaToken},
+    {"MO", "operator in a formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormulaToken},
+    {"MS", "string in a formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormulaToken},
+    {"MTEXT", "text in a formula", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutFormulaToken},
     {"NAV", "navigation links", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
     {"NOBR", "no line break", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdTransitional, 0, 1, 1, kPartText},
     {"PICTURE", "image with alternative sources", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
-    {"PRE", "preformatted text", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
+    {"PLAINTEXT", "preformatted text to the end", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 1, 1, kPartText, kLayoutKeepsSpaces},
+    {"PRE", "preformatted text", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText, kLayoutKeepsSpaces},
+    {"RP", "ruby parenthesis", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
+    {"RT", "ruby text", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
+    {"RTC", "ruby text container", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
     {"SECTION", "generic section", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
     {"SOURCE", "media source", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1, kPartText},
     {"SUMMARY", "summary of a disclosure widget", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartText},
     {"SVG", "vector graphics", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartChrome},
     {"TEMPLATE", "markup kept for scripts", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
+    {"TEXTAREA", "multi-line text field", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutKeepsSpaces},
     {"TIME", "date or time", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
     {"WBR", "line break opportunity", kStartTagRequired, kEndTagForbidden, kLevelInline, kDtdStrict, 1, 0, 1, kPartText},
+    {"XMP", "preformatted example", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 1, 1, kPartText, kLayoutKeepsSpaces},
     {"?", "element outside the table", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
 };
 // clang-format on

@@ -20,6 +20,15 @@ enum : int32_t {
   kPartPageChrome = 2,  // the page's furniture, unless inside a kPartSection
   kPartSection = 3,     // an article or a section of one: its header and footer are its own
 };
+// How a text that reads as a browser shows it lays an element out, where the
+// level column does not say it all; the classic rows are all kLayoutByLevel.
+enum : int32_t {
+  kLayoutByLevel = 0,       // on lines of its own when block-level and shown; its white space collapses
+  kLayoutOwnLines = 1,      // on lines of its own, though inline to matching and pruning
+  kLayoutKeepsSpaces = 2,   // as kLayoutByLevel, but its white space and line ends stay as written
+  kLayoutFormula = 3,       // a formula: the white space between its token elements shows nothing
+  kLayoutFormulaToken = 4,  // a token of a formula (a name, number, operator or text): its white space shows
+};
 
 // The analyses an extraction can run. Classic is the Windows server's,
 // byte for byte; modern knows today's markup.
@@ -36,7 +45,8 @@ struct HtmlElementInfo {
   int32_t isEmpty = 0;
   int32_t isDeprecated = 0;  // consulted by no operation
   int32_t rendersContent = 1;
-  int32_t part = kPartText;  // consulted by the modern analysis only
+  int32_t part = kPartText;         // consulted by the modern analysis only
+  int32_t layout = kLayoutByLevel;  // consulted where text reads as a browser shows it
 };
 
 // The position of a row in its table.

@@ -26,8 +26,10 @@ class TagScanner {
  public:
   // Names are looked up in `elements` (not owned: outlives the scanner).
   // With `anySpaceEndsName`, tab, CR, LF and form feed end a tag's name as
-  // the blank does; without it such a tag names no element.
-  TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName);
+  // the blank does; without it such a tag names no element. With
+  // `commentsEndAtArrow`, a comment ends only at "-->" or "--!>"; without it
+  // at the first ">" after the first "--" inside it.
+  TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName, bool commentsEndAtArrow);
 
   // Replaces `tags` with every tag of the markup from `begin` to `end`, in
   // document order, each with its offsets from `begin`, row, name key and
@@ -51,6 +53,7 @@ class TagScanner {
 
   const HtmlElementTable& elements_;  // not owned: outlives the scanner
   const bool anySpaceEndsName_;
+  const bool commentsEndAtArrow_;
   bool inRawText_ = false;  // while the scan is inside a skip-content element
   // Keys of the names outside the element table, without regard to case. The
   // names are views of the markup of the last scan.

@@ -19,10 +19,23 @@ const char* findText(const char* from, const char* end, std::string_view text) {
   return at == std::string_view::npos ? nullptr : from + at;
 }
 
+// The ">" that ends the comment whose "<!" is at `from`, as a browser reads
+// it: the first "-->" or "--!>" after the "<!", so that "<!-->" and "<!--->"
+// are whole comments; null when the comment runs to the end.
+const char* commentEnd(const char* from, const char* end) {
+  for (const char* dashes = findText(from, end, "--"); dashes != nullptr;
+       dashes = findText(dashes + 1, end, "--")) {
+    const char* after = dashes + 2;
+    if (after < end && *after == '>') return after;
+    if (end - after > 1 && after[0] == '!' && after[1] == '>') return after + 1;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-TagScanner::TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName)
-    : elements_(elements), anySpaceEndsName_(anySpaceEndsName) {}
+TagScanner::TagScanner(const HtmlElementTable& elements, bool anySpaceEndsName, bool commentsEndAtArrow)
+    : elements_(elements), anySpaceEndsName_(anySpaceEndsName), commentsEndAtArrow_(commentsEndAtArrow) {}
 
 void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& tags) {
   tags.clear();
@@ -51,14 +64,18 @@ void TagScanner::scan(const char* begin, const char* end, std::vector<HtmlTag>& 
     if (lt == nullptr) break;
     // Quotes are not considered: a tag ends at the first ">" after its "<",
     // and a comment's at the first ">" after the first "--" that follows its
-    // "<!--". A tag or comment left open at the end is dropped.
-    const char* gtFrom = lt + 1;
+    // "<!--", or only at its "-->" where comments end as a browser ends
+    // them. A tag or comment left open at the end is dropped.
+    const char* gt = nullptr;
     if (end - lt > 3 && lt[1] == '!' && lt[2] == '-' && lt[3] == '-') {
-      const char* dashes = findText(lt + 4, end, "--");
-      if (dashes == nullptr) break;
-      gtFrom = dashes + 2;
+      if (commentsEndAtArrow_) {
+        gt = commentEnd(lt + 2, end);
+      } else if (const char* dashes = findText(lt + 4, end, "--"); dashes != nullptr) {
+        gt = findByte(dashes + 2, end, '>');
+      }
+    } else {
+      gt = findByte(lt + 1, end, '>');
     }
-    const char* gt = findByte(gtFrom, end, '>');
     if (gt == nullptr) break;
     addTag(lt, gt, begin, tags);
     p = gt + 1;

@@ -43,6 +43,11 @@ class TextStore {
   // Appends the bytes when they fit; when they do not, appends nothing and
   // the store is overflowed until the next reset.
   void append(const char* bytes, size_t length);
+  // Room for `length` bytes at the end, which the caller writes and then
+  // keeps with grow; null, and the store overflowed, when they do not fit.
+  char* room(size_t length);
+  // Keeps `length` bytes written into the room, `visible` of them visible.
+  void grow(size_t length, int32_t visible);
   void push_back(char c) { append(&c, 1); }
   const char* end() const { return bytes_.get() + size_; }
   bool overflowed() const { return overflowed_; }
@@ -62,7 +67,10 @@ class TextStore {
 // Gives the tag of every node under `root` the text of its whole subtree:
 // its own character data with entities decoded, its children's texts in
 // order, a line break for each BR child; chrome is left out. Where the rules
-// count visible bytes, each tag's visibleLength counts those of its text.
+// say so, the text reads as a browser shows it: white space collapsed,
+// blocks on lines of their own, characters that show nothing and the
+// content of elements that render none left out. Where the rules count
+// visible bytes, each tag's visibleLength counts those of its text.
 // The texts are written into `store`. False when they did not fit it, which
 // a markup of at most kMostMarkupBytes never makes happen.
 bool collectText(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup, size_t markupLength,

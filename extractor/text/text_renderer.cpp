@@ -6,6 +6,13 @@
 // every text once into one store, and each tag's text is a range of it: the
 // same texts as if every ancestor held its own copy, in memory linear in the
 // markup whatever the depth.
+//
+// Where the rules lay text out as a browser shows it, what stands between two
+// pieces of text (a blank for collapsed white space, line breaks for blocks
+// and BRs) is written only when the next piece comes, so that no text starts
+// or ends with it; the texts that begin where it is written begin after it.
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -61,6 +68,103 @@ bool decodeInto(const char* bytes, size_t length, TextStore& out) {
   return true;
 }
 
+// The characters that show nothing: soft hyphen, zero-width space,
+// zero-width non-joiner and joiner, word joiner, and the byte-order mark
+// that stands in a text only by mistake.
+constexpr char32_t kInvisibleCharacters[] = {0x00AD, 0x200B, 0x200C, 0x200D, 0x2060, 0xFEFF};
+// Their names as entities.
+constexpr std::string_view kInvisibleEntities[] = {
+    "&shy;",
+    "&ZeroWidthSpace;",
+    "&NegativeVeryThinSpace;",
+    "&NegativeThinSpace;",
+    "&NegativeMediumSpace;",
+    "&NegativeThickSpace;",
+    "&zwnj;",
+    "&zwj;",
+    "&NoBreak;",
+};
+
+bool isInvisible(char32_t c) {
+  for (const char32_t invisible : kInvisibleCharacters) {
+    if (c == invisible) return true;
+  }
+  return false;
+}
+
+// The first byte of the UTF-8 form of `c`, which is below U+10000.
+constexpr unsigned char utf8Lead(char32_t c) {
+  return static_cast<unsigned char>(c < 0x80 ? c : c < 0x800 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12));
+}
+
+// What a byte is to text laid out as a browser shows it.
+enum ByteClass : uint8_t {
+  kShows,           // printable ASCII, or a byte of a longer character
+  kBlank,           // white space, which collapses
+  kControl,         // any other control byte: kept, but it shows nothing
+  kAmpersand,       // may start an entity
+  kMayBeInvisible,  // the first byte of a character that may show nothing
+};
+using ByteClasses = std::array<ByteClass, 256>;
+
+constexpr ByteClasses byteClasses(bool invisibleCharacters) {
+  ByteClasses classes{};
+  for (int c = 0; c < 256; ++c) {
+    const char byte = static_cast<char>(c);
+    classes[c] = ascii::isWhitespace(byte) ? kBlank : c < ' ' ? kControl : byte == '&' ? kAmpersand : kShows;
+  }
+  if (invisibleCharacters) {
+    for (const char32_t invisible : kInvisibleCharacters) classes[utf8Lead(invisible)] = kMayBeInvisible;
+  }
+  return classes;
+}
+constexpr ByteClasses kClassesKeepingInvisible = byteClasses(false);
+constexpr ByteClasses kClassesDroppingInvisible = byteClasses(true);
+
+// The length of the character at `p` when it shows nothing, else 0. The text
+// is UTF-8; a byte that starts no whole character there shows.
+size_t invisibleLength(const char* p, const char* end) {
+  const auto byte = [p](int i) { return static_cast<unsigned char>(p[i]); };
+  const auto continues = [&byte](int i) { return (byte(i) & 0xC0) == 0x80; };
+  char32_t c = 0;
+  size_t length = 0;
+  if (byte(0) >= 0xC2 && byte(0) < 0xE0 && end - p >= 2 && continues(1)) {
+    c = (char32_t{byte(0)} & 0x1F) << 6 | (char32_t{byte(1)} & 0x3F);
+    length = 2;
+  } else if (byte(0) >= 0xE0 && byte(0) < 0xF0 && end - p >= 3 && continues(1) && continues(2)) {
+    c = (char32_t{byte(0)} & 0x0F) << 12 | (char32_t{byte(1)} & 0x3F) << 6 | (char32_t{byte(2)} & 0x3F);
+    length = 3;
+  }
+  return length != 0 && isInvisible(c) ? length : 0;
+}
+
+// Whether `entity`, from "&" to ";" inclusive, names a character that shows
+// nothing, by name or by number.
+bool isInvisibleEntity(std::string_view entity) {
+  for (const std::string_view name : kInvisibleEntities) {
+    if (ascii::equalsIgnoringCase(entity, name)) return true;
+  }
+  if (entity.size() < 4 || entity[1] != '#') return false;
+  const bool hex = entity[2] == 'x' || entity[2] == 'X';
+  const std::string_view digits = entity.substr(hex ? 3 : 2, entity.size() - (hex ? 4 : 3));
+  if (digits.empty()) return false;
+  char32_t c = 0;
+  for (const char d : digits) {
+    int value = -1;
+    if (ascii::isDigit(d)) {
+      value = d - '0';
+    } else if (hex && ascii::toLower(d) >= 'a' && ascii::toLower(d) <= 'f') {
+      value = ascii::toLower(d) - 'a' + 10;
+    }
+    if (value < 0) return false;
+    c = c * (hex ? 16 : 10) + static_cast<char32_t>(value);
+    // No reference past the last character names one, and the value stops
+    // short of overflowing.
+    if (c > 0x10FFFF) return false;
+  }
+  return isInvisible(c);
+}
+
 // One run of the renderer over one tree.
 class Renderer {
  public:
@@ -70,6 +174,12 @@ class Renderer {
         elements_(*rules.elements),
         lineBreakRow_(rules.elements->known().lineBreak),
         countsVisible_(rules.countsVisibleBytes),
+        laysOut_(rules.collapsesWhiteSpace || rules.blocksBreakLines || rules.dropsInvisibleCharacters),
+        collapses_(rules.collapsesWhiteSpace),
+        blocksBreakLines_(rules.blocksBreakLines),
+        dropsInvisible_(rules.dropsInvisibleCharacters),
+        skipsUnrendered_(rules.unrenderedHoldsNoText),
+        classes_(rules.dropsInvisibleCharacters ? kClassesDroppingInvisible : kClassesKeepingInvisible),
         store_(store) {}
 
   // Renders `top` and its subtree, except the subtrees of BR children that
@@ -77,12 +187,16 @@ class Renderer {
   void render(HtmlNode* top, std::vector<HtmlNode*>& heldBack);
 
  private:
-  // Appends the markup from `from` up to `to`, its entities decoded; nothing
-  // when the range is empty.
-  void appendSegment(int from, int to) {
+  // Appends the markup from `from` up to `to` to the text of `owner` and its
+  // ancestors, its entities decoded; nothing when the range is empty.
+  void appendSegment(int from, int to, HtmlNode* owner) {
     if (to <= from) return;
     const size_t length = static_cast<size_t>(to - from);
-    if (!decodeInto(markup_ + from, length, store_)) store_.append(markup_ + from, length);
+    if (laysOut_) {
+      layOut(markup_ + from, markup_ + to, owner);
+    } else if (!decodeInto(markup_ + from, length, store_)) {
+      store_.append(markup_ + from, length);
+    }
   }
   // The offset just after the element of `node`.
   int offsetAfter(const HtmlNode& node) const {
@@ -90,21 +204,176 @@ class Renderer {
     // whose extent was given up is its own partner.
     return tags_[static_cast<size_t>(node.tag->partner)].endOffset + 1;
   }
-  void appendLineBreak() { store_.append(kLineBreak.data(), kLineBreak.size()); }
+  // The line break of a BR.
+  void lineBreak() {
+    if (laysOut_) {
+      ++pendingBreaks_;
+    } else {
+      store_.append(kLineBreak.data(), kLineBreak.size());
+    }
+  }
+
+  // ---- Laying text out as a browser shows it.
+  // Whether the element of `row` stands on lines of its own. An element that
+  // renders no content shows nothing there, unless the table says so (HR).
+  bool breaksLines(ElementRow row) const {
+    const HtmlElementInfo& element = elements_[row];
+    return blocksBreakLines_ && (element.layout == kLayoutOwnLines ||
+                                 (element.level == kLevelBlock && element.rendersContent == 1));
+  }
+  void breakLines() {
+    if (pendingBreaks_ == 0) pendingBreaks_ = 1;
+  }
+  // Counts an element of `layout` opened (by 1) or closed (by -1).
+  void countOpen(int32_t layout, int by) {
+    if (layout == kLayoutKeepsSpaces) keepingSpaces_ += by;
+    if (layout == kLayoutFormula) inFormulas_ += by;
+    if (layout == kLayoutFormulaToken) inTokens_ += by;
+  }
+  // The child that is left out of the text stands there as what its place on
+  // the page separates: a line, or a word where it held anything.
+  void leaveOut(const HtmlNode& child) {
+    if (!laysOut_) return;
+    if (breaksLines(child.tag->row)) {
+      breakLines();
+    } else if (collapses_ &&
+               tags_[static_cast<size_t>(child.tag->partner)].startOffset > child.tag->endOffset + 1) {
+      pendingBlank_ = true;
+    }
+  }
+  // Lays out the markup from `p` to `end` at the end of the text of `owner`
+  // and its ancestors.
+  void layOut(const char* p, const char* end, HtmlNode* owner);
+  // Writes what waits to stand before the next text at `out`, where the
+  // text of `owner` goes on, unless the subtree has no text yet; returns the
+  // end of what it wrote.
+  char* separate(char* out, HtmlNode* owner);
 
   std::vector<HtmlTag>& tags_;        // not owned: the analysis' tags
   const char* markup_;                // not owned: the markup the tags were scanned from
   const HtmlElementTable& elements_;  // not owned
   const ElementRow lineBreakRow_;
   const bool countsVisible_;
-  TextStore& store_;  // not owned: where the texts go
+  const bool laysOut_;  // any of the three switches below
+  const bool collapses_;
+  const bool blocksBreakLines_;
+  const bool dropsInvisible_;
+  const bool skipsUnrendered_;
+  const ByteClasses& classes_;  // not owned: static
+  TextStore& store_;            // not owned: where the texts go
+
+  // What waits to stand between the text written last and the next: line
+  // breaks, which win, or a blank.
+  int pendingBreaks_ = 0;
+  bool pendingBlank_ = false;
+  bool wroteInTop_ = false;  // whether the subtree being rendered has text yet
+  int keepingSpaces_ = 0;    // open elements that keep their white space
+  int inFormulas_ = 0;       // open formulas
+  int inTokens_ = 0;         // open tokens of formulas
 };
+
+char* Renderer::separate(char* out, HtmlNode* owner) {
+  if (wroteInTop_) {
+    char* const at = out;
+    if (pendingBreaks_ == 0) *out++ = ' ';
+    for (int i = 0; i < pendingBreaks_; ++i) out = std::copy(kLineBreak.begin(), kLineBreak.end(), out);
+    // The elements entered since the last text was written start here: the
+    // owner and the ancestors that start where it does. Each moves once,
+    // since text follows at once.
+    for (HtmlNode* node = owner; node != nullptr && node->tag != nullptr && node->tag->text == at;
+         node = node->parent) {
+      node->tag->text = out;
+    }
+  }
+  pendingBreaks_ = 0;
+  pendingBlank_ = false;
+  return out;
+}
+
+void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
+  // The text is written straight into the store: the bytes of the segment,
+  // at most, and what waits to stand before them.
+  char* const start = store_.room(static_cast<size_t>(end - p) + kLineBreak.size() * pendingBreaks_ + 1);
+  if (start == nullptr) return;  // the store has overflowed, and says so
+  char* out = start;
+  int32_t visible = 0;
+  // Writes text: what waits before it first, then `c`.
+  const auto put = [&](char c) {
+    if (pendingBreaks_ > 0 || pendingBlank_) {
+      wroteInTop_ = wroteInTop_ || out != start;
+      out = separate(out, owner);
+    }
+    *out++ = c;
+  };
+  const ByteClasses& classes = classes_;
+  const auto classOf = [&classes](const char* at) { return classes[static_cast<unsigned char>(*at)]; };
+  bool noSemicolon = false;  // no ";" after here in the segment: no "&" starts an entity
+  while (p < end) {
+    switch (classOf(p)) {
+      case kShows: {
+        const char* const run = p;
+        put(*p++);
+        while (p < end && classOf(p) == kShows) *out++ = *p++;
+        visible += static_cast<int32_t>(p - run);
+        break;
+      }
+      case kBlank:
+        if (collapses_ && keepingSpaces_ == 0) {
+          // Inside a formula only its tokens' white space shows.
+          if (inFormulas_ == 0 || inTokens_ > 0) pendingBlank_ = true;
+          ++p;
+          while (p < end && classOf(p) == kBlank) ++p;
+        } else {
+          put(*p++);
+        }
+        break;
+      case kAmpersand: {
+        // An entity runs from "&" to the next ";" of the segment, as the
+        // Windows server reads it.
+        const char* semi =
+            noSemicolon ? nullptr
+                        : static_cast<const char*>(std::memchr(p + 1, ';', static_cast<size_t>(end - p - 1)));
+        if (semi == nullptr) {
+          noSemicolon = true;
+          put(*p++);
+          ++visible;
+          break;
+        }
+        const std::string_view entity(p, static_cast<size_t>(semi - p + 1));
+        p = semi + 1;
+        if (dropsInvisible_ && isInvisibleEntity(entity)) break;
+        const char c = replacementOf(entity);
+        put(c);
+        visible += isVisible(c) ? 1 : 0;
+        break;
+      }
+      case kMayBeInvisible:
+        if (const size_t invisible = invisibleLength(p, end); invisible > 0) {
+          p += invisible;
+        } else {
+          put(*p++);
+          ++visible;
+        }
+        break;
+      case kControl:
+        put(*p++);
+        break;
+    }
+  }
+  if (out != start) wroteInTop_ = true;
+  store_.grow(static_cast<size_t>(out - start), visible);
+}
 
 void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   // Starts the text of `node` where the store ends now, and returns the child
   // to render first (null for a leaf, whose whole text is appended at once).
   auto enter = [&](HtmlNode* node) {
     HtmlTag& tag = *node->tag;
+    const HtmlElementInfo& element = elements_[tag.row];
+    if (laysOut_) {
+      if (breaksLines(tag.row)) breakLines();
+      countOpen(element.layout, 1);
+    }
     tag.text = store_.end();
     // The visible bytes written before the node's text, until it is done.
     if (countsVisible_) tag.visibleLength = store_.visibleCount();
@@ -114,9 +383,8 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
       // text, and the parent's next segment starts right after it. A partner
       // of 0 is that case too: a node's partner never lies before its tag, so
       // only tag 0 can have partner 0, as its own.
-      const HtmlElementInfo& element = elements_[tag.row];
       if (tag.hasContent && element.isEmpty == 0 && element.rendersContent == 1) {
-        appendSegment(tag.endOffset + 1, tags_[static_cast<size_t>(tag.partner)].startOffset);
+        appendSegment(tag.endOffset + 1, tags_[static_cast<size_t>(tag.partner)].startOffset, node);
       }
     }
     return node->firstChild;
@@ -125,11 +393,22 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   // its last segment begins.
   auto leave = [&](HtmlNode* node, int pos) {
     HtmlTag& tag = *node->tag;
-    if (!node->isLeaf()) appendSegment(pos, tags_[static_cast<size_t>(tag.partner)].startOffset);
+    if (!node->isLeaf()) appendSegment(pos, tags_[static_cast<size_t>(tag.partner)].startOffset, node);
     tag.textLength = static_cast<int32_t>(store_.end() - tag.text);
     if (tag.textLength == 0) tag.text = nullptr;
     if (countsVisible_) tag.visibleLength = store_.visibleCount() - tag.visibleLength;
+    if (laysOut_) {
+      countOpen(elements_[tag.row].layout, -1);
+      if (breaksLines(tag.row)) breakLines();
+    }
   };
+  // Every subtree starts a text of its own.
+  pendingBreaks_ = 0;
+  pendingBlank_ = false;
+  wroteInTop_ = false;
+  keepingSpaces_ = 0;
+  inFormulas_ = 0;
+  inTokens_ = 0;
 
   // The walk is inside `node`: its text is written up to `pos`, the offset
   // where its next own segment begins, and `child` is its next child to
@@ -139,15 +418,19 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   int pos = node->tag->endOffset + 1;
   for (;;) {
     if (child != nullptr) {
-      appendSegment(pos, child->tag->startOffset);
-      if (child->tag->isChrome) {
+      appendSegment(pos, child->tag->startOffset, node);
+      // An element that renders no content holds no text either, whatever
+      // its children, where the rules say so; a leaf gets none anyway.
+      if (child->tag->isChrome ||
+          (skipsUnrendered_ && !child->isLeaf() && elements_[child->tag->row].rendersContent == 0)) {
+        if (child->tag->isChrome) leaveOut(*child);
         pos = offsetAfter(*child);
         child = child->nextSibling;
         continue;
       }
       if (child->tag->row == lineBreakRow_ && !child->isLeaf()) {
         heldBack.push_back(child);
-        appendLineBreak();
+        lineBreak();
         pos = offsetAfter(*child);
         child = child->nextSibling;
         continue;
@@ -164,7 +447,7 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
     HtmlNode* done = node;
     node = node->parent;
     pos = offsetAfter(*done);
-    if (done->tag->row == lineBreakRow_) appendLineBreak();
+    if (done->tag->row == lineBreakRow_) lineBreak();
     child = done->nextSibling;
   }
 }
@@ -179,6 +462,19 @@ void TextStore::reset(size_t capacity) {
   size_ = 0;
   visible_ = 0;
   overflowed_ = false;
+}
+
+char* TextStore::room(size_t length) {
+  if (length > capacity_ - size_) {
+    overflowed_ = true;
+    return nullptr;
+  }
+  return bytes_.get() + size_;
+}
+
+void TextStore::grow(size_t length, int32_t visible) {
+  size_ += length;
+  if (countsVisible_) visible_ += visible;
 }
 
 void TextStore::append(const char* bytes, size_t length) {
@@ -205,8 +501,11 @@ bool collectText(std::vector<HtmlTag>& tags, HtmlNode& root, const char* markup,
   }
   if (tags.empty() || root.isLeaf() || markup == nullptr) return true;
   // Each byte of the markup lands in at most one text run (a child's range is
-  // skipped by its parent's segments), and a BR's line break takes the place
-  // of its tag, which is longer: the store never needs more than the markup.
+  // skipped by its parent's segments), an entity or a character that shows
+  // nothing is replaced by at most one byte, and what stands between two
+  // pieces of text (a BR's line break, a blank, the line breaks of blocks)
+  // takes the place of white space or of tags, which are longer: the store
+  // never needs more than the markup.
   store.reset(markupLength + 1);
   store.countVisible(rules.countsVisibleBytes);
   Renderer renderer(tags, markup, rules, store);

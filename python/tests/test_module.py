@@ -26,7 +26,7 @@ def test_bytes_str_and_the_arguments():
     markup = "<title>Caf\u00e9</title><p>Un caf\u00e9 serr\u00e9, s'il vous pla\u00eet.</p>"
     cases = [
         # html, arguments, text, title, url, encoding
-        (markup.encode("utf-8"), {}, "\nUn caf\u00e9 serr\u00e9, s'il vous pla\u00eet.\n", "Caf\u00e9", "", "UTF-8"),
+        (markup.encode("utf-8"), {}, "Un caf\u00e9 serr\u00e9, s'il vous pla\u00eet.\n", "Caf\u00e9", "", "UTF-8"),
         (markup.encode("cp1252"), {}, None, "Caf\u00e9", "", "windows-1252"),
         (markup.encode("cp1252"), {"encoding": "latin1"}, None, "Caf\u00e9", "", "windows-1252"),
         (markup.encode("utf-16"), {}, None, "Caf\u00e9", "", "UTF-16LE"),

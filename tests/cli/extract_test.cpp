@@ -115,15 +115,17 @@ const std::string kArticle =
     "<div><a href=/>Home</a> <a href=/x>More</a></div>"
     "<div><p>High water at six in the morning.</p>\n<p>Low water just after noon.</p></div></body></html>";
 
-// A page case is source.html with the file written for it by each analysis
-// (see tests/support/page_cases.h), or expected-error.txt, the cause the
-// program gives for refusing it.
+// A page case is source.html, given with the options of its arguments.txt,
+// with the file written for it by each analysis (see
+// tests/support/page_cases.h), or expected-error.txt, the cause the program
+// gives for refusing it.
 TEST_F(ExtractTest, PagesGiveTheirExpectedText) {
   int count = 0;
   for (const fs::path& folder : testing::pageCaseFolders()) {
     SCOPED_TRACE(folder.filename().string());
     for (const Analysis analysis : {Analysis::kModern, Analysis::kClassic}) {
-      std::vector<std::string> args = {"-o", "-", (folder / "source.html").string()};
+      std::vector<std::string> args = testing::pageCaseArguments(folder);
+      args.insert(args.end(), {"-o", "-", (folder / "source.html").string()});
       if (analysis == Analysis::kClassic) args.insert(args.begin(), "--classic");
       const Result r = run(args);
       if (fs::exists(folder / "expected-error.txt")) {
@@ -213,7 +215,7 @@ TEST_F(ExtractTest, FormatsForPipelines) {
   write(work("menu.html"), "<title>Menu</title><body><nav><a href=/>Home</a></nav>");
   const std::string tide =
       R"({"url":"https://example.org/tide","title":"Tide: times/heights?",)"
-      R"("text":"High water at six in the morning.\nLow water just after noon.\n\n","analysis":"modern",)"
+      R"("text":"High water at six in the morning.\nLow water just after noon.\n","analysis":"modern",)"
       R"("encoding":"UTF-8","source":"tide.html","warnings":[]})"
       "\n";
   const std::string body =
@@ -235,7 +237,7 @@ TEST_F(ExtractTest, FormatsForPipelines) {
       {{"--format", "jsonl", "tide.html", "missing.html", "menu.html", "tide.html"}, tide + menu + tide},
       {{"--format", "jsonl", "-o", "-", "--crlf", "tide.html"},
        R"({"url":"https://example.org/tide","title":"Tide: times/heights?",)"
-       R"("text":"High water at six in the morning.\r\nLow water just after noon.\r\n\r\n","analysis":"modern",)"
+       R"("text":"High water at six in the morning.\r\nLow water just after noon.\r\n","analysis":"modern",)"
        R"("encoding":"UTF-8","source":"tide.html","warnings":[]})"
        "\n"},
       {{"--classic", "--markup", "--format", "json", "--title", "a\"b", "--url", "u\\", "-o", "-",

@@ -70,6 +70,12 @@ const TokenCase kModernCases[] = {
      "4 7 24 33 O-- TEMPLATE\n5 6 34 43 O-- TEMPLATE\n6 5 44 54 -C- TEMPLATE\n7 4 55 65 -C- TEMPLATE\n"},
     {"an unmatched unknown start tag has no content", "<my-card>x<my-card>y</my-card>",
      "0 0 0 8 OCN my-card\n1 2 10 18 O-- my-card\n2 1 20 29 -C- my-card\n"},
+    {"a comment ends only at -->", "<!-- a -- b -- c > d --><P>", "0 0 0 23 OC- !\n1 1 24 26 O-- P\n"},
+    {"dashes and > inside a comment", "<!-- x --- > -- ---><P>", "0 0 0 19 OC- !\n1 1 20 22 O-- P\n"},
+    {"--!> ends a comment too", "<!-- a --!><P>", "0 0 0 10 OC- !\n1 1 11 13 O-- P\n"},
+    {"empty comments", "<!--><!---><!----><P>",
+     "0 0 0 4 OC- !\n1 1 5 10 OC- !\n2 2 11 17 OC- !\n3 3 18 20 O-- P\n"},
+    {"a comment without its --> hides the rest", "<P><!-- a -- > <B>x</B>", "0 0 0 2 O-- P\n"},
 };
 
 template <size_t N>
@@ -121,15 +127,18 @@ TEST(Tokenizer, TagNameReader) {
 TEST(Tokenizer, ScanningNeverReadsPastTheEnd) {
   // The markup sits at the very end of its own allocation, without a NUL:
   // AddressSanitizer reports any byte read past it.
-  for (const std::string text : {"x<!-", "x<!", "<", "<P>a<!--", "<P><!-- a -", "<SCRIPT>abc</SCRIP"}) {
-    SCOPED_TRACE(text);
-    auto bytes = std::make_unique<char[]>(text.size());
-    std::memcpy(bytes.get(), text.data(), text.size());
-    TagScanner scanner(*Rules::classic().elements, Rules::classic().anySpaceEndsName);
-    std::vector<HtmlTag> tags;
-    scanner.scan(bytes.get(), bytes.get() + text.size(), tags);
-    matchTags(tags, *Rules::classic().elements, scanner.nameKeyCount());
-    expectTagInvariants(tags, text, Rules::classic());
+  for (const Rules* rules : {&Rules::classic(), &Rules::modern()}) {
+    for (const std::string text : {"x<!-", "x<!", "<", "<P>a<!--", "<P><!-- a -", "<P><!-- a --",
+                                   "<P><!-- a --!", "<SCRIPT>abc</SCRIP"}) {
+      SCOPED_TRACE(text);
+      auto bytes = std::make_unique<char[]>(text.size());
+      std::memcpy(bytes.get(), text.data(), text.size());
+      TagScanner scanner(*rules->elements, rules->anySpaceEndsName, rules->commentsEndAtArrow);
+      std::vector<HtmlTag> tags;
+      scanner.scan(bytes.get(), bytes.get() + text.size(), tags);
+      matchTags(tags, *rules->elements, scanner.nameKeyCount());
+      expectTagInvariants(tags, text, *rules);
+    }
   }
 }
 

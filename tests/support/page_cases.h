@@ -1,10 +1,13 @@
 // The page cases of tests/pages: each case is a folder with source.html and
 // the text file written for it. expected.txt is what both analyses write;
 // where they differ, expected-classic.txt and expected-modern.txt hold what
-// each writes, and expected.txt, when present, is left to the other.
+// each writes, and expected.txt, when present, is left to the other. A case
+// whose page is given with options lists them in arguments.txt, one a line.
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "extractor/parse/html_element_table.h"
@@ -21,6 +24,18 @@ inline std::filesystem::path expectedTextOf(const std::filesystem::path& folder,
   const std::filesystem::path own =
       folder / (analysis == Analysis::kClassic ? "expected-classic.txt" : "expected-modern.txt");
   return std::filesystem::exists(own) ? own : folder / "expected.txt";
+}
+
+// The options of brevanto-extract that the case in `folder` gives before its
+// page; none for most. Cases use only --markup (the page is the body's
+// markup, analysed as it is), --url=TEXT and --title=TEXT.
+inline std::vector<std::string> pageCaseArguments(const std::filesystem::path& folder) {
+  std::vector<std::string> arguments;
+  std::ifstream lines(folder / "arguments.txt");
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) arguments.push_back(line);
+  }
+  return arguments;
 }
 
 inline std::vector<std::filesystem::path> pageCaseFolders() {

@@ -84,7 +84,7 @@ inline std::string textOf(const ExtractionPipeline& p, int index) {
 // point into.
 struct Parsed {
   Parsed(std::string text, const Rules& parseRules) : markup(std::move(text)), rules(parseRules) {
-    TagScanner scanner(*rules.elements, rules.anySpaceEndsName);
+    TagScanner scanner(*rules.elements, rules.anySpaceEndsName, rules.commentsEndAtArrow);
     scanner.scan(markup.data(), markup.data() + markup.size(), tags);
     matchTags(tags, *rules.elements, scanner.nameKeyCount());
     expectTagInvariants(tags, markup, rules);

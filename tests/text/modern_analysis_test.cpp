@@ -115,7 +115,7 @@ TEST(ModernAnalysis, SharesCountVisibleBytes) {
   EXPECT_EQ(modern.body.plainLength, 4);
   EXPECT_EQ(modern.tags[0].textLength, static_cast<int>(testing::textOf(modern, 0).size()));
   EXPECT_DOUBLE_EQ(modern.sharesOf(modern.tags[2]).plainShare, 50.0);
-  EXPECT_NE(modern.dumpTree().find("BODY #0 text=31 visible=6 link=2 "), std::string::npos)
+  EXPECT_NE(modern.dumpTree().find("BODY #0 text=13 visible=6 link=2 "), std::string::npos)
       << modern.dumpTree();
 
   ExtractionPipeline classic;

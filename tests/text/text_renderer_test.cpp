@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "extractor/extraction_pipeline.h"
@@ -16,7 +17,7 @@ using testing::textOf;
 struct Rendered {
   std::string markup;
   ExtractionPipeline p;
-  explicit Rendered(std::string m) : markup(std::move(m)) {
+  explicit Rendered(std::string m, const Rules& rules = Rules::classic()) : markup(std::move(m)), p(rules) {
     p.analyze(markup.c_str());
     testing::expectTreeInvariants(p);
   }
@@ -90,6 +91,101 @@ TEST(TextRenderer, EveryAncestorHoldsItsSubtreesText) {
   EXPECT_EQ(r.text(2), "345");
   EXPECT_EQ(r.text(3), "4");
   EXPECT_EQ(r.p.tags[0].textLength, 7);
+}
+
+// Text as a browser shows it. Each case gives the text of one tag under the
+// modern rules and names the switch it holds by, if any: with that switch
+// off, the text is another.
+struct LaidOutCase {
+  const char* markup;
+  int tag;
+  const char* text;
+  bool Rules::*rule;
+};
+
+void expectLaidOut(const LaidOutCase& c) {
+  SCOPED_TRACE(c.markup);
+  const Rendered modern(c.markup, Rules::modern());
+  EXPECT_EQ(modern.text(c.tag), c.text);
+  EXPECT_EQ(modern.p.tags[static_cast<size_t>(c.tag)].textLength, static_cast<int>(std::strlen(c.text)));
+  if (c.rule == nullptr) return;
+  Rules without = Rules::modern();
+  without.*c.rule = false;
+  EXPECT_NE(Rendered(c.markup, without).text(c.tag), c.text) << "holds without its switch";
+}
+
+TEST(TextRenderer, WhiteSpaceCollapsesAsABrowserLaysItOut) {
+  constexpr bool Rules::*kCollapses = &Rules::collapsesWhiteSpace;
+  const LaidOutCase cases[] = {
+      {"<DIV>a  b\r\n\tc\f d</DIV>", 0, "a b c d", kCollapses},
+      {"<DIV>\r\n  one\r\n    two\r\n</DIV>", 0, "one two", kCollapses},
+      {"<DIV> a <B> b </B> c </DIV>", 0, "a b c", kCollapses},
+      {"<DIV> a <B> b </B> c </DIV>", 1, "b", kCollapses},
+      {"<DIV>a<B>  </B>b</DIV>", 0, "a b", kCollapses},
+      // No blank at either end of a line.
+      {"<DIV>a \r\n<BR>\r\n b</DIV>", 0, "a\r\nb", kCollapses},
+      {"<DIV>a<BR><BR>b<BR></DIV>", 0, "a\r\n\r\nb", nullptr},
+      // Elements that keep their white space keep it, inside their children
+      // too; a non-breaking space is no white space.
+      {"<DIV>a <PRE>  x\r\n   y </PRE> b</DIV>", 0, "a\r\n  x\r\n   y \r\nb", kCollapses},
+      {"<PRE><B>a  b</B>\r\n\tc</PRE>", 0, "a  b\r\n\tc", nullptr},
+      {"<DIV>x  <TEXTAREA> a\r\n b</TEXTAREA>  y</DIV>", 0, "x  a\r\n b y", kCollapses},
+      {"<DIV>a&nbsp;  &nbsp;b</DIV>", 0, "a   b", kCollapses},
+      // A formula reads as one line of its tokens, without its source: only
+      // the tokens' white space shows.
+      {"<P>area <MATH>\r\n <MI>\xCF\x80</MI>\r\n <MSUP><MI>r</MI><MN>2</MN></MSUP>\r\n"
+       " <ANNOTATION encoding=x>{\\displaystyle \\pi r^{2}}</ANNOTATION>\r\n</MATH> ok</P>",
+       0, "area \xCF\x80r2 ok", kCollapses},
+      {"<P><MATH> <MTEXT>if  and only if</MTEXT>\r\n <MI>x</MI> </MATH></P>", 0, "if and only ifx",
+       kCollapses},
+      {"<P>x<ANNOTATION-XML encoding=y><CI>r</CI></ANNOTATION-XML>y</P>", 0, "xy", nullptr},
+      // An inline element left out separates the words around it.
+      {"<DIV>a<SVG>icon</SVG>b<SVG></SVG>c</DIV>", 0, "a bc", kCollapses},
+  };
+  for (const LaidOutCase& c : cases) expectLaidOut(c);
+}
+
+TEST(TextRenderer, BlocksStandOnLinesOfTheirOwn) {
+  constexpr bool Rules::*kBlocks = &Rules::blocksBreakLines;
+  const LaidOutCase cases[] = {
+      {"<DIV><P>a</P><P>b</P>c<UL><LI>d</LI><LI>e</LI></UL></DIV>", 0, "a\r\nb\r\nc\r\nd\r\ne", kBlocks},
+      {"<DIV>a<P> b </P>c</DIV>", 1, "b", nullptr},
+      {"<DIV><P>a<DIV><P>b</P></DIV></P>c</DIV>", 1, "a\r\nb", kBlocks},
+      {"<DIV><DL><DT>term</DT><DD>meaning</DD></DL>said<BLOCKQUOTE>quote</BLOCKQUOTE>after<HR>rule</DIV>", 0,
+       "term\r\nmeaning\r\nsaid\r\nquote\r\nafter\r\nrule", kBlocks},
+      // Furniture left out stands as a line break where it is a block.
+      {"<DIV>a<NAV>menu</NAV>b</DIV>", 0, "a\r\nb", kBlocks},
+      // What renders no content shows nothing, not even a line break.
+      {"<DIV>a<SCRIPT>x</SCRIPT><STYLE>y</STYLE>b</DIV>", 0, "ab", nullptr},
+  };
+  for (const LaidOutCase& c : cases) expectLaidOut(c);
+}
+
+TEST(TextRenderer, WhatShowsNothingIsLeftOut) {
+  constexpr bool Rules::*kInvisible = &Rules::dropsInvisibleCharacters;
+  const LaidOutCase cases[] = {
+      {"<DIV>doc\xC2\xADtrine</DIV>", 0, "doctrine", kInvisible},
+      {"<DIV>a\xE2\x80\x8B"
+       "b\xE2\x80\x8C"
+       "c\xE2\x80\x8D"
+       "d\xE2\x81\xA0"
+       "e\xEF\xBB\xBF"
+       "f</DIV>",
+       0, "abcdef", kInvisible},
+      {"<DIV>doc&shy;trine "
+       "&#173;x&#xAD;y&#8203;z&#x200b;w&#65279;v&ZeroWidthSpace;u&zwj;t&zwnj;s&NoBreak;r</DIV>",
+       0, "doctrine xyzwvutsr", kInvisible},
+      // Characters that share a first byte with them show, and so does a
+      // character cut short.
+      {"<DIV>\xC2\xA9 \xE2\x80\x94 \xEF\xBC\x8C &#8212; &#0; &#x;\xE2\x80</DIV>", 0,
+       "\xC2\xA9 \xE2\x80\x94 \xEF\xBC\x8C ? ? ?\xE2\x80", nullptr},
+      // Ruby text renders no content, whatever it holds.
+      {"<DIV><RUBY>\xE6\xBC\xA2<RP>(</RP><RT>kan</RT><RP>)</RP></RUBY> ok</DIV>", 0, "\xE6\xBC\xA2 ok",
+       nullptr},
+      {"<DIV>a<RT>kan<B>x</B></RT>b</DIV>", 0, "ab", &Rules::unrenderedHoldsNoText},
+      {"<DIV>a<!-- x -- y > z -->b</DIV>", 0, "ab", &Rules::commentsEndAtArrow},
+  };
+  for (const LaidOutCase& c : cases) expectLaidOut(c);
 }
 
 TEST(TextRenderer, TheTextStoreTakesAWholeTextOrNone) {
