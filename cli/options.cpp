@@ -16,7 +16,8 @@ const char kUsage[] =
     "Usage: brevanto-extract [OPTION]... [PAGE]...\n"
     "Write the main text of each saved web PAGE to a text file: a header with the\n"
     "page's URL and title, then the text of the parts that carry the article.\n"
-    "With no PAGE, or when PAGE is -, read standard input.\n"
+    "A PAGE of - is standard input, which is also read when no PAGE is given and\n"
+    "standard input is not a terminal.\n"
     "\n"
     "Output:\n"
     "  -d, --directory=DIR    write into DIR (default: the current folder); each file\n"
@@ -27,7 +28,15 @@ const char kUsage[] =
     "      --name-from-input  name each file after its PAGE (stem + \".txt\") instead\n"
     "  -f, --force            replace files that existed before this run\n"
     "      --open             open each written file with the desktop's viewer\n"
-    "A name that this run has already written gets \" (2)\", \" (3)\"... before \".txt\".\n"
+    "      --format=FORMAT    text (the default): a text file per page; json: a JSON\n"
+    "                         object per page, in a .json file; jsonl: a JSON object\n"
+    "                         per line, every page to one FILE of -o or else to\n"
+    "                         standard output. Objects hold url, title, text,\n"
+    "                         analysis, encoding, source and warnings\n"
+    "      --crlf             end text lines with CR LF rather than LF (--classic\n"
+    "                         always writes the Windows server's CR LF file)\n"
+    "A name that this run has already written gets \" (2)\", \" (3)\"... before its\n"
+    "extension.\n"
     "\n"
     "Input:\n"
     "      --encoding=LABEL   read the pages in this encoding (after a byte-order mark);\n"
@@ -39,6 +48,11 @@ const char kUsage[] =
     "                         page's <title>)\n"
     "      --url=TEXT         the URL for the header (default: the page's \"saved from\"\n"
     "                         comment, else its canonical link, else its file:// URL)\n"
+    "\n"
+    "Work:\n"
+    "  -j, --jobs=N           analyse N pages at once (default: one per online CPU);\n"
+    "                         names, files and messages come in the order of the\n"
+    "                         pages, as with -j 1\n"
     "\n"
     "Analysis:\n"
     "      --classic          the analysis of the Windows server, byte for byte; by\n"
@@ -54,8 +68,9 @@ const char kUsage[] =
     "\n"
     "The path of every file written goes to standard output, errors and a summary\n"
     "to standard error. Exit status: 0 when every page was written, 1 when any page\n"
-    "failed, 2 for bad usage. Interrupted (SIGINT, SIGTERM), it removes its\n"
-    "unfinished file and ends by the signal (status 130, 143).\n";
+    "failed, 2 for bad usage. Interrupted (SIGINT, SIGTERM), it finishes the file\n"
+    "it is writing or removes it, lists what it wrote, and ends by the signal\n"
+    "(status 130, 143).\n";
 
 namespace {
 
@@ -81,6 +96,9 @@ constexpr OptionRow kOptionRows[] = {
     {"classic", 0, &Options::classic, nullptr},
     {"dump-tags", 0, &Options::dumpTags, nullptr},
     {"dump-tree", 0, &Options::dumpTree, nullptr},
+    {"jobs", 'j', nullptr, &Options::jobsGiven},
+    {"format", 0, nullptr, &Options::formatGiven},
+    {"crlf", 0, &Options::crlf, nullptr},
     {"help", 'h', &Options::help, nullptr},
     {"version", 0, &Options::version, nullptr},
 };
@@ -94,10 +112,55 @@ Command usageError(const std::string& message) {
   return Command::kBadUsage;
 }
 
+// More pages at once than this only wait for each other.
+constexpr unsigned kMaxJobs = 1024;
+
+constexpr struct {
+  const char* name;
+  Format format;
+} kFormats[] = {
+    {"text", Format::kText},
+    {"json", Format::kJson},
+    {"jsonl", Format::kJsonLines},
+};
+
+// Fills the resolved members from what was given; empty, or what is wrong.
+std::string resolve(Options& o, unsigned onlineCpus) {
+  o.jobs = onlineCpus > 0 ? onlineCpus : 1;
+  if (o.jobsGiven) {
+    const std::string& text = *o.jobsGiven;
+    unsigned long value = 0;
+    bool digits = !text.empty() && text.size() <= 9;
+    for (const char c : text) {
+      digits = digits && c >= '0' && c <= '9';
+      if (digits) value = value * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (!digits || value == 0 || value > kMaxJobs)
+      return "-j takes a number of pages from 1 to " + std::to_string(kMaxJobs) + ", not '" + text + "'";
+    o.jobs = static_cast<unsigned>(value);
+  }
+  if (o.formatGiven) {
+    bool known = false;
+    for (const auto& row : kFormats) {
+      if (*o.formatGiven != row.name) continue;
+      o.format = row.format;
+      known = true;
+    }
+    if (!known) return "unknown format '" + *o.formatGiven + "': text, json or jsonl";
+  }
+  return {};
+}
+
 // The combinations that cannot mean what the user hoped; empty when none.
 std::string conflictIn(const Options& o) {
+  const bool lines = o.format == Format::kJsonLines;
   if (o.outputFile && o.directory) return "-o and -d cannot be used together";
-  if (o.outputFile && o.inputs.size() != 1) return "-o takes exactly one page; use -d for several";
+  if (o.outputFile && o.inputs.size() != 1 && !lines)
+    return "-o takes exactly one page; use -d for several, or --format jsonl";
+  if (lines && (o.directory || o.nameFromInput))
+    return "--format jsonl writes one stream: to the FILE of -o, or to standard output";
+  if (o.dumping() && o.formatGiven)
+    return "--dump-tags and --dump-tree print the analysis: --format does not apply";
   if (o.outputFile && o.outputFile->empty()) return "-o needs a file name";
   if (o.directory && o.directory->empty()) return "-d needs a folder name";
   if (o.outputFile && o.nameFromInput) return "-o names the file itself: --name-from-input does not apply";
@@ -115,7 +178,7 @@ std::string conflictIn(const Options& o) {
 
 }  // namespace
 
-Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& options) {
+Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned onlineCpus, Options& options) {
   std::vector<option> longOptions;
   std::string letters = ":";  // report a missing value as ':'
   for (int row = 0; row < kRowCount; ++row) {
@@ -146,8 +209,9 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& o
       return usageError("unknown or ambiguous option '" + given + "'");
     }
     if (code == ':') {
-      const bool shortName = optopt > 0 && optopt < kFirstRowCode;
-      return usageError("option '" + (shortName ? std::string("-") + static_cast<char>(optopt) : given) +
+      // Named as the user typed it: "--dir" stays "--dir", "-fd" is "-d".
+      const bool longName = given.rfind("--", 0) == 0;
+      return usageError("option '" + (longName ? given : std::string("-") + static_cast<char>(optopt)) +
                         "' needs a value");
     }
     for (int row = 0; row < kRowCount; ++row) {
@@ -164,7 +228,8 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& o
     if (stdinIsTerminal) return usageError("no page given");
     options.inputs.emplace_back("-");
   }
-  const std::string conflict = conflictIn(options);
+  std::string conflict = resolve(options, onlineCpus);
+  if (conflict.empty()) conflict = conflictIn(options);
   if (!conflict.empty()) return usageError(conflict);
   return Command::kExtract;
 }

@@ -10,6 +10,13 @@
 
 namespace brevanto::cli {
 
+// What each page becomes.
+enum class Format : int {
+  kText,       // the text file: a header with the URL and title, then the text
+  kJson,       // one JSON object per page, in a file of its own
+  kJsonLines,  // one JSON object per line, every page in one stream
+};
+
 struct Options {
   std::vector<std::string> inputs;        // the pages; "-" is standard input
   std::optional<std::string> outputFile;  // -o; "-" for standard output
@@ -26,9 +33,21 @@ struct Options {
   bool dumpTree = false;
   bool help = false;
   bool version = false;
+  std::optional<std::string> jobsGiven;    // -j, as typed
+  std::optional<std::string> formatGiven;  // --format, as typed
+  bool crlf = false;                       // text lines end with CR LF
+
+  // Resolved from what was given once the command line is read.
+  unsigned jobs = 1;  // pages analysed at once
+  Format format = Format::kText;
 
   bool dumping() const { return dumpTags || dumpTree; }
-  bool toStandardOutput() const { return outputFile && *outputFile == "-"; }
+  // JSON Lines go to standard output unless -o names a file.
+  bool toStandardOutput() const {
+    return outputFile ? *outputFile == "-" : format == Format::kJsonLines && !dumping();
+  }
+  // One stream receives every page, rather than a file each.
+  bool oneStream() const { return format == Format::kJsonLines || toStandardOutput(); }
   Analysis analysis() const { return classic ? Analysis::kClassic : Analysis::kModern; }
 };
 
@@ -40,8 +59,9 @@ enum class Command : int {
 };
 
 // Reads argv into `options`. `stdinIsTerminal` says whether a missing page
-// means standard input (it does unless a person would be left waiting).
-Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, Options& options);
+// means standard input (it does unless a person would be left waiting);
+// `onlineCpus` is how many pages -j analyses at once by default.
+Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned onlineCpus, Options& options);
 
 extern const char kProgram[];
 extern const char kUsage[];

@@ -7,11 +7,9 @@
 namespace brevanto::cli {
 namespace {
 
-constexpr std::string_view kExtension = ".txt";
-
 // The suffix of the `count`-th page that wants the same name.
-std::string numbered(int count) {
-  return (count == 1 ? std::string() : " (" + std::to_string(count) + ")") + std::string(kExtension);
+std::string numbered(int count, std::string_view extension) {
+  return (count == 1 ? std::string() : " (" + std::to_string(count) + ")") + std::string(extension);
 }
 
 }  // namespace
@@ -24,7 +22,7 @@ std::string inputStem(std::string_view input) {
 
 std::string OutputNames::nameFor(std::string_view title, std::string_view input, bool fromInput) {
   auto nameWith = [&](int number) {
-    const std::string suffix = numbered(number);
+    const std::string suffix = numbered(number, extension_);
     std::string name = fromInput ? std::string() : file_names::nameFromTitle(title, suffix);
     if (name.empty()) name = file_names::pathComponent(inputStem(input), suffix);
     return name.empty() ? "page" + suffix : name;

@@ -1,12 +1,23 @@
 #include "cli/page_extraction.h"
 
+#include <string>
 #include <utility>
 
 #include "extractor/messages.h"
 #include "extractor/page_text.h"
+#include "extractor/parse/html_tag.h"
 
 namespace brevanto::cli {
 namespace {
+
+// Empty when `size` bytes of markup can be analysed whole; else why not. A
+// larger page is refused, before anything copies it, rather than analysed
+// in part.
+std::string tooLarge(size_t size) {
+  if (size <= kMostMarkupBytes) return {};
+  return "the page's markup is " + std::to_string(size) + " bytes; the analysis reads at most " +
+         std::to_string(kMostMarkupBytes);
+}
 
 // Whether anything but line breaks and blanks follows `from` in `text`.
 bool holdsText(std::string_view text, size_t from) {
@@ -36,6 +47,8 @@ bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, 
                               "; what follows it is not analysed");
       bytes = bytes.substr(0, nul);
     }
+    error = tooLarge(bytes.size());
+    if (!error.empty()) return false;
     page.markup.assign(bytes);
   } else {
     LoadedPage loaded;
@@ -43,6 +56,8 @@ bool PageExtractor::prepare(std::string_view bytes, const PageRequest& request, 
       error = std::move(loaded.error);
       return false;
     }
+    error = tooLarge(loaded.markup.size());
+    if (!error.empty()) return false;
     page.markup = std::move(loaded.markup);
     page.title = std::move(loaded.title);
     page.url = std::move(loaded.url);
@@ -59,7 +74,12 @@ bool PageExtractor::extract(std::string_view bytes, const PageRequest& request, 
   page = ExtractedPage();
   PreparedPage prepared;
   if (!prepare(bytes, request, prepared, error)) return false;
-  PageText text = extractPageText(prepared.markup, prepared.url, prepared.title, analysis_);
+  PageText text =
+      extractPageText(prepared.markup, prepared.url, prepared.title, analysis_, request.textFormat);
+  if (text.markupCut) {
+    error = tooLarge(prepared.markup.size());
+    return false;
+  }
   page.file = std::move(text.file);
   page.headerLength = text.headerLength;
   page.title = std::move(prepared.title);

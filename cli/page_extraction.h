@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/page_loader.h"
+#include "extractor/output/output.h"
 #include "extractor/parse/html_element_table.h"
 
 namespace brevanto::cli {
@@ -25,6 +26,9 @@ struct PageRequest {
   // file:// URL); may be empty.
   std::string fallbackUrl;
   bool markupInput = false;  // the bytes are the body's markup already, not a page
+  // The text file's line ends and first line; the Windows server's unless
+  // the caller asks for another.
+  TextFileFormat textFormat = windowsTextFile();
 };
 
 // The markup that the analysis reads, and what its header says.

@@ -23,10 +23,11 @@ struct SaveOutcome {
 // Writes `length` bytes to a new file in the folder of `path`, then puts it
 // in place under `path` in one step. Whatever fails, no partial file is left
 // and an existing file of that name stays as it was; a replaced file keeps
-// its mode. With `replaceExisting` false, nothing that exists under `path`
+// its mode. With `replaceExisting` false, no file that exists under `path`
 // is ever replaced (kExists). A symbolic link is followed, and a target that
-// is not a regular file (a device, a FIFO) is written through, not
-// replaced. A replacement is on the disk before it takes the name; a new
+// is not a regular file (a device, a FIFO, a pipe) is written through, not
+// replaced, whether replacing is allowed or not: it holds no text to lose.
+// A replacement is on the disk before it takes the name; a new
 // file may live in the system's cache until makeSavesDurable.
 SaveOutcome saveFile(const char* path, const char* bytes, size_t length, bool replaceExisting);
 

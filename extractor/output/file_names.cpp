@@ -18,7 +18,9 @@ std::string_view componentCharAt(std::string_view stem, size_t i, size_t& length
   length = 1;
   const auto c = static_cast<unsigned char>(stem[i]);
   if (c == '/' || c == '\\') return "_";
-  if (c == '.' && i == 0) return "_";
+  // A leading "." hides the file; a leading "-" makes it an option to the
+  // next command that is given the name.
+  if ((c == '.' || c == '-') && i == 0) return "_";
   if (c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r') return " ";
   if (c < 0x20 || c == 0x7F) return "_";
   // U+0080 to U+009F, the C1 controls, in UTF-8.
@@ -26,6 +28,18 @@ std::string_view componentCharAt(std::string_view stem, size_t i, size_t& length
       isContinuationByte(stem[i + 1])) {
     length = 2;
     return "_";
+  }
+  // The bidirectional marks, embeddings, overrides and isolates (U+200E,
+  // U+200F, U+202A to U+202E, U+2066 to U+2069), in UTF-8: shown, they
+  // reorder the rest of the name, so "txt.exe" can read as "exe.txt".
+  if (c == 0xE2 && i + 2 < stem.size()) {
+    const auto b1 = static_cast<unsigned char>(stem[i + 1]);
+    const auto b2 = static_cast<unsigned char>(stem[i + 2]);
+    if ((b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE))) ||
+        (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9)) {
+      length = 3;
+      return "_";
+    }
   }
   return stem.substr(i, 1);
 }

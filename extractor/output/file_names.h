@@ -27,8 +27,9 @@ std::string_view stemOf(std::string_view name);
 // One path component made from `stem`, followed by `suffix` (such as ".txt"
 // or " (2).txt"), which is kept whole. The stem loses what could make the
 // name name something else: "/" and "\" become "_", a leading "." becomes
-// "_" (so never ".", ".." or a hidden name), tab, line breaks and the other
-// white-space controls become a space, the remaining control characters
+// "_" (so never ".", ".." or a hidden name), so does a leading "-" (never
+// an option), tab, line breaks and the other white-space controls become a
+// space, the remaining control characters and the bidirectional controls
 // "_". The stem is then cut on a UTF-8 character boundary so that the name
 // fits kMaxComponentBytes. Empty when the stem holds nothing but spaces and
 // "_": such a name says nothing about the page.

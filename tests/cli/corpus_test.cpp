@@ -2,6 +2,7 @@
 // gets its file, and together the files hold the articles' words. The corpus
 // sits beside the project; without it the test is skipped.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -48,7 +49,8 @@ std::map<std::string, int> words(const std::string& text) {
 TEST(Corpus, EveryPageGetsAFileThatHoldsItsArticle) {
   const fs::path corpus = fs::path(BREVANTO_SOURCE_DIR) / ".." / "shared" / "corpus";
   if (!fs::exists(corpus / "pages")) GTEST_SKIP() << "no corpus beside the project";
-  const fs::path out = fs::temp_directory_path() / "brevanto-cli-corpus";
+  // The process id keeps runs from other builds apart.
+  const fs::path out = fs::temp_directory_path() / ("brevanto-cli-corpus-" + std::to_string(::getpid()));
   fs::remove_all(out);
   fs::create_directories(out);
   std::vector<fs::path> pages;
@@ -69,10 +71,10 @@ TEST(Corpus, EveryPageGetsAFileThatHoldsItsArticle) {
     SCOPED_TRACE(id);
     EXPECT_EQ(fs::path(paths[i]).parent_path(), out);
     const std::string text = readFile(paths[i]);
-    ASSERT_EQ(text.rfind("\r\nurl : ", 0), 0u);
-    const size_t body = text.find("\r\n\r\n", text.find("\r\ntitle : "));
+    ASSERT_EQ(text.rfind("url : ", 0), 0u);
+    const size_t body = text.find("\n\n", text.find("\ntitle : "));
     ASSERT_NE(body, std::string::npos);
-    const std::map<std::string, int> got = words(text.substr(body + 4));
+    const std::map<std::string, int> got = words(text.substr(body + 2));
     for (const auto& [word, count] : words(readFile(corpus / "truth" / (id + ".txt")))) {
       truthWords += count;
       const auto found = got.find(word);

@@ -197,6 +197,12 @@ TEST(PathFunctions, NameFromTitleIsOnePathComponent) {
       {"C:\\Windows\\x", ".txt", "C__Windows_x.txt"},
       {"tab\there\nand\r\nthere", ".txt", "tab here and  there.txt"},
       {"bell\x07 del\x7F c1\xC2\x85 nbsp\xC2\xA0", ".txt", "bell_ del_ c1_ nbsp\xC2\xA0.txt"},
+      {"-rf --help", ".txt", "_rf --help.txt"},  // never an option to the next command
+      // Bidirectional controls reorder what is shown; other marks stay.
+      {"a\xE2\x80\xAEtxt.exe", ".txt", "a_txt_exe.txt"},
+      {"\xE2\x80\x8E\xE2\x80\x8F\xE2\x80\xAA\xE2\x80\xAD\xE2\x81\xA6\xE2\x81\xA9x", ".txt", "______x.txt"},
+      {"dash\xE2\x80\x94zwj\xE2\x80\x8D\xE2\x81\xA5", ".txt",
+       "dash\xE2\x80\x94zwj\xE2\x80\x8D\xE2\x81\xA5.txt"},
       {std::string(300, 'x'), ".txt", std::string(251, 'x') + ".txt"},
       {std::string(300, 'x'), " (12).txt", std::string(246, 'x') + " (12).txt"},
       {manyE, ".txt", manyE.substr(0, 250) + ".txt"},  // never half a character

@@ -7,7 +7,12 @@
 const ANALYSES = Object.freeze({ classic: 0, modern: 1 });
 const FORMATS = Object.freeze({ windows: 0, lf: 1 });
 export const DEFAULT_ANALYSIS = 'modern';
-export const DEFAULT_FORMAT = 'windows';
+export const DEFAULT_FORMAT = 'lf';
+// The classic analysis writes the Windows server's bytes, whatever the
+// default of the other.
+export function defaultFormatOf(analysis) {
+  return analysis === 'classic' ? 'windows' : DEFAULT_FORMAT;
+}
 
 const encoder = new TextEncoder();
 const decoder = new TextDecoder();
@@ -114,7 +119,7 @@ export class Engine {
   // The text file for `markup`, the body element's outer markup (a string,
   // or its UTF-8 bytes), analysed up to its first NUL character; `format` is
   // 'windows' (CR LF lines, an empty line first) or 'lf'.
-  extract(markup, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = DEFAULT_FORMAT } = {}) {
+  extract(markup, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = defaultFormatOf(analysis) } = {}) {
     const numbers = [numberOf(ANALYSES, 'analysis', analysis), numberOf(FORMATS, 'format', format)];
     const m = this.#module;
     return this.#withBytes([markup, url, title], (args) => {

@@ -1,7 +1,7 @@
 // The `brevanto` package: the engine of the browser extension, in Node.
 //
 //   import { extract, fileName } from 'brevanto';
-//   const page = await extract(bodyMarkup, { url, title, analysis: 'modern', format: 'windows' });
+//   const page = await extract(bodyMarkup, { url, title, analysis: 'modern', format: 'lf' });
 //   page.text    // the main text
 //   page.file    // the text file: the header with URL and title, then the text
 //   page.bytes   // the file's bytes, as brevanto-extract writes them
@@ -10,9 +10,9 @@
 // they are), as brevanto-extract --markup reads it.
 import { readFile } from 'node:fs/promises';
 
-import { DEFAULT_ANALYSIS, DEFAULT_FORMAT, Engine, PageText } from '../engine/engine.mjs';
+import { DEFAULT_ANALYSIS, DEFAULT_FORMAT, defaultFormatOf, Engine, PageText } from '../engine/engine.mjs';
 
-export { DEFAULT_ANALYSIS, DEFAULT_FORMAT, PageText };
+export { DEFAULT_ANALYSIS, DEFAULT_FORMAT, defaultFormatOf, PageText };
 
 // Where the build puts the compiled engine (web/dist).
 const built = new URL('../dist/', import.meta.url);
@@ -43,7 +43,7 @@ async function withEngine(use) {
 }
 
 // The text file of the page whose body markup is `html`.
-export function extract(html, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = DEFAULT_FORMAT } = {}) {
+export function extract(html, { url = '', title = '', analysis = DEFAULT_ANALYSIS, format = defaultFormatOf(analysis) } = {}) {
   return withEngine((e) => e.extract(html, { url, title, analysis, format }));
 }
 
