@@ -208,6 +208,10 @@ const DetectorAnswer kTrustedAnswers[] = {
 // reader sees.
 constexpr size_t kMinNonAsciiBytes = 16;
 constexpr size_t kMinNonAsciiPercent = 3;
+// Detection reads no more than the first mebibyte: a page's script shows
+// long before that, and reading a huge page whole would cost as much as
+// parsing it.
+constexpr size_t kMostDetectedBytes = size_t{1} << 20;
 
 struct LetterCounts {
   size_t ascii = 0;
@@ -274,6 +278,7 @@ std::string detectorGuess(std::string_view bytes) {
 // an encoding for: the detector's guess where it is sure of a script that
 // windows-1252 cannot read, else windows-1252.
 const Encoding& detectedEncoding(std::string_view bytes) {
+  bytes = bytes.substr(0, kMostDetectedBytes);
   const LetterCounts letters = countShownLetters(bytes);
   if (letters.nonAscii < kMinNonAsciiBytes ||
       letters.nonAscii * 100 < (letters.ascii + letters.nonAscii) * kMinNonAsciiPercent)
