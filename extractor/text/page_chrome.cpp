@@ -18,20 +18,167 @@
 namespace brevanto {
 namespace {
 
-// Words of class and id names that mark furniture, lower case.
+// Words of class and id names that mark furniture, lower case, one row per
+// language: pages name their boxes in their own language too, often without
+// its accents.
 constexpr std::string_view kChromeWords[] = {
-    "nav",           "navbar",   "navigation",  "menu",        "footer",  "sidebar", "comment", "comments",
-    "share",         "sharing",  "social",      "related",     "promo",   "ad",      "ads",     "advert",
-    "advertisement", "banner",   "breadcrumb",  "breadcrumbs", "widget",  "popup",   "cookie",  "newsletter",
-    "subscribe",     "masthead", "sponsor",     "sponsored",   "consent", "gdpr",    "paywall", "login",
-    "signin",        "signup",   "editsection", "slideshow",
+    // English
+    "nav",
+    "navbar",
+    "navigation",
+    "menu",
+    "footer",
+    "sidebar",
+    "comment",
+    "comments",
+    "share",
+    "sharing",
+    "social",
+    "related",
+    "promo",
+    "ad",
+    "ads",
+    "advert",
+    "advertisement",
+    "banner",
+    "breadcrumb",
+    "breadcrumbs",
+    "widget",
+    "popup",
+    "cookie",
+    "newsletter",
+    "subscribe",
+    "masthead",
+    "sponsor",
+    "sponsored",
+    "consent",
+    "gdpr",
+    "paywall",
+    "login",
+    "signin",
+    "signup",
+    "editsection",
+    "slideshow",
+    // Spanish and Portuguese
+    "menú",
+    "publicidad",
+    "publicidade",
+    "anuncio",
+    "anuncios",
+    "comentarios",
+    "comentários",
+    "compartir",
+    "compartilhar",
+    "relacionados",
+    "relacionadas",
+    "navegacion",
+    "navegación",
+    "navegacao",
+    "navegação",
+    "rodape",
+    "rodapé",
+    // French
+    "publicite",
+    "publicité",
+    "commentaires",
+    "partage",
+    "partager",
+    "connexion",
+    // German
+    "menü",
+    "werbung",
+    "anzeige",
+    "kommentar",
+    "kommentare",
+    "teilen",
+    "fusszeile",
+    // Italian
+    "pubblicita",
+    "pubblicità",
+    "commenti",
+    "condividi",
+    "correlati",
+    // Dutch
+    "reclame",
+    "advertentie",
+    "advertenties",
+    "reacties",
+    // Polish, Czech, Slovak; Russian in Latin letters
+    "reklama",
+    "reklamy",
+    "komentarze",
+    "komentare",
+    "stopka",
+    "kommentarii",
+    "menyu",
+    // Turkish, the Scandinavian languages, Indonesian
+    "reklam",
+    "yorumlar",
+    "kommentarer",
+    "iklan",
+    "komentar",
 };
 
 // Words that name the article itself: an element named with one of them is
 // never furniture, whatever else its names say ("post-sidebar-wrapper" and
 // "article-share" hold the article).
 constexpr std::string_view kContentWords[] = {
-    "article", "content", "post", "entry", "story", "body", "main", "text", "blog", "heading",
+    // English
+    "article",
+    "content",
+    "post",
+    "entry",
+    "story",
+    "body",
+    "main",
+    "text",
+    "blog",
+    "heading",
+    // Spanish, Portuguese, Italian
+    "articulo",
+    "artículo",
+    "artigo",
+    "articolo",
+    "contenido",
+    "conteudo",
+    "conteúdo",
+    "contenuto",
+    "noticia",
+    "notícia",
+    "notizia",
+    "cuerpo",
+    "corpo",
+    "texto",
+    "testo",
+    "materia",
+    "matéria",
+    // French
+    "contenu",
+    "corps",
+    "texte",
+    // German, Dutch, the Scandinavian languages
+    "inhalt",
+    "artikel",
+    "beitrag",
+    "bericht",
+    "inhoud",
+    "innehall",
+    "indhold",
+    "innhold",
+    // Polish, Czech, Slovak; Russian in Latin letters
+    "tresc",
+    "artykul",
+    "tekst",
+    "clanek",
+    "obsah",
+    "statya",
+    "kontent",
+    // Turkish, Indonesian
+    "icerik",
+    "haber",
+    "makale",
+    "konten",
+    "berita",
 };
 
 // The furniture word that site builders give every box, the article's too.
@@ -71,6 +218,9 @@ struct ByteKinds {
     for (int c = 'a'; c <= 'z'; ++c) of[c] = kLower;
     for (int c = 'A'; c <= 'Z'; ++c) of[c] = kUpper;
     for (int c = '0'; c <= '9'; ++c) of[c] = kDigit;
+    // The bytes of a character beyond ASCII belong to the word they stand
+    // in: "navštěvy" is one word, not "nav" and the rest.
+    for (int c = 0x80; c <= 0xFF; ++c) of[c] = kLower;
   }
 };
 
@@ -96,8 +246,8 @@ struct NameHints {
   }
 };
 
-// What the words of class or id names say. Words are split at every byte
-// that is not a letter or digit, and where a lower-case letter meets an
+// What the words of class or id names say. Words are split at every ASCII
+// byte that is not a letter or digit, and where a lower-case letter meets an
 // upper-case one ("navBar" is "nav" and "Bar"); names are split at white
 // space. A content word wins over any number of chrome words. Where the rules
 // say so, a name whose last word is "layout" marks nothing.

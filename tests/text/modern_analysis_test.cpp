@@ -87,6 +87,16 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       {"<DIV class=box><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV class=\"widget nav\">FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV><DIV class=widget>FURNITURE</DIV></DIV></DIV>", true},
+      // Pages name their boxes in their own languages, with or without
+      // accents; a character beyond ASCII is part of its word.
+      {"<DIV class=\"bloque-publicidad\">FURNITURE</DIV>", true},
+      {"<SECTION id=kommentare>FURNITURE</SECTION>", true},
+      {"<DIV class=\"zone publicit\xC3\xA9\">FURNITURE</DIV>", true},
+      {"<DIV class=\"men\xC3\xBC-oben\">FURNITURE</DIV>", true},
+      {"<DIV class=\"reklama-leader\">FURNITURE</DIV>", true},
+      {"<DIV class=\"sidebar artikel-inhalt\">FURNITURE</DIV>", false},
+      {"<DIV class=\"sidebar conte\xC3\xBA" "do\">FURNITURE</DIV>", false},
+      {"<DIV class=\"nav\xC5\xA1t\xC4\x9Bvy\">FURNITURE</DIV>", false},
   };
   // Around each case, more of the page's text than the furniture holds.
   const std::string around = "<DIV>Other words of the page.</DIV>";
