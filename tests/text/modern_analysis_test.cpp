@@ -95,7 +95,7 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       {"<DIV class=\"men\xC3\xBC-oben\">FURNITURE</DIV>", true},
       {"<DIV class=\"reklama-leader\">FURNITURE</DIV>", true},
       {"<DIV class=\"sidebar artikel-inhalt\">FURNITURE</DIV>", false},
-      {"<DIV class=\"sidebar conte\xC3\xBA" "do\">FURNITURE</DIV>", false},
+      {"<DIV class=\"sidebar mat\xC3\xA9ria\">FURNITURE</DIV>", false},
       {"<DIV class=\"nav\xC5\xA1t\xC4\x9Bvy\">FURNITURE</DIV>", false},
   };
   // Around each case, more of the page's text than the furniture holds.
