@@ -248,6 +248,55 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   EXPECT_EQ(empty.dumpContent(empty.chooseContent()), "analysis modern\ncontent (none)\n");
 }
 
+TEST(ModernAnalysis, BlocksOfTextMeasureAlikeInEveryScript) {
+  // A page whose first choice holds little, an article of four long lines
+  // and a list of eight short ones: a line shorter than a sentence is no
+  // block of text in any script, however many bytes its letters take, and
+  // the list is left out; a line of a sentence is one, in the scripts
+  // written without spaces too, and the list is written.
+  struct Case {
+    std::string articleLine;
+    std::string listLine;
+    bool listWritten;
+  };
+  const std::string latin =
+      "The fishermen came back to the harbour at dawn and sold the whole catch before noon.";
+  const std::string cyrillic = "Рыбаки вернулись в порт на рассвете, и весь улов продали ещё до полудня.";
+  const std::string arabic = "عاد الصيادون إلى الميناء عند الفجر وباعوا كل ما اصطادوه قبل الظهر.";
+  const std::string japanese = "漁師たちは夜明けに港へ戻り、昼前には魚をすべて売り切った。";
+  const Case cases[] = {
+      {latin, "Tuesday: closed all day", false},
+      {latin, "The shop is closed all day on Tuesday.", true},
+      {cyrillic, "Вторник: закрыто весь день", false},
+      {cyrillic, "Во вторник магазин закрыт весь день.", true},
+      {arabic, "الثلاثاء مغلق طوال اليوم", false},
+      {arabic, "يغلق المتجر طوال يوم الثلاثاء من كل أسبوع.", true},
+      {japanese, "火曜日：休み", false},
+      {japanese, "火曜日は一日中お店が休みです。", true},
+  };
+  auto lines = [](const std::string& line, int count) {
+    std::string joined;
+    for (int i = 0; i < count; ++i) joined += (i > 0 ? "<BR>" : "") + line;
+    return joined;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.listLine);
+    const std::string markup =
+        "<BODY><UL><LI><A href=/a>Home page</A></LI><LI><A href=/b>World news</A></LI>"
+        "<LI><A href=/c>Sports and more</A></LI></UL>"
+        "<DIV><P>A short note up top, a line long.</P><P>Another short note beside it.</P></DIV><DIV>" +
+        lines(c.articleLine, 4) + "</DIV><DIV>" + lines(c.listLine, 8) + "</DIV></BODY>";
+    ExtractionPipeline p(Analysis::kModern);
+    p.analyze(markup.c_str());
+    const std::vector<ContentChoice> chosen = p.chooseContent();
+    const std::string text = formatTextFile(chosen, "u", "t").file;
+    EXPECT_EQ(text.find(c.listLine) != std::string::npos, c.listWritten) << p.dumpContent(chosen);
+    if (!c.listWritten) {
+      EXPECT_NE(text.find(c.articleLine), std::string::npos) << p.dumpContent(chosen);
+    }
+  }
+}
+
 TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
   const std::string markup =
       "<BODY><DIV><P>Before the list.</P><UL><LI><A href=/a>one</A><LI><A href=/b>two</A></UL>"
