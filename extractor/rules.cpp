@@ -132,6 +132,7 @@ Rules modernRules() {
   rules.namedArticleKind = rowNamed(kNamedArticleKind, *rules.elements);
   rules.namedArticleLeastParagraphs = kNamedArticleLeastParagraphs;
   rules.layoutNamesSayNothing = true;
+  rules.readsRoles = true;
   rules.widgetsInsideContentAreContent = true;
   rules.secondOpinion = {true,
                          kFirstMostShare,

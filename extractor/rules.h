@@ -117,6 +117,11 @@ struct Rules {
   // Whether a class name whose last word is "layout" says nothing of what
   // the element is ("c-fixed-sidebar-layout" lays out the whole page).
   bool layoutNamesSayNothing = false;
+  // Whether the role an element declares counts as its names do: a
+  // navigation, banner, contentinfo, complementary, search, menu, menubar,
+  // toolbar, dialog or alertdialog is furniture, a main or an article is
+  // content.
+  bool readsRoles = false;
   // Whether an element named "widget" and nothing else that marks furniture,
   // inside an element named as content, is content: site builders name
   // every box a widget.

@@ -181,6 +181,15 @@ constexpr std::string_view kContentWords[] = {
     "berita",
 };
 
+// The roles an element may declare to assistive technology that make it
+// furniture, and those that make it the article: what it is, said in the
+// same words in every language.
+constexpr std::string_view kChromeRoles[] = {
+    "navigation", "banner",  "contentinfo", "complementary", "search",
+    "menu",       "menubar", "toolbar",     "dialog",        "alertdialog",
+};
+constexpr std::string_view kContentRoles[] = {"main", "article"};
+
 // The furniture word that site builders give every box, the article's too.
 constexpr std::string_view kWidgetWord = "widget";
 // The last word of a class name that lays out the page rather than saying
@@ -288,6 +297,30 @@ NameHints hintsOf(std::string_view names, const Rules& rules) {
   }
 }
 
+// What the role an element declares says of it. Of a list of roles the
+// first one known counts, in any letter case.
+NameHints hintsOfRole(std::string_view roles) {
+  NameHints hints;
+  while (!roles.empty()) {
+    roles = ascii::trim(roles);
+    const size_t space = std::min(
+        static_cast<size_t>(std::find_if(roles.begin(), roles.end(), ascii::isWhitespace) - roles.begin()),
+        roles.size());
+    const std::string_view role = roles.substr(0, space);
+    roles.remove_prefix(space);
+    if (isOneOf(role, kContentRoles)) {
+      hints.content = true;
+      return hints;
+    }
+    if (isOneOf(role, kChromeRoles)) {
+      hints.chrome = true;
+      hints.onlyWidget = false;
+      return hints;
+    }
+  }
+  return hints;
+}
+
 // Whether the declarations of an inline style hide the element: display
 // none or visibility hidden, in any letter case, with any blanks and
 // priority.
@@ -324,6 +357,7 @@ ElementNames namesOf(const HtmlTag& tag, const char* markup, const Rules& rules)
   // The class and the id name one element: a content word in either keeps it.
   names.hints = hintsOf(attributes.classes, rules);
   names.hints.add(hintsOf(attributes.id, rules));
+  if (rules.readsRoles) names.hints.add(hintsOfRole(attributes.role));
   names.hidden = attributes.hidden || styleHides(attributes.style);
   return names;
 }

@@ -87,6 +87,14 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       {"<DIV class=box><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV class=\"widget nav\">FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV><DIV class=widget>FURNITURE</DIV></DIV></DIV>", true},
+      // The role an element declares says what it is, in every language;
+      // of a list of roles the first one known counts.
+      {"<DIV role=navigation>FURNITURE</DIV>", true},
+      {"<TABLE role=\"presentation COMPLEMENTARY\"><TR><TD>FURNITURE</TD></TR></TABLE>", true},
+      {"<DIV role=dialog>FURNITURE</DIV>", true},
+      {"<DIV role=main class=sidebar>FURNITURE</DIV>", false},
+      {"<DIV role=\"article banner\">FURNITURE</DIV>", false},
+      {"<DIV role=button>FURNITURE</DIV>", false},
       // Pages name their boxes in their own languages, with or without
       // accents; a character beyond ASCII is part of its word.
       {"<DIV class=\"bloque-publicidad\">FURNITURE</DIV>", true},
