@@ -196,16 +196,23 @@ constexpr std::string_view kWidgetWord = "widget";
 // what an element is.
 constexpr std::string_view kLayoutWord = "layout";
 
-// For each letter, a bit for each length of the hint words that start with
-// it: most words of class names ("flex", "px", "col") are no hint word, and
-// this tells so without comparing them with every hint word.
+// For each first letter and last byte, a bit for each length of the hint
+// words that start and end with them: most words of class names ("flex",
+// "px", "col") are no hint word, and this tells so without comparing them
+// with every hint word.
 struct HintWordShapes {
-  uint32_t lengthsByLetter[26] = {};
+  static constexpr int kOtherLast = 26;  // a last byte that is no ASCII letter
+  uint32_t lengths[26][kOtherLast + 1] = {};
 
-  constexpr void add(std::string_view word) { lengthsByLetter[word[0] - 'a'] |= uint32_t{1} << word.size(); }
+  static constexpr int lastOf(std::string_view word) {
+    return ascii::isLetter(word.back()) ? ascii::toLower(word.back()) - 'a' : kOtherLast;
+  }
+  constexpr void add(std::string_view word) {
+    lengths[word[0] - 'a'][lastOf(word)] |= uint32_t{1} << word.size();
+  }
   constexpr bool mayHold(std::string_view word) const {
     if (word.empty() || word.size() >= 32 || !ascii::isLetter(word[0])) return false;
-    return (lengthsByLetter[ascii::toLower(word[0]) - 'a'] >> word.size() & 1) != 0;
+    return (lengths[ascii::toLower(word[0]) - 'a'][lastOf(word)] >> word.size() & 1) != 0;
   }
 };
 

@@ -188,8 +188,9 @@ bool startsWide(const char* p, const char* end) {
 }
 
 // Whether the character that ends just before `end`, and starts at `from`
-// or after, is wide.
+// or after, is wide; false for an empty range.
 bool endsWide(const char* from, const char* end) {
+  if (end - from < 3) return false;  // every wide character takes 3 or 4 bytes
   const char* lead = end - 1;
   while (lead > from && end - lead < 4 && (static_cast<unsigned char>(*lead) & 0xC0) == 0x80) --lead;
   return end - lead >= 3 && isWide(characterOf(lead, end));
@@ -331,13 +332,15 @@ class Renderer {
     kLeftOut,  // an inline element left out, which held something
   };
   Blank pendingBlankKind_ = Blank::kSpace;
-  // Whether the last character of the text written is wide: a line end
-  // between it and a wide character joins them.
-  bool endsWide_ = false;
-  bool wroteInTop_ = false;  // whether the subtree being rendered has text yet
-  int keepingSpaces_ = 0;    // open elements that keep their white space
-  int inFormulas_ = 0;       // open formulas
-  int inTokens_ = 0;         // open tokens of formulas
+  // The last run of text written, in the store, whose last character may be
+  // wide: a line end between it and a wide character joins them. Empty
+  // before any text of the subtree.
+  const char* lastRunStart_ = nullptr;  // not owned: in the store
+  const char* lastRunEnd_ = nullptr;    // not owned: in the store
+  bool wroteInTop_ = false;             // whether the subtree being rendered has text yet
+  int keepingSpaces_ = 0;               // open elements that keep their white space
+  int inFormulas_ = 0;                  // open formulas
+  int inTokens_ = 0;                    // open tokens of formulas
 };
 
 char* Renderer::separate(char* out, HtmlNode* owner) {
@@ -371,7 +374,7 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
   // character of the markup, null where it comes from an entity.
   const auto put = [&](char c, const char* at) {
     if (pendingBlank_ && pendingBlankKind_ == Blank::kLineEnd && pendingBreaks_ == 0 && at != nullptr &&
-        (out != start ? endsWide(start, out) : endsWide_) && startsWide(at, end)) {
+        startsWide(at, end) && (out != start ? endsWide(start, out) : endsWide(lastRunStart_, lastRunEnd_))) {
       pendingBlank_ = false;
     }
     if (pendingBreaks_ > 0 || pendingBlank_) {
@@ -401,11 +404,17 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
           ++p;
           while (p < end && classOf(p) == kBlank) ++p;
           if (inFormulas_ == 0 || inTokens_ > 0) {
-            const bool lineEnd = std::find_if(run, p, [](char c) { return c == '\n' || c == '\r'; }) != p;
-            if (!pendingBlank_) {
-              pendingBlankKind_ = lineEnd ? Blank::kLineEnd : Blank::kSpace;
-            } else if (lineEnd && pendingBlankKind_ == Blank::kSpace) {
-              pendingBlankKind_ = Blank::kLineEnd;
+            // Only a line end after a character beyond ASCII may join two
+            // characters: after any other, what the blank stands for is
+            // never asked.
+            const char* const lastEnd = out != start ? out : lastRunEnd_;
+            if (lastEnd != nullptr && static_cast<unsigned char>(lastEnd[-1]) >= 0x80) {
+              const bool lineEnd = std::find_if(run, p, [](char c) { return c == '\n' || c == '\r'; }) != p;
+              if (!pendingBlank_) {
+                pendingBlankKind_ = lineEnd ? Blank::kLineEnd : Blank::kSpace;
+              } else if (lineEnd && pendingBlankKind_ == Blank::kSpace) {
+                pendingBlankKind_ = Blank::kLineEnd;
+              }
             }
             pendingBlank_ = true;
           }
@@ -452,7 +461,8 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
   }
   if (out != start) {
     wroteInTop_ = true;
-    endsWide_ = endsWide(start, out);
+    lastRunStart_ = start;
+    lastRunEnd_ = out;
   }
   store_.grow(static_cast<size_t>(out - start), visible);
 }
@@ -498,7 +508,8 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   // Every subtree starts a text of its own.
   pendingBreaks_ = 0;
   pendingBlank_ = false;
-  endsWide_ = false;
+  lastRunStart_ = nullptr;
+  lastRunEnd_ = nullptr;
   wroteInTop_ = false;
   keepingSpaces_ = 0;
   inFormulas_ = 0;
