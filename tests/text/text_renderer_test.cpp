@@ -169,6 +169,9 @@ TEST(TextRenderer, BlocksStandOnLinesOfTheirOwn) {
       {"<DIV><P>a<DIV><P>b</P></DIV></P>c</DIV>", 1, "a\r\nb", kBlocks},
       {"<DIV><DL><DT>term</DT><DD>meaning</DD></DL>said<BLOCKQUOTE>quote</BLOCKQUOTE>after<HR>rule</DIV>", 0,
        "term\r\nmeaning\r\nsaid\r\nquote\r\nafter\r\nrule", kBlocks},
+      // Large text and deleted text run on in their line, as a browser shows
+      // them.
+      {"<DIV>a <BIG>b</BIG> c <DEL>d</DEL> e</DIV>", 0, "a b c d e", nullptr},
       // Furniture left out stands as a line break where it is a block.
       {"<DIV>a<NAV>menu</NAV>b</DIV>", 0, "a\r\nb", kBlocks},
       // What renders no content shows nothing, not even a line break.
