@@ -148,6 +148,7 @@ Rules modernRules() {
   rules.farBlockMostShare = kFarBlockMostShare;
   rules.parentMostExtraShare = kParentMostExtraShare;
   fillRows(rules.neverLinkLists, kNeverLinkLists, *rules.elements);
+  rules.setsTextsApart = true;
   return rules;
 }
 

@@ -173,6 +173,11 @@ struct Rules {
   ElementRow neverLinkLists[kMostKeptKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
                                                KnownRows::kNoRow};
 
+  // ---- Output.
+  // Whether the text file of a whole analysis sets its chosen texts apart
+  // (see TextFileFormat), whatever file format it is written in.
+  bool setsTextsApart = false;
+
   // The Windows server's analysis, byte for byte.
   static const Rules& classic();
   // The same pipeline for today's markup.

@@ -27,7 +27,7 @@ struct TextFileFormat {
   // with an empty line between two texts and none after the last. The
   // Windows server's file follows a text of more than one line break with an
   // empty line, and writes a text of one line break or none as it is, so
-  // that it runs into the next.
+  // that it runs into the next. extractPageText sets it from the analysis.
   bool setsTextsApart = true;
 };
 

@@ -318,6 +318,30 @@ TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
             "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
 }
 
+TEST(ModernAnalysis, TheAnalysisSetsItsTextsApartInEveryFormat) {
+  // Two posts, each of one line break: the classic analysis joins them as
+  // the Windows server does and the modern one sets them apart, whichever
+  // line ends and first line the file has.
+  const std::string post = "<DIV><H3>Post</H3><P>" + kArticle + "</P><P>More words of the post.</P></DIV>";
+  const std::string markup = "<BODY><DIV>" + post + post + "</DIV></BODY>";
+  for (const Analysis analysis : {Analysis::kClassic, Analysis::kModern}) {
+    ExtractionPipeline p(analysis);
+    p.analyze(markup.c_str());
+    const std::vector<ContentChoice> chosen = p.chooseContent();
+    for (const TextFileFormat format : {windowsTextFile(), lfTextFile()}) {
+      TextFileFormat joined = format;
+      joined.setsTextsApart = false;
+      TextFileFormat apart = format;
+      apart.setsTextsApart = true;
+      const std::string expected =
+          formatTextFile(chosen, "u", "t", analysis == Analysis::kModern ? apart : joined).file;
+      EXPECT_EQ(extractPageText(markup, "u", "t", analysis, format).file, expected) << p.rules.name;
+      EXPECT_NE(formatTextFile(chosen, "u", "t", joined).file, formatTextFile(chosen, "u", "t", apart).file)
+          << "the page tells the two ways apart";
+    }
+  }
+}
+
 TEST(ModernAnalysis, ChosenShareSaysHowLittleOfThePageIsWritten) {
   const std::string menu =
       "<DIV><A href=/a>Home page</A> <A href=/b>World news</A> <A href=/c>Sports</A> "
