@@ -16,8 +16,15 @@ inputs, named from their titles, and prints its wall time against its CPU
 time: the files are synced once at the end of a batch, not one by one, so on
 a quiet machine the two should be close (the target is at most 1.3).
 
+Rules are kept only when they carry over to pages nobody looked at, so
+every corpus splits into two halves by a hash of the page id, the same
+halves on every run and machine: --split prints each half's figures per
+source, and --half measures one half alone. A rule that helps one half and
+hurts the other is tuned to pages, not to the web.
+
 usage: bench/cli_quality.py [PROGRAM] [--corpus DIR]... [--modern-only]
                             [--worst N] [--keep DIR] [--batch COPIES]
+                            [--half A|B] [--split]
 
   --corpus DIR    a corpus folder (manifest.tsv, pages/, truth/); give it
                   again for more; default ../shared/corpus; a relative
@@ -28,9 +35,12 @@ usage: bench/cli_quality.py [PROGRAM] [--corpus DIR]... [--modern-only]
   --keep DIR      keep the written files in DIR/<corpus>/<analysis>/ID.txt
   --batch COPIES  copies of the first corpus in the timed batch (default:
                   about 3,000 pages; 0: no batch)
+  --half A|B      measure only the pages of one half of every corpus
+  --split         after each corpus' table, the F1 of each half per source
 """
 import argparse
 import collections
+import hashlib
 import os
 import re
 import resource
@@ -49,6 +59,7 @@ WORD = re.compile(r"\w+", re.UNICODE)
 LOST_RECALL = 0.1
 # The timed batch has about this many inputs unless --batch says otherwise.
 BATCH_PAGES = 3024
+HALVES = ("A", "B")
 
 Score = collections.namedtuple("Score", "page source precision recall f1")
 
@@ -99,6 +110,12 @@ def read_manifest(corpus):
     with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
         rows = [line.rstrip("\n").split("\t") for line in f][1:]
     return [(r[0], r[1]) for r in rows]
+
+
+def half_of(page):
+    """The half a page id falls in: the parity of the first byte of its
+    SHA-256, which no page's content or order can move."""
+    return HALVES[hashlib.sha256(page.encode("utf-8")).digest()[0] & 1]
 
 
 def score_page(written, truth, page, source):
@@ -166,6 +183,22 @@ def print_table(results):
         print(f"| {source} | {len(first[source])} | " + " | ".join(cells) + " |")
 
 
+def print_halves(results):
+    """One row per analysis and half: the F1 of each source, of all pages,
+    and the lost pages."""
+    names = list(results)
+    sources = sorted({s.source for s in results[names[0]]})
+    print("\n| analysis | half | pages | " + " | ".join(sources) + " | all | lost |")
+    print("|---|---|---:|" + "---:|" * (len(sources) + 2))
+    for a in names:
+        for half in HALVES:
+            groups = by_source([s for s in results[a] if half_of(s.page) == half])
+            cells = [f"{mean(groups[src], 'f1'):.3f}" if groups.get(src) else "-" for src in sources]
+            rows = groups["all"]
+            all_f1 = f"{mean(rows, 'f1'):.3f}" if rows else "-"
+            print(f"| {a} | {half} | {len(rows)} | " + " | ".join(cells) + f" | {all_f1} | {lost(rows)} |")
+
+
 def print_worst(scores, count):
     worst = sorted(scores, key=lambda s: (s.f1, s.page))[:count]
     print(f"\n{len(worst)} worst pages (modern):\n")
@@ -213,11 +246,15 @@ def main():
     parser.add_argument("--keep", metavar="DIR", help="keep the written files under DIR")
     parser.add_argument("--batch", type=int, metavar="COPIES",
                         help="copies of the first corpus in the timed batch (0: none)")
+    parser.add_argument("--half", choices=HALVES, help="measure only the pages of one half of every corpus")
+    parser.add_argument("--split", action="store_true", help="print the F1 of each half per source")
     args = parser.parse_args()
     corpora = [locate(c) for c in args.corpus or [DEFAULT_CORPUS]]
     analyses = ANALYSES[:1] if args.modern_only else ANALYSES
     for number, corpus in enumerate(corpora):
         pages = read_manifest(corpus)
+        if args.half:
+            pages = [(pid, source) for pid, source in pages if half_of(pid) == args.half]
         name = os.path.basename(os.path.normpath(corpus))
         results = {}
         for analysis, options in analyses:
@@ -227,6 +264,8 @@ def main():
             print()
         print(f"## {name}: {len(pages)} pages\n")
         print_table(results)
+        if args.split:
+            print_halves(results)
         if args.worst > 0:
             print_worst(results["modern"], args.worst)
 

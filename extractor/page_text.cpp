@@ -13,7 +13,12 @@ PageText extractPageText(const std::string& bodyMarkup, std::string_view url, st
   ExtractionPipeline pipeline(analysis);
   const MarkupRead read = pipeline.analyze(bodyMarkup.c_str());
   const std::vector<ContentChoice> choices = pipeline.chooseContent();
-  PageText page = formatTextFile(choices, url, title, format);
+  // How the texts follow one another is the analysis' own, in any format:
+  // the Windows server's way for its analysis, and every text set apart for
+  // the modern one, whichever line ends a caller asks for.
+  TextFileFormat written = format;
+  written.setsTextsApart = pipeline.rules.setsTextsApart;
+  PageText page = formatTextFile(choices, url, title, written);
   page.markupCut = read == MarkupRead::kCut;
   // Only an analysis that reconsiders a choice holding little says how
   // little it still holds.

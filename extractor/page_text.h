@@ -14,7 +14,9 @@ namespace brevanto {
 
 // Analyses `bodyMarkup` (the body element's outer markup; analysed up to a
 // NUL byte, as the Windows server reads it, and up to kMostMarkupBytes) and
-// formats the chosen text after a header with `url` and `title`.
+// formats the chosen text after a header with `url` and `title`, with the
+// line ends and first line of `format` and the chosen texts set apart where
+// the analysis' rules say so.
 PageText extractPageText(const std::string& bodyMarkup, std::string_view url, std::string_view title,
                          Analysis analysis, TextFileFormat format = windowsTextFile());
 

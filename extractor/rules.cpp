@@ -58,13 +58,13 @@ constexpr int32_t kNamedArticleLeastParagraphs = 2;
 // The second opinion is asked when the first choice holds under this share
 // of the body's non-link text, in percent...
 constexpr double kFirstMostShare = 50.0;
-// ...from the blocks of text of at least this many non-link bytes, a
+// ...from the blocks of text of at least this many non-link letters, a
 // sentence or so; shorter lines are captions, buttons and bylines...
 constexpr int32_t kLeastBlockLength = 25;
-// ...each worth one vote, and one more for each 100 bytes up to three, so
+// ...each worth one vote, and one more for each 100 letters up to three, so
 // that a long block counts more than a short one but no block outweighs four
 // others...
-constexpr double kBytesPerVote = 100.0;
+constexpr double kLettersPerVote = 100.0;
 constexpr double kMostLengthVotes = 3.0;
 // ...with half its weight for the parent of the element holding it, which
 // holds it too...
@@ -132,11 +132,12 @@ Rules modernRules() {
   rules.namedArticleKind = rowNamed(kNamedArticleKind, *rules.elements);
   rules.namedArticleLeastParagraphs = kNamedArticleLeastParagraphs;
   rules.layoutNamesSayNothing = true;
+  rules.readsRoles = true;
   rules.widgetsInsideContentAreContent = true;
   rules.secondOpinion = {true,
                          kFirstMostShare,
                          kLeastBlockLength,
-                         kBytesPerVote,
+                         kLettersPerVote,
                          kMostLengthVotes,
                          kGrandparentWeight,
                          kSecondLeastGain,
@@ -147,6 +148,7 @@ Rules modernRules() {
   rules.farBlockMostShare = kFarBlockMostShare;
   rules.parentMostExtraShare = kParentMostExtraShare;
   fillRows(rules.neverLinkLists, kNeverLinkLists, *rules.elements);
+  rules.setsTextsApart = true;
   return rules;
 }
 

@@ -117,6 +117,11 @@ struct Rules {
   // Whether a class name whose last word is "layout" says nothing of what
   // the element is ("c-fixed-sidebar-layout" lays out the whole page).
   bool layoutNamesSayNothing = false;
+  // Whether the role an element declares counts as its names do: a
+  // navigation, banner, contentinfo, complementary, search, menu, menubar,
+  // toolbar, dialog or alertdialog is furniture, a main or an article is
+  // content.
+  bool readsRoles = false;
   // Whether an element named "widget" and nothing else that marks furniture,
   // inside an element named as content, is content: site builders name
   // every box a widget.
@@ -124,21 +129,24 @@ struct Rules {
 
   // When the first choice holds under mostFirstShare percent of the body's
   // non-link text, the blocks of text vote for the element that holds them:
-  // every block whose non-link bytes are at least leastBlockLength (an
+  // every block whose non-link length is at least leastBlockLength (an
   // element's own line between line breaks, or a leaf of one line) gives
-  // 1 + min(length / bytesPerVote, mostLengthVotes) votes to its holder and
+  // 1 + min(length / lengthPerVote, mostLengthVotes) votes to its holder and
   // grandparentWeight of that to the holder's parent; an element's votes are
   // scaled by 1 - its link density. The element with the most takes the
   // first choice's place when it holds leastGain times the first choice's
   // non-link text, more blocks than it, under mostLinkDensity links, and is
   // not inside it; its siblings with at least siblingLeastScore of its votes
   // come with it. The blocks held by a selfContained element (an ARTICLE)
-  // vote for it alone: a list of teasers is no article.
+  // vote for it alone: a list of teasers is no article. A block's length
+  // counts its letters, whatever the script: one for a character of an
+  // alphabet, however many bytes it takes, and three for a character of the
+  // East Asian scripts, each a word or most of one.
   struct SecondOpinionRule {
     bool applies = false;
     double mostFirstShare = 0;
     int32_t leastBlockLength = 0;
-    double bytesPerVote = 0;
+    double lengthPerVote = 0;
     double mostLengthVotes = 0;
     double grandparentWeight = 0;
     double leastGain = 0;
@@ -164,6 +172,11 @@ struct Rules {
   static constexpr int kMostKeptKinds = 4;
   ElementRow neverLinkLists[kMostKeptKinds] = {KnownRows::kNoRow, KnownRows::kNoRow, KnownRows::kNoRow,
                                                KnownRows::kNoRow};
+
+  // ---- Output.
+  // Whether the text file of a whole analysis sets its chosen texts apart
+  // (see TextFileFormat), whatever file format it is written in.
+  bool setsTextsApart = false;
 
   // The Windows server's analysis, byte for byte.
   static const Rules& classic();

@@ -17,21 +17,29 @@ namespace brevanto {
 
 enum class LineEnd : int { kCrLf, kLf };
 
-// How a text file's lines end, and whether an empty line comes first.
+// How a text file's lines end, whether an empty line comes first, and how
+// the chosen texts follow one another.
 struct TextFileFormat {
   LineEnd lineEnd = LineEnd::kCrLf;
   bool blankLineFirst = true;
+  // Whether every chosen text is written alike, whatever its number of
+  // lines: its lines without the empty ones, each ending in a line break,
+  // with an empty line between two texts and none after the last. The
+  // Windows server's file follows a text of more than one line break with an
+  // empty line, and writes a text of one line break or none as it is, so
+  // that it runs into the next. extractPageText sets it from the analysis.
+  bool setsTextsApart = true;
 };
 
-// The Windows server's text file: CR LF line ends and an empty line before
-// the header.
+// The Windows server's text file: CR LF line ends, an empty line before the
+// header, and the texts as the server joins them.
 constexpr TextFileFormat windowsTextFile() {
-  return {LineEnd::kCrLf, true};
+  return {LineEnd::kCrLf, true, false};
 }
-// Every line, inside the texts too, ends in an LF alone, and the header is
-// on the first line.
+// Every line, inside the texts too, ends in an LF alone, the header is on
+// the first line, and the texts are set apart.
 constexpr TextFileFormat lfTextFile() {
-  return {LineEnd::kLf, false};
+  return {LineEnd::kLf, false, true};
 }
 
 // A text file's bytes.
@@ -50,7 +58,9 @@ struct PageText {
 // The text file of `choices`: the header with `url` and `title`, then each
 // chosen element's text that has any, cleaned (see appendCleanLines), with a
 // line break in the place of each list it leaves out, and a line break after
-// it.
+// it; in a format that sets texts apart, every text is cleaned, however few
+// lines it has, an empty line stands between two texts and none after the
+// last, and a text that shows nothing writes nothing.
 PageText formatTextFile(const std::vector<ContentChoice>& choices, std::string_view url,
                         std::string_view title, TextFileFormat format = windowsTextFile());
 

@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kUrlLabel = "url : ";
 constexpr std::string_view kTitleLabel = "title : ";
 // What a chosen text may gain when written: a line break after its last
-// line, and the one after the text.
+// line, and the one after the text (or before it, where texts are set apart).
 constexpr size_t kMostAddedPerText = 2 * kLineBreak.size();
 
 // The first line break from `from` on, or null.
@@ -27,18 +27,19 @@ const char* findLineBreak(const char* from, const char* end) {
 }
 
 // Passes what appendCleanLines gives for the text to `write(bytes, length)`,
-// piece by piece. A piece of the text is passed only once every piece
+// piece by piece; with `everyText`, a text of one line break or none is
+// cleaned as well. A piece of the text is passed only once every piece
 // before it has been written, and the output never gets ahead of the text
 // read, but for the line break after the last line: `write` may copy the
 // pieces down over the text itself, given kLineBreak.size() bytes of room
 // after it.
 template <typename Write>
-void writeCleanLines(const char* text, size_t length, Write write) {
+void writeCleanLines(const char* text, size_t length, bool everyText, Write write) {
   const char* const end = text + length;
-  // A single line break is not enough to split: such a text, blank line and
-  // all, is kept as it is.
+  // For the Windows server a single line break is not enough to split: such
+  // a text, blank line and all, is kept as it is.
   const char* first = findLineBreak(text, end);
-  if (first == nullptr || findLineBreak(first + kLineBreak.size(), end) == nullptr) {
+  if (!everyText && (first == nullptr || findLineBreak(first + kLineBreak.size(), end) == nullptr)) {
     write(text, length);
     return;
   }
@@ -56,14 +57,14 @@ void writeCleanLines(const char* text, size_t length, Write write) {
   }
 }
 
-// Replaces the text from `from` on with what appendCleanLines gives for it,
+// Replaces the text from `from` on with what writeCleanLines gives for it,
 // without a copy of it.
-void cleanLinesInPlace(std::string& text, size_t from) {
+void cleanLinesInPlace(std::string& text, size_t from, bool everyText) {
   const size_t length = text.size() - from;
   text.append(kLineBreak.size(), '\0');  // room for the line break after the last line
   char* const start = &text[from];
   char* written = start;
-  writeCleanLines(start, length, [&written](const char* bytes, size_t count) {
+  writeCleanLines(start, length, everyText, [&written](const char* bytes, size_t count) {
     std::memmove(written, bytes, count);
     written += count;
   });
@@ -88,12 +89,14 @@ bool hasText(const HtmlNode* node) {
   return node != nullptr && node->tag != nullptr && node->tag->text != nullptr;
 }
 
-// Appends the cleaned text of `choice`, which has one.
-void appendChosenText(const ContentChoice& choice, std::string& file) {
+// Appends the cleaned text of `choice`, which has one; with `everyText`,
+// cleaned however few lines it has.
+void appendChosenText(const ContentChoice& choice, bool everyText, std::string& file) {
   const char* const text = choice.node->tag->text;
   const size_t length = static_cast<size_t>(choice.node->tag->textLength);
   if (choice.leftOut.empty()) {
-    appendCleanLines({text, length}, file);
+    writeCleanLines(text, length, everyText,
+                    [&file](const char* bytes, size_t count) { file.append(bytes, count); });
     return;
   }
   // The texts of the elements left out are runs of the node's text, in its
@@ -110,13 +113,13 @@ void appendChosenText(const ContentChoice& choice, std::string& file) {
     from = outText + out->tag->textLength;
   }
   file.append(from, static_cast<size_t>(end - from));
-  cleanLinesInPlace(file, start);
+  cleanLinesInPlace(file, start, everyText);
 }
 
 }  // namespace
 
 void appendCleanLines(std::string_view text, std::string& out) {
-  writeCleanLines(text.data(), text.size(),
+  writeCleanLines(text.data(), text.size(), false,
                   [&out](const char* bytes, size_t count) { out.append(bytes, count); });
 }
 
@@ -134,12 +137,26 @@ PageText formatTextFile(const std::vector<ContentChoice>& choices, std::string_v
   file.append(kUrlLabel).append(url).append(lineEnd).append(lineEnd);
   file.append(kTitleLabel).append(title).append(lineEnd).append(lineEnd);
   page.headerLength = file.size();
+  bool textWritten = false;
   for (const ContentChoice& choice : choices) {
     // A node without text writes nothing, not even its line break.
     if (!hasText(choice.node)) continue;
     const size_t start = file.size();
-    appendChosenText(choice, file);
-    file.append(kLineBreak);
+    if (format.setsTextsApart) {
+      // An empty line between two texts, none after the last; a text that
+      // shows nothing is not set apart either.
+      if (textWritten) file.append(kLineBreak);
+      const size_t textStart = file.size();
+      appendChosenText(choice, true, file);
+      if (file.size() == textStart) {
+        file.resize(start);
+        continue;
+      }
+      textWritten = true;
+    } else {
+      appendChosenText(choice, false, file);
+      file.append(kLineBreak);
+    }
     if (format.lineEnd == LineEnd::kLf) endLinesInLf(file, start);
   }
   return page;

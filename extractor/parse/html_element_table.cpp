@@ -122,6 +122,8 @@ constexpr int kClassicRowCount = static_cast<int>(sizeof kClassicRows / sizeof k
 // where the classic table drops it like a comment. Ruby text and the sources
 // that formulas keep in annotations render no content: a reader never sees
 // them beside the words. A formula shows the text of its tokens alone.
+// Large text runs on in its line and deleted text shows, struck through, as
+// in every browser.
 // clang-format off
 constexpr HtmlElementInfo kModernRows[] = {
     {"ANNOTATION", "formula source kept for programs", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 0, kPartText},
@@ -129,7 +131,9 @@ constexpr HtmlElementInfo kModernRows[] = {
     {"ARTICLE", "self-contained composition", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartSection},
     {"ASIDE", "content aside from the main flow", kStartTagRequired, kEndTagRequired, kLevelBlock, kDtdStrict, 0, 0, 1, kPartChrome},
     {"BDI", "bidirectional isolate", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
+    {"BIG", "large text style", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
     {"BLOCKQUOTE", "long quotation", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutOwnLines},
+    {"DEL", "deleted text", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
     {"CANVAS", "scripted bitmap", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartChrome},
     {"DATA", "machine-readable value", kStartTagRequired, kEndTagRequired, kLevelInline, kDtdStrict, 0, 0, 1, kPartText},
     {"DD", "definition description", kStartTagRequired, kEndTagOptional, kLevelInline, kDtdStrict, 0, 0, 1, kPartText, kLayoutOwnLines},

@@ -8,6 +8,7 @@ TagAttributes readTagAttributes(std::string_view attributes) {
   bool seenClass = false;
   bool seenId = false;
   bool seenStyle = false;
+  bool seenRole = false;
   const size_t end = attributes.size();
   size_t at = 0;
   auto skipSpaces = [&] {
@@ -53,6 +54,8 @@ TagAttributes readTagAttributes(std::string_view attributes) {
       keepFirst(seenId, found.id);
     } else if (ascii::equalsIgnoringCase(name, "style")) {
       keepFirst(seenStyle, found.style);
+    } else if (ascii::equalsIgnoringCase(name, "role")) {
+      keepFirst(seenRole, found.role);
     } else if (ascii::equalsIgnoringCase(name, "hidden")) {
       found.hidden = true;
     }

@@ -1,6 +1,6 @@
 // The attributes that name an element for the page's own styles and
-// scripts, its class and id, and those that hide it: hidden and an inline
-// style.
+// scripts, its class and id; the role it declares to assistive technology;
+// and those that hide it: hidden and an inline style.
 #pragma once
 
 #include <string_view>
@@ -13,6 +13,7 @@ struct TagAttributes {
   std::string_view classes;
   std::string_view id;
   std::string_view style;
+  std::string_view role;
   bool hidden = false;  // the tag has a hidden attribute, with any value
 };
 

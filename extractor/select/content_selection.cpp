@@ -223,6 +223,22 @@ void Chooser::takeDocumentIfSpread(std::vector<ContentChoice>& chosen) const {
   }
 }
 
+// What each byte of a UTF-8 text adds to the length of a block of it: one
+// for the first byte of a character of an alphabet, three for the first
+// byte of a character from U+3000 to U+D7FF (kana, CJK ideographs, Hangul),
+// none for the bytes that go on a character or show nothing. A block's
+// length then means the same in every script.
+struct LetterWeights {
+  uint8_t of[256] = {};
+  constexpr LetterWeights() {
+    for (int c = '!'; c < 0x80; ++c) of[c] = 1;
+    for (int c = 0xC0; c <= 0xFF; ++c) of[c] = 1;
+    for (int c = 0xE3; c <= 0xED; ++c) of[c] = 3;
+  }
+};
+
+constexpr LetterWeights kLetterWeights;
+
 // The votes of the blocks of text for the elements that hold them.
 class BlockVotes {
  public:
@@ -283,29 +299,30 @@ class BlockVotes {
       ownLength -= countedLength(*child->tag, rules_);
       ownLinks -= child->tag->linkTextLength;
     }
+    // A text has no more letters than visible bytes.
     if (ownLength < rule_.leastBlockLength) return;
     // The links of the own text are taken to be spread evenly over its lines.
     const double plainFraction = std::max(ownLength - ownLinks, 0) / static_cast<double>(ownLength);
     int32_t blocks = 0;
     double votes = 0;
     int32_t lines = 0;    // lines that show anything
-    int32_t visible = 0;  // of the line at hand
+    int32_t letters = 0;  // of the line at hand
     auto endLine = [&] {
-      if (visible == 0) return;
+      if (letters == 0) return;
       ++lines;
-      const double plain = visible * plainFraction;
+      const double plain = letters * plainFraction;
       if (plain >= rule_.leastBlockLength) {
         ++blocks;
-        votes += 1.0 + std::min(plain / rule_.bytesPerVote, rule_.mostLengthVotes);
+        votes += 1.0 + std::min(plain / rule_.lengthPerVote, rule_.mostLengthVotes);
       }
-      visible = 0;
+      letters = 0;
     };
     auto scan = [&](const char* from, const char* to) {
       for (; from < to; ++from) {
         if (*from == '\n') {
           endLine();
-        } else if (static_cast<unsigned char>(*from) > ' ') {
-          ++visible;
+        } else {
+          letters += kLetterWeights.of[static_cast<unsigned char>(*from)];
         }
       }
     };

@@ -18,21 +18,177 @@
 namespace brevanto {
 namespace {
 
-// Words of class and id names that mark furniture, lower case.
+// Words of class and id names that mark furniture, lower case, one row per
+// language: pages name their boxes in their own language too, often without
+// its accents.
 constexpr std::string_view kChromeWords[] = {
-    "nav",           "navbar",   "navigation",  "menu",        "footer",  "sidebar", "comment", "comments",
-    "share",         "sharing",  "social",      "related",     "promo",   "ad",      "ads",     "advert",
-    "advertisement", "banner",   "breadcrumb",  "breadcrumbs", "widget",  "popup",   "cookie",  "newsletter",
-    "subscribe",     "masthead", "sponsor",     "sponsored",   "consent", "gdpr",    "paywall", "login",
-    "signin",        "signup",   "editsection", "slideshow",
+    // English
+    "nav",
+    "navbar",
+    "navigation",
+    "menu",
+    "footer",
+    "sidebar",
+    "comment",
+    "comments",
+    "share",
+    "sharing",
+    "social",
+    "related",
+    "promo",
+    "ad",
+    "ads",
+    "advert",
+    "advertisement",
+    "banner",
+    "breadcrumb",
+    "breadcrumbs",
+    "widget",
+    "popup",
+    "cookie",
+    "newsletter",
+    "subscribe",
+    "masthead",
+    "sponsor",
+    "sponsored",
+    "consent",
+    "gdpr",
+    "paywall",
+    "login",
+    "signin",
+    "signup",
+    "editsection",
+    "slideshow",
+    // Spanish and Portuguese
+    "menú",
+    "publicidad",
+    "publicidade",
+    "anuncio",
+    "anuncios",
+    "comentarios",
+    "comentários",
+    "compartir",
+    "compartilhar",
+    "relacionados",
+    "relacionadas",
+    "navegacion",
+    "navegación",
+    "navegacao",
+    "navegação",
+    "rodape",
+    "rodapé",
+    // French
+    "publicite",
+    "publicité",
+    "commentaires",
+    "partage",
+    "partager",
+    "connexion",
+    // German
+    "menü",
+    "werbung",
+    "anzeige",
+    "kommentar",
+    "kommentare",
+    "teilen",
+    "fusszeile",
+    // Italian
+    "pubblicita",
+    "pubblicità",
+    "commenti",
+    "condividi",
+    "correlati",
+    // Dutch
+    "reclame",
+    "advertentie",
+    "advertenties",
+    "reacties",
+    // Polish, Czech, Slovak; Russian in Latin letters
+    "reklama",
+    "reklamy",
+    "komentarze",
+    "komentare",
+    "stopka",
+    "kommentarii",
+    "menyu",
+    // Turkish, the Scandinavian languages, Indonesian
+    "reklam",
+    "yorumlar",
+    "kommentarer",
+    "iklan",
+    "komentar",
 };
 
 // Words that name the article itself: an element named with one of them is
 // never furniture, whatever else its names say ("post-sidebar-wrapper" and
 // "article-share" hold the article).
 constexpr std::string_view kContentWords[] = {
-    "article", "content", "post", "entry", "story", "body", "main", "text", "blog", "heading",
+    // English
+    "article",
+    "content",
+    "post",
+    "entry",
+    "story",
+    "body",
+    "main",
+    "text",
+    "blog",
+    "heading",
+    // Spanish, Portuguese, Italian
+    "articulo",
+    "artículo",
+    "artigo",
+    "articolo",
+    "contenido",
+    "conteudo",
+    "conteúdo",
+    "contenuto",
+    "noticia",
+    "notícia",
+    "notizia",
+    "cuerpo",
+    "corpo",
+    "texto",
+    "testo",
+    "materia",
+    "matéria",
+    // French
+    "contenu",
+    "corps",
+    "texte",
+    // German, Dutch, the Scandinavian languages
+    "inhalt",
+    "artikel",
+    "beitrag",
+    "bericht",
+    "inhoud",
+    "innehall",
+    "indhold",
+    "innhold",
+    // Polish, Czech, Slovak; Russian in Latin letters
+    "tresc",
+    "artykul",
+    "tekst",
+    "clanek",
+    "obsah",
+    "statya",
+    "kontent",
+    // Turkish, Indonesian
+    "icerik",
+    "haber",
+    "makale",
+    "konten",
+    "berita",
 };
+
+// The roles an element may declare to assistive technology that make it
+// furniture, and those that make it the article: what it is, said in the
+// same words in every language.
+constexpr std::string_view kChromeRoles[] = {
+    "navigation", "banner",  "contentinfo", "complementary", "search",
+    "menu",       "menubar", "toolbar",     "dialog",        "alertdialog",
+};
+constexpr std::string_view kContentRoles[] = {"main", "article"};
 
 // The furniture word that site builders give every box, the article's too.
 constexpr std::string_view kWidgetWord = "widget";
@@ -40,16 +196,23 @@ constexpr std::string_view kWidgetWord = "widget";
 // what an element is.
 constexpr std::string_view kLayoutWord = "layout";
 
-// For each letter, a bit for each length of the hint words that start with
-// it: most words of class names ("flex", "px", "col") are no hint word, and
-// this tells so without comparing them with every hint word.
+// For each first letter and last byte, a bit for each length of the hint
+// words that start and end with them: most words of class names ("flex",
+// "px", "col") are no hint word, and this tells so without comparing them
+// with every hint word.
 struct HintWordShapes {
-  uint32_t lengthsByLetter[26] = {};
+  static constexpr int kOtherLast = 26;  // a last byte that is no ASCII letter
+  uint32_t lengths[26][kOtherLast + 1] = {};
 
-  constexpr void add(std::string_view word) { lengthsByLetter[word[0] - 'a'] |= uint32_t{1} << word.size(); }
+  static constexpr int lastOf(std::string_view word) {
+    return ascii::isLetter(word.back()) ? ascii::toLower(word.back()) - 'a' : kOtherLast;
+  }
+  constexpr void add(std::string_view word) {
+    lengths[word[0] - 'a'][lastOf(word)] |= uint32_t{1} << word.size();
+  }
   constexpr bool mayHold(std::string_view word) const {
     if (word.empty() || word.size() >= 32 || !ascii::isLetter(word[0])) return false;
-    return (lengthsByLetter[ascii::toLower(word[0]) - 'a'] >> word.size() & 1) != 0;
+    return (lengths[ascii::toLower(word[0]) - 'a'][lastOf(word)] >> word.size() & 1) != 0;
   }
 };
 
@@ -71,6 +234,9 @@ struct ByteKinds {
     for (int c = 'a'; c <= 'z'; ++c) of[c] = kLower;
     for (int c = 'A'; c <= 'Z'; ++c) of[c] = kUpper;
     for (int c = '0'; c <= '9'; ++c) of[c] = kDigit;
+    // The bytes of a character beyond ASCII belong to the word they stand
+    // in: "navštěvy" is one word, not "nav" and the rest.
+    for (int c = 0x80; c <= 0xFF; ++c) of[c] = kLower;
   }
 };
 
@@ -96,8 +262,8 @@ struct NameHints {
   }
 };
 
-// What the words of class or id names say. Words are split at every byte
-// that is not a letter or digit, and where a lower-case letter meets an
+// What the words of class or id names say. Words are split at every ASCII
+// byte that is not a letter or digit, and where a lower-case letter meets an
 // upper-case one ("navBar" is "nav" and "Bar"); names are split at white
 // space. A content word wins over any number of chrome words. Where the rules
 // say so, a name whose last word is "layout" marks nothing.
@@ -138,6 +304,30 @@ NameHints hintsOf(std::string_view names, const Rules& rules) {
   }
 }
 
+// What the role an element declares says of it. Of a list of roles the
+// first one known counts, in any letter case.
+NameHints hintsOfRole(std::string_view roles) {
+  NameHints hints;
+  while (!roles.empty()) {
+    roles = ascii::trim(roles);
+    const size_t space = std::min(
+        static_cast<size_t>(std::find_if(roles.begin(), roles.end(), ascii::isWhitespace) - roles.begin()),
+        roles.size());
+    const std::string_view role = roles.substr(0, space);
+    roles.remove_prefix(space);
+    if (isOneOf(role, kContentRoles)) {
+      hints.content = true;
+      return hints;
+    }
+    if (isOneOf(role, kChromeRoles)) {
+      hints.chrome = true;
+      hints.onlyWidget = false;
+      return hints;
+    }
+  }
+  return hints;
+}
+
 // Whether the declarations of an inline style hide the element: display
 // none or visibility hidden, in any letter case, with any blanks and
 // priority.
@@ -174,6 +364,7 @@ ElementNames namesOf(const HtmlTag& tag, const char* markup, const Rules& rules)
   // The class and the id name one element: a content word in either keeps it.
   names.hints = hintsOf(attributes.classes, rules);
   names.hints.add(hintsOf(attributes.id, rules));
+  if (rules.readsRoles) names.hints.add(hintsOfRole(attributes.role));
   names.hidden = attributes.hidden || styleHides(attributes.style);
   return names;
 }

@@ -138,6 +138,64 @@ size_t invisibleLength(const char* p, const char* end) {
   return length != 0 && isInvisible(c) ? length : 0;
 }
 
+// The characters of East Asian width wide, fullwidth or halfwidth, but for
+// Hangul: the scripts written without spaces between words, in which a line
+// break of the source between two characters joins them rather than
+// standing as a blank. Hangul is written with spaces.
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+constexpr CodeRange kWideRanges[] = {
+    {0x2E80, 0x303E},    // CJK radicals, ideographic description, CJK symbols and punctuation
+    {0x3041, 0x312F},    // hiragana, katakana, bopomofo
+    {0x3190, 0x33FF},    // kanbun, CJK strokes, katakana extension, enclosed and compatibility CJK
+    {0x3400, 0x4DBF},    // CJK ideographs, extension A
+    {0x4E00, 0x9FFF},    // CJK unified ideographs
+    {0xA000, 0xA4CF},    // Yi
+    {0xF900, 0xFAFF},    // CJK compatibility ideographs
+    {0xFE30, 0xFE4F},    // CJK compatibility forms
+    {0xFF00, 0xFF9F},    // fullwidth forms, halfwidth katakana
+    {0xFFE0, 0xFFE6},    // fullwidth signs
+    {0x20000, 0x3FFFD},  // CJK ideographs beyond the first plane
+};
+
+bool isWide(char32_t c) {
+  return std::any_of(std::begin(kWideRanges), std::end(kWideRanges),
+                     [c](const CodeRange& range) { return c >= range.first && c <= range.last; });
+}
+
+// The character whose UTF-8 form is all of `from` to `to`, or 0 when that is
+// not one whole character.
+char32_t characterOf(const char* from, const char* to) {
+  const auto byte = [from](ptrdiff_t i) { return static_cast<unsigned char>(from[i]); };
+  const ptrdiff_t length = to - from;
+  const int expected = byte(0) < 0x80 ? 1 : byte(0) < 0xC2 ? 0 : byte(0) < 0xE0 ? 2 : byte(0) < 0xF0 ? 3 : 4;
+  if (length != expected) return 0;
+  char32_t c = length == 1 ? byte(0) : byte(0) & (0x7F >> length);
+  for (ptrdiff_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    c = c << 6 | (byte(i) & 0x3F);
+  }
+  return c;
+}
+
+// Whether the character that starts at `p` is wide.
+bool startsWide(const char* p, const char* end) {
+  const unsigned char lead = static_cast<unsigned char>(*p);
+  const ptrdiff_t length = lead < 0xE0 ? 0 : lead < 0xF0 ? 3 : 4;  // every wide character takes 3 or 4 bytes
+  return length != 0 && end - p >= length && isWide(characterOf(p, p + length));
+}
+
+// Whether the character that ends just before `end`, and starts at `from`
+// or after, is wide; false for an empty range.
+bool endsWide(const char* from, const char* end) {
+  if (end - from < 3) return false;  // every wide character takes 3 or 4 bytes
+  const char* lead = end - 1;
+  while (lead > from && end - lead < 4 && (static_cast<unsigned char>(*lead) & 0xC0) == 0x80) --lead;
+  return end - lead >= 3 && isWide(characterOf(lead, end));
+}
+
 // Whether `entity`, from "&" to ";" inclusive, names a character that shows
 // nothing, by name or by number.
 bool isInvisibleEntity(std::string_view entity) {
@@ -239,6 +297,7 @@ class Renderer {
     } else if (collapses_ &&
                tags_[static_cast<size_t>(child.tag->partner)].startOffset > child.tag->endOffset + 1) {
       pendingBlank_ = true;
+      pendingBlankKind_ = Blank::kLeftOut;
     }
   }
   // Lays out the markup from `p` to `end` at the end of the text of `owner`
@@ -266,10 +325,22 @@ class Renderer {
   // breaks, which win, or a blank.
   int pendingBreaks_ = 0;
   bool pendingBlank_ = false;
-  bool wroteInTop_ = false;  // whether the subtree being rendered has text yet
-  int keepingSpaces_ = 0;    // open elements that keep their white space
-  int inFormulas_ = 0;       // open formulas
-  int inTokens_ = 0;         // open tokens of formulas
+  // What the pending blank stands for, while there is one.
+  enum class Blank : uint8_t {
+    kSpace,    // white space
+    kLineEnd,  // white space that holds a line end of the source
+    kLeftOut,  // an inline element left out, which held something
+  };
+  Blank pendingBlankKind_ = Blank::kSpace;
+  // The last run of text written, in the store, whose last character may be
+  // wide: a line end between it and a wide character joins them. Empty
+  // before any text of the subtree.
+  const char* lastRunStart_ = nullptr;  // not owned: in the store
+  const char* lastRunEnd_ = nullptr;    // not owned: in the store
+  bool wroteInTop_ = false;             // whether the subtree being rendered has text yet
+  int keepingSpaces_ = 0;               // open elements that keep their white space
+  int inFormulas_ = 0;                  // open formulas
+  int inTokens_ = 0;                    // open tokens of formulas
 };
 
 char* Renderer::separate(char* out, HtmlNode* owner) {
@@ -297,8 +368,15 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
   if (start == nullptr) return;  // the store has overflowed, and says so
   char* out = start;
   int32_t visible = 0;
-  // Writes text: what waits before it first, then `c`.
-  const auto put = [&](char c) {
+  // Writes text: what waits before it first, then `c`. A line end of the
+  // source between two wide characters stands for nothing, as a browser
+  // lays out the scripts written without spaces. `at` is where `c` starts a
+  // character of the markup, null where it comes from an entity.
+  const auto put = [&](char c, const char* at) {
+    if (pendingBlank_ && pendingBlankKind_ == Blank::kLineEnd && pendingBreaks_ == 0 && at != nullptr &&
+        startsWide(at, end) && (out != start ? endsWide(start, out) : endsWide(lastRunStart_, lastRunEnd_))) {
+      pendingBlank_ = false;
+    }
     if (pendingBreaks_ > 0 || pendingBlank_) {
       wroteInTop_ = wroteInTop_ || out != start;
       out = separate(out, owner);
@@ -312,19 +390,37 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
     switch (classOf(p)) {
       case kShows: {
         const char* const run = p;
-        put(*p++);
+        put(*p, p);
+        ++p;
         while (p < end && classOf(p) == kShows) *out++ = *p++;
         visible += static_cast<int32_t>(p - run);
         break;
       }
       case kBlank:
         if (collapses_ && keepingSpaces_ == 0) {
-          // Inside a formula only its tokens' white space shows.
-          if (inFormulas_ == 0 || inTokens_ > 0) pendingBlank_ = true;
+          // Inside a formula only its tokens' white space shows. The blanks
+          // beside a line end go with it.
+          const char* const run = p;
           ++p;
           while (p < end && classOf(p) == kBlank) ++p;
+          if (inFormulas_ == 0 || inTokens_ > 0) {
+            // Only a line end after a character beyond ASCII may join two
+            // characters: after any other, what the blank stands for is
+            // never asked.
+            const char* const lastEnd = out != start ? out : lastRunEnd_;
+            if (lastEnd != nullptr && static_cast<unsigned char>(lastEnd[-1]) >= 0x80) {
+              const bool lineEnd = std::find_if(run, p, [](char c) { return c == '\n' || c == '\r'; }) != p;
+              if (!pendingBlank_) {
+                pendingBlankKind_ = lineEnd ? Blank::kLineEnd : Blank::kSpace;
+              } else if (lineEnd && pendingBlankKind_ == Blank::kSpace) {
+                pendingBlankKind_ = Blank::kLineEnd;
+              }
+            }
+            pendingBlank_ = true;
+          }
         } else {
-          put(*p++);
+          put(*p, p);
+          ++p;
         }
         break;
       case kAmpersand: {
@@ -335,7 +431,8 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
                         : static_cast<const char*>(std::memchr(p + 1, ';', static_cast<size_t>(end - p - 1)));
         if (semi == nullptr) {
           noSemicolon = true;
-          put(*p++);
+          put(*p, p);
+          ++p;
           ++visible;
           break;
         }
@@ -343,7 +440,7 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
         p = semi + 1;
         if (dropsInvisible_ && isInvisibleEntity(entity)) break;
         const char c = replacementOf(entity);
-        put(c);
+        put(c, nullptr);
         visible += isVisible(c) ? 1 : 0;
         break;
       }
@@ -351,16 +448,22 @@ void Renderer::layOut(const char* p, const char* end, HtmlNode* owner) {
         if (const size_t invisible = invisibleLength(p, end); invisible > 0) {
           p += invisible;
         } else {
-          put(*p++);
+          put(*p, p);
+          ++p;
           ++visible;
         }
         break;
       case kControl:
-        put(*p++);
+        put(*p, p);
+        ++p;
         break;
     }
   }
-  if (out != start) wroteInTop_ = true;
+  if (out != start) {
+    wroteInTop_ = true;
+    lastRunStart_ = start;
+    lastRunEnd_ = out;
+  }
   store_.grow(static_cast<size_t>(out - start), visible);
 }
 
@@ -405,6 +508,8 @@ void Renderer::render(HtmlNode* top, std::vector<HtmlNode*>& heldBack) {
   // Every subtree starts a text of its own.
   pendingBreaks_ = 0;
   pendingBlank_ = false;
+  lastRunStart_ = nullptr;
+  lastRunEnd_ = nullptr;
   wroteInTop_ = false;
   keepingSpaces_ = 0;
   inFormulas_ = 0;

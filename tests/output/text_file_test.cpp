@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -110,6 +111,43 @@ TEST(TextFileFormat, CleanLines) {
   EXPECT_EQ(clean(" a \r\n\r\n b "), " a \r\n b \r\n") << "lines are copied whole";
   EXPECT_EQ(clean("a\r\r\n\nb\r\nc"), "a\r\r\n\nb\r\nc\r\n") << "CR and LF alone split nothing";
   EXPECT_EQ(clean(""), "");
+}
+
+TEST(TextFileFormat, TheServersFileJoinsTextsTheOthersSetThemApart) {
+  // The same chosen texts in the Windows server's file, which keeps a text
+  // of one line break or none as it is, so that it runs into the next, and in
+  // a file that cleans every text alike and sets two texts apart by an empty
+  // line, where a text that shows nothing writes nothing.
+  const struct {
+    std::vector<std::string> texts;
+    std::string server;
+    std::string apart;
+  } cases[] = {
+      {{"one line"}, "one line\r\n", "one line\r\n"},
+      {{"a\r\nb\r\n\r\nc"}, "a\r\nb\r\nc\r\n\r\n", "a\r\nb\r\nc\r\n"},
+      {{"a\r\nb", "c"}, "a\r\nb\r\nc\r\n", "a\r\nb\r\n\r\nc\r\n"},
+      {{"a\r\n  ", "b\r\n\r\nc", "d"}, "a\r\n  \r\nb\r\nc\r\n\r\nd\r\n", "a\r\n\r\nb\r\nc\r\n\r\nd\r\n"},
+      {{"  \r\n", "x"}, "  \r\n\r\nx\r\n", "x\r\n"},
+  };
+  TextNode nothing("");
+  for (const auto& c : cases) {
+    std::vector<std::unique_ptr<TextNode>> nodes;
+    std::vector<HtmlNode*> order;
+    for (const std::string& text : c.texts) {
+      nodes.push_back(std::make_unique<TextNode>(text));
+      order.push_back(&nodes.back()->node);
+    }
+    for (const bool apart : {false, true}) {
+      const TextFileFormat format = {LineEnd::kCrLf, true, apart};
+      std::vector<ContentChoice> choices = chosen(order);
+      const PageText whole = formatTextFile(choices, "u", "t", format);
+      EXPECT_EQ(whole.file.substr(whole.headerLength), apart ? c.apart : c.server)
+          << apart << " " << c.texts[0];
+      // A text with a list left out of it is cleaned alike.
+      for (ContentChoice& choice : choices) choice.leftOut.push_back(&nothing.node);
+      EXPECT_EQ(formatTextFile(choices, "u", "t", format).file, whole.file) << apart;
+    }
+  }
 }
 
 TEST(TextFileFormat, LineEndsAndTheFirstLineAreTheFormats) {

@@ -44,24 +44,28 @@ TEST(TagAttributes, ClassAndIdFromAnyBytes) {
   }
 }
 
-TEST(TagAttributes, StyleAndHiddenFromAnyBytes) {
+TEST(TagAttributes, StyleRoleAndHiddenFromAnyBytes) {
   struct Case {
     std::string attributes;
     const char* style;
+    const char* role;
     bool hidden;
   };
   const Case cases[] = {
-      {R"( style="display: none" class=x)", "display: none", false},
-      {" STYLE='color:red' style=\"display:none\"", "color:red", false},
-      {" hidden", "", true},
-      {" HIDDEN=until-found id=x", "", true},
-      {" data-hidden aria-hidden=true xstyle=a", "", false},
-      {" class=\"hidden\"", "", false},
+      {R"( style="display: none" class=x)", "display: none", "", false},
+      {" STYLE='color:red' style=\"display:none\"", "color:red", "", false},
+      {" hidden", "", "", true},
+      {" HIDDEN=until-found id=x", "", "", true},
+      {" data-hidden aria-hidden=true xstyle=a", "", "", false},
+      {" class=\"hidden\"", "", "", false},
+      {" ROLE=\"navigation menu\" role=main", "", "navigation menu", false},
+      {" data-role=main aria-roledescription=x", "", "", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.attributes);
     const TagAttributes found = readTagAttributes(c.attributes);
     EXPECT_EQ(found.style, c.style);
+    EXPECT_EQ(found.role, c.role);
     EXPECT_EQ(found.hidden, c.hidden);
   }
 }

@@ -44,7 +44,9 @@ std::string digest(const std::string& bytes) {
 std::string digestsOf(const std::string& markup, Analysis analysis) {
   ExtractionPipeline p(analysis);
   p.analyze(markup.c_str());
-  const std::string file = formatTextFile(p.chooseContent(), "u", "t").file;
+  // Each analysis' file as brevanto-extract writes it.
+  const TextFileFormat format = analysis == Analysis::kClassic ? windowsTextFile() : lfTextFile();
+  const std::string file = formatTextFile(p.chooseContent(), "u", "t", format).file;
   return digest(file) + "\t" + digest(p.dumpTags()) + "\t" + digest(p.dumpTree());
 }
 

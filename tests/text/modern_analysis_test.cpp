@@ -87,6 +87,24 @@ TEST(ModernAnalysis, ChromeIsLeftOutOfEveryText) {
       {"<DIV class=box><DIV class=sb-widget-container>FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV class=\"widget nav\">FURNITURE</DIV></DIV>", true},
       {"<DIV class=text-editor><DIV><DIV class=widget>FURNITURE</DIV></DIV></DIV>", true},
+      // The role an element declares says what it is, in every language;
+      // of a list of roles the first one known counts.
+      {"<DIV role=navigation>FURNITURE</DIV>", true},
+      {"<TABLE role=\"presentation COMPLEMENTARY\"><TR><TD>FURNITURE</TD></TR></TABLE>", true},
+      {"<DIV role=dialog>FURNITURE</DIV>", true},
+      {"<DIV role=main class=sidebar>FURNITURE</DIV>", false},
+      {"<DIV role=\"article banner\">FURNITURE</DIV>", false},
+      {"<DIV role=button>FURNITURE</DIV>", false},
+      // Pages name their boxes in their own languages, with or without
+      // accents; a character beyond ASCII is part of its word.
+      {"<DIV class=\"bloque-publicidad\">FURNITURE</DIV>", true},
+      {"<SECTION id=kommentare>FURNITURE</SECTION>", true},
+      {"<DIV class=\"zone publicit\xC3\xA9\">FURNITURE</DIV>", true},
+      {"<DIV class=\"men\xC3\xBC-oben\">FURNITURE</DIV>", true},
+      {"<DIV class=\"reklama-leader\">FURNITURE</DIV>", true},
+      {"<DIV class=\"sidebar artikel-inhalt\">FURNITURE</DIV>", false},
+      {"<DIV class=\"sidebar mat\xC3\xA9ria\">FURNITURE</DIV>", false},
+      {"<DIV class=\"nav\xC5\xA1t\xC4\x9Bvy\">FURNITURE</DIV>", false},
   };
   // Around each case, more of the page's text than the furniture holds.
   const std::string around = "<DIV>Other words of the page.</DIV>";
@@ -238,6 +256,55 @@ TEST(ModernAnalysis, EveryChosenElementSaysWhy) {
   EXPECT_EQ(empty.dumpContent(empty.chooseContent()), "analysis modern\ncontent (none)\n");
 }
 
+TEST(ModernAnalysis, BlocksOfTextMeasureAlikeInEveryScript) {
+  // A page whose first choice holds little, an article of four long lines
+  // and a list of eight short ones: a line shorter than a sentence is no
+  // block of text in any script, however many bytes its letters take, and
+  // the list is left out; a line of a sentence is one, in the scripts
+  // written without spaces too, and the list is written.
+  struct Case {
+    std::string articleLine;
+    std::string listLine;
+    bool listWritten;
+  };
+  const std::string latin =
+      "The fishermen came back to the harbour at dawn and sold the whole catch before noon.";
+  const std::string cyrillic = "Рыбаки вернулись в порт на рассвете, и весь улов продали ещё до полудня.";
+  const std::string arabic = "عاد الصيادون إلى الميناء عند الفجر وباعوا كل ما اصطادوه قبل الظهر.";
+  const std::string japanese = "漁師たちは夜明けに港へ戻り、昼前には魚をすべて売り切った。";
+  const Case cases[] = {
+      {latin, "Tuesday: closed all day", false},
+      {latin, "The shop is closed all day on Tuesday.", true},
+      {cyrillic, "Вторник: закрыто весь день", false},
+      {cyrillic, "Во вторник магазин закрыт весь день.", true},
+      {arabic, "الثلاثاء مغلق طوال اليوم", false},
+      {arabic, "يغلق المتجر طوال يوم الثلاثاء من كل أسبوع.", true},
+      {japanese, "火曜日：休み", false},
+      {japanese, "火曜日は一日中お店が休みです。", true},
+  };
+  auto lines = [](const std::string& line, int count) {
+    std::string joined;
+    for (int i = 0; i < count; ++i) joined += (i > 0 ? "<BR>" : "") + line;
+    return joined;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.listLine);
+    const std::string markup =
+        "<BODY><UL><LI><A href=/a>Home page</A></LI><LI><A href=/b>World news</A></LI>"
+        "<LI><A href=/c>Sports and more</A></LI></UL>"
+        "<DIV><P>A short note up top, a line long.</P><P>Another short note beside it.</P></DIV><DIV>" +
+        lines(c.articleLine, 4) + "</DIV><DIV>" + lines(c.listLine, 8) + "</DIV></BODY>";
+    ExtractionPipeline p(Analysis::kModern);
+    p.analyze(markup.c_str());
+    const std::vector<ContentChoice> chosen = p.chooseContent();
+    const std::string text = formatTextFile(chosen, "u", "t").file;
+    EXPECT_EQ(text.find(c.listLine) != std::string::npos, c.listWritten) << p.dumpContent(chosen);
+    if (!c.listWritten) {
+      EXPECT_NE(text.find(c.articleLine), std::string::npos) << p.dumpContent(chosen);
+    }
+  }
+}
+
 TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
   const std::string markup =
       "<BODY><DIV><P>Before the list.</P><UL><LI><A href=/a>one</A><LI><A href=/b>two</A></UL>"
@@ -249,6 +316,30 @@ TEST(ModernAnalysis, ListsLeftOutGiveWayToALineBreak) {
   EXPECT_EQ(chosen[0].leftOut.size(), 2u) << p.dumpContent(chosen);
   EXPECT_EQ(formatTextFile(chosen, "u", "t").file,
             "\r\nurl : u\r\n\r\ntitle : t\r\n\r\nBefore the list.\r\nAfter the list.\r\n\r\n");
+}
+
+TEST(ModernAnalysis, TheAnalysisSetsItsTextsApartInEveryFormat) {
+  // Two posts, each of one line break: the classic analysis joins them as
+  // the Windows server does and the modern one sets them apart, whichever
+  // line ends and first line the file has.
+  const std::string post = "<DIV><H3>Post</H3><P>" + kArticle + "</P><P>More words of the post.</P></DIV>";
+  const std::string markup = "<BODY><DIV>" + post + post + "</DIV></BODY>";
+  for (const Analysis analysis : {Analysis::kClassic, Analysis::kModern}) {
+    ExtractionPipeline p(analysis);
+    p.analyze(markup.c_str());
+    const std::vector<ContentChoice> chosen = p.chooseContent();
+    for (const TextFileFormat format : {windowsTextFile(), lfTextFile()}) {
+      TextFileFormat joined = format;
+      joined.setsTextsApart = false;
+      TextFileFormat apart = format;
+      apart.setsTextsApart = true;
+      const std::string expected =
+          formatTextFile(chosen, "u", "t", analysis == Analysis::kModern ? apart : joined).file;
+      EXPECT_EQ(extractPageText(markup, "u", "t", analysis, format).file, expected) << p.rules.name;
+      EXPECT_NE(formatTextFile(chosen, "u", "t", joined).file, formatTextFile(chosen, "u", "t", apart).file)
+          << "the page tells the two ways apart";
+    }
+  }
 }
 
 TEST(ModernAnalysis, ChosenShareSaysHowLittleOfThePageIsWritten) {

@@ -141,6 +141,22 @@ TEST(TextRenderer, WhiteSpaceCollapsesAsABrowserLaysItOut) {
       {"<P>x<ANNOTATION-XML encoding=y><CI>r</CI></ANNOTATION-XML>y</P>", 0, "xy", nullptr},
       // An inline element left out separates the words around it.
       {"<DIV>a<SVG>icon</SVG>b<SVG></SVG>c</DIV>", 0, "a bc", kCollapses},
+      // A line end of the source between two characters of the scripts
+      // written without spaces joins them, blanks beside it included, across
+      // tags too; Hangul, other scripts and blanks without a line end keep
+      // their blank.
+      {"<P>\xE6\x97\xA5\xE6\x9C\xAC\r\n\xE8\xAA\x9E</P>", 0, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+       kCollapses},
+      {"<P>\xE6\xB8\xAF <B>\n  \xE5\x8F\xA3</B></P>", 0, "\xE6\xB8\xAF\xE5\x8F\xA3", kCollapses},
+      {"<P>\xEF\xBC\x88\xE6\xB3\xA8\xEF\xBC\x89\n\xEF\xBC\x88\xE6\x9C\xAC\xEF\xBC\x89</P>", 0,
+       "\xEF\xBC\x88\xE6\xB3\xA8\xEF\xBC\x89\xEF\xBC\x88\xE6\x9C\xAC\xEF\xBC\x89", kCollapses},
+      {"<P>\xED\x95\x9C\xEA\xB5\xAD\n\xEC\x96\xB4</P>", 0, "\xED\x95\x9C\xEA\xB5\xAD \xEC\x96\xB4",
+       kCollapses},
+      {"<P>\xE6\x97\xA5\xE6\x9C\xAC\nJapan \xD0\xB4\n\xE6\x97\xA5</P>", 0,
+       "\xE6\x97\xA5\xE6\x9C\xAC Japan \xD0\xB4 \xE6\x97\xA5", kCollapses},
+      {"<P>\xE6\x97\xA5\xE6\x9C\xAC  \xE8\xAA\x9E</P>", 0, "\xE6\x97\xA5\xE6\x9C\xAC \xE8\xAA\x9E",
+       kCollapses},
+      {"<P>\xE6\x97\xA5<SVG>x</SVG>\n\xE8\xAA\x9E</P>", 0, "\xE6\x97\xA5 \xE8\xAA\x9E", kCollapses},
   };
   for (const LaidOutCase& c : cases) expectLaidOut(c);
 }
@@ -153,6 +169,9 @@ TEST(TextRenderer, BlocksStandOnLinesOfTheirOwn) {
       {"<DIV><P>a<DIV><P>b</P></DIV></P>c</DIV>", 1, "a\r\nb", kBlocks},
       {"<DIV><DL><DT>term</DT><DD>meaning</DD></DL>said<BLOCKQUOTE>quote</BLOCKQUOTE>after<HR>rule</DIV>", 0,
        "term\r\nmeaning\r\nsaid\r\nquote\r\nafter\r\nrule", kBlocks},
+      // Large text and deleted text run on in their line, as a browser shows
+      // them.
+      {"<DIV>a <BIG>b</BIG> c <DEL>d</DEL> e</DIV>", 0, "a b c d e", nullptr},
       // Furniture left out stands as a line break where it is a block.
       {"<DIV>a<NAV>menu</NAV>b</DIV>", 0, "a\r\nb", kBlocks},
       // What renders no content shows nothing, not even a line break.
