@@ -1,6 +1,7 @@
 // Web archives: the WARC framing, gzip members, and the HTTP responses in
 // them, read whole, broken and in every variant crawlers write.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -355,6 +356,8 @@ TEST(WarcReader, RecordLimit) {
       << read.warnings[1].message;
 }
 
+// What is no archive is told from its first bytes, and those bytes are
+// handed back: with what is left to read, the caller has the whole input.
 TEST(WarcReader, WhatIsNotAnArchive) {
   const struct {
     const char* name;
@@ -364,6 +367,7 @@ TEST(WarcReader, WhatIsNotAnArchive) {
       {"a page", "<!DOCTYPE html><p>x"},
       {"a gzipped page", compress("<!DOCTYPE html><p>x")},
       {"almost a record", "WARC/x"},
+      {"a page longer than a read", "<!DOCTYPE html>" + std::string(200000, 'x')},
   };
   for (const auto& c : cases) {
     std::FILE* file = std::tmpfile();
@@ -375,6 +379,12 @@ TEST(WarcReader, WhatIsNotAnArchive) {
     std::string error;
     EXPECT_EQ(reader.open(fileno(file), error), ArchiveOpen::kNotArchive) << c.name;
     EXPECT_NE(error.find("not a WARC archive"), std::string::npos) << c.name;
+    std::string whole = reader.takeBytesRead();
+    EXPECT_EQ(whole.empty(), c.bytes.empty()) << c.name;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fileno(file), buffer, sizeof buffer)) > 0;)
+      whole.append(buffer, static_cast<size_t>(got));
+    EXPECT_TRUE(whole == c.bytes) << c.name;
     std::fclose(file);
   }
   WarcReader reader;
