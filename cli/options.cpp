@@ -234,4 +234,16 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned o
   return Command::kExtract;
 }
 
+Command adoptArchives(Options& options) {
+  options.archives = true;
+  // -d and --name-from-input mean a file per page, in the default format.
+  const bool formatChosen = options.formatGiven || options.directory || options.nameFromInput;
+  if (!formatChosen && !options.dumping()) options.format = Format::kJsonLines;
+  std::string conflict = conflictIn(options);
+  if (conflict.empty() && options.outputFile && options.format != Format::kJsonLines && !options.dumping())
+    conflict = "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl";
+  if (!conflict.empty()) return usageError(conflict);
+  return Command::kExtract;
+}
+
 }  // namespace brevanto::cli

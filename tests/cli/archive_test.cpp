@@ -12,42 +12,17 @@
 #include "cli/archive/http_response.h"
 #include "cli/archive/inflate.h"
 #include "cli/archive/warc_reader.h"
+#include "tests/cli/warc_writing.h"
 
 namespace brevanto::archive {
 namespace {
 
 using namespace std::string_literals;
 
-// `text` as one gzip member (or a zlib or bare deflate stream).
-std::string compress(const std::string& text, int windowBits = 15 + 16) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-std::string record(const std::string& type, const std::string& block, const std::string& fields = "",
-                   const std::string& eol = "\r\n") {
-  return "WARC/1.0" + eol + "WARC-Type: " + type + eol + "WARC-Record-ID: <urn:uuid:" + type + ">" + eol +
-         fields + "Content-Length: " + std::to_string(block.size()) + eol + eol + block + eol + eol;
-}
-
-std::string response(const std::string& url, const std::string& http, const std::string& eol = "\r\n") {
-  return record("response", http,
-                "WARC-Target-URI: " + url + eol + "Content-Type: application/http; msgtype=response" + eol,
-                eol);
-}
-
-std::string http(const std::string& headers, const std::string& body, const std::string& status = "200 OK") {
-  return "HTTP/1.1 " + status + "\r\n" + headers + "\r\n" + body;
-}
+using testing::compress;
+using testing::http;
+using testing::record;
+using testing::response;
 
 // A piece of an archive: its bytes, and the page it gives (none when
 // `body` is empty, or when damage elsewhere loses it).

@@ -19,95 +19,14 @@
 
 #include "extractor/extraction_pipeline.h"
 #include "extractor/output/output.h"
+#include "tests/cli/extract_run.h"
 #include "tests/support/page_cases.h"
 
 namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void write(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-struct Result {
-  int status = -1;  // the exit status, or 128 + the signal that ended the program
-  std::string out;
-  std::string err;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::string page(const std::string& title, const std::string& body = "<p>one</p><p>two</p>") {
-  return "<html><head><title>" + title + "</title></head><body><div>" + body + "</div></body></html>";
-}
-
-class ExtractTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps runs of the same test from other builds apart.
-    dir_ = fs::temp_directory_path() /
-           ("brevanto-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "work");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs the program in the work folder. `shellPrefix` goes before it in
-  // the shell command (settings for the run); `input` is its standard input.
-  Result run(const std::vector<std::string>& args, const std::string& input = "",
-             const std::string& shellPrefix = "", const std::string& output = "") {
-    write(dir_ / "stdin", input);
-    std::string command =
-        "cd " + quote((dir_ / "work").string()) + " && " + shellPrefix + " exec " + quote(BREVANTO_EXTRACT);
-    for (const std::string& arg : args) command += " " + quote(arg);
-    command += " <" + quote((dir_ / "stdin").string()) + " >" +
-               quote(output.empty() ? (dir_ / "stdout").string() : output) + " 2>" +
-               quote((dir_ / "stderr").string());
-    const int raw = std::system(command.c_str());
-    Result result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
-    result.out = output.empty() ? read(dir_ / "stdout") : "";
-    result.err = read(dir_ / "stderr");
-    return result;
-  }
-
-  fs::path work(const std::string& name = "") const { return dir_ / "work" / name; }
-  std::vector<std::string> filesIn(const fs::path& folder) const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  // Every file below the test's folder, as paths relative to it.
-  std::vector<std::string> allFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_ / "work")) {
-      if (!entry.is_directory()) names.push_back(fs::relative(entry.path(), dir_ / "work").string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  fs::path dir_;
-};
+using namespace testing;  // NOLINT(google-build-using-namespace): the runs of the program
 
 const std::string kArticle =
     "<html><head><title>Tide: times/heights?</title>"
@@ -362,15 +281,6 @@ TEST_F(ExtractTest, MistakesAreSaidOnceAndSafely) {
                             quote((dir_ / "setup.err").string()) + " >/dev/null";
   EXPECT_EQ(std::system(setup.c_str()), 0);
   EXPECT_EQ(read(dir_ / "setup.err"), "");
-}
-
-// Every file below `folder`, by its path relative to it, with its bytes.
-std::map<std::string, std::string> contentsOf(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_directory()) files[fs::relative(entry.path(), folder).string()] = read(entry.path());
-  }
-  return files;
 }
 
 // Many workers give what one gives, byte for byte: the same names with
