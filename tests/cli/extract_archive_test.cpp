@@ -40,7 +40,9 @@ struct Entry {
 std::vector<Entry> entries() {
   const std::string html = "Content-Type: text/html\r\n";
   const std::string one = page("One");
-  const std::string russian = "<title>" + kCyrillic + "</title><body><p>" + kCyrillic + "</p>";
+  // The charset the response names outranks the page's own.
+  const std::string russian =
+      "<meta charset=windows-1252><title>" + kCyrillic + "</title><body><p>" + kCyrillic + "</p>";
   const std::string again = page("One", "<p>again</p><p>and again</p>");
   const std::string untitled = page("", "<p>no title</p><p>here</p>");
   std::string cut = response("https://a.example/cut", http(html, page("Cut")));
