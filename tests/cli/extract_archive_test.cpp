@@ -148,7 +148,7 @@ TEST_F(ArchiveTest, EveryHtmlResponseIsOnePageInArchiveOrder) {
 // With a file per page, records are named from their titles, " (2)" in
 // archive order, or after the archive when they have none; each file is the
 // text its page gives as a file. -o cannot hold an archive's pages but in
-// one stream; a page is a page whatever its name.
+// one stream; damage fails the run; a page is a page whatever its name.
 TEST_F(ArchiveTest, AFilePerRecordIsNamedFromItsTitle) {
   std::vector<size_t> offsets;
   write(work("crawl.warc"), archive(false, offsets));
@@ -174,6 +174,19 @@ TEST_F(ArchiveTest, AFilePerRecordIsNamedFromItsTitle) {
   EXPECT_TRUE(
       contains(r.err, "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl"))
       << r.err;
+  // Damage fails a run as a failed page does: a page, then a record whose
+  // length is wrong or one that is no page.
+  const std::vector<Entry> all = entries();
+  const struct {
+    std::string bytes;
+    int status;
+  } endings[] = {{all[2].record + all[7].record, 1}, {all[2].record + all[3].record, 0}};
+  for (const auto& ending : endings) {
+    write(work("two.warc"), ending.bytes);
+    r = run({"two.warc"});
+    EXPECT_EQ(r.status, ending.status) << r.err;
+    EXPECT_EQ(r.out, asFile(all[2], "json", "two.warc:0 <urn:uuid:response>"));
+  }
   write(work("page.warc"), page("Named like an archive"));
   r = run({"page.warc"});
   EXPECT_EQ(r.status, 0) << r.err;
