@@ -20,6 +20,7 @@
 #include "extractor/extraction_pipeline.h"
 #include "extractor/output/output.h"
 #include "tests/cli/extract_run.h"
+#include "tests/cli/warc_writing.h"
 #include "tests/support/page_cases.h"
 
 namespace brevanto {
@@ -286,7 +287,9 @@ TEST_F(ExtractTest, MistakesAreSaidOnceAndSafely) {
 // Many workers give what one gives, byte for byte: the same names with
 // " (2)" in the pages' order, the same files, the same list, the same
 // messages in the same order, the same status. The first page is a FIFO
-// that the test fills late, so every later page is done before it.
+// that the test fills late with a long page: the pages after it wait for
+// its first bytes, which tell a page from an archive, and are then done
+// while it is analysed. Archives, plain and gzip, give pages among files.
 TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
   std::string big;
   for (int i = 0; i < 2000; ++i)
@@ -300,8 +303,25 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
                                       6));
   write(work("untitled.html"), page(""));
   write(work("warned.html"), "<title>Menu</title><body><nav><a href=/>Home</a></nav>");
-  std::vector<std::string> inputs = {"late.html", "a.html",        "missing.html", "b.html",
-                                     "bin.html",  "untitled.html", "warned.html",  "a.html"};
+  // An archive of the same pages, a long one first, with records that are
+  // no page and one whose length is wrong.
+  std::string records;
+  for (const std::string& name : {"big.html", "a.html", "b.html", "untitled.html", "warned.html", "a.html"}) {
+    records += response("https://a.example/" + name, http("Content-Type: text/html\r\n", read(work(name))));
+    records += record("metadata", "fetchTimeMs: 1\r\n");
+  }
+  records.insert(records.find("WARC/1.0", 1),
+                 "WARC/1.0\r\nWARC-Type: resource\r\nContent-Length: some\r\n\r\nlost\r\n\r\n");
+  write(work("pages.warc"), records);
+  std::string members;
+  for (size_t at = 0, next = 0; at < records.size(); at = next) {
+    next = std::min(records.find("WARC/1.0", at + 1), records.size());
+    members += compress(records.substr(at, next - at));
+  }
+  write(work("pages.warc.gz"), members);
+  std::vector<std::string> inputs = {"late.html", "a.html",       "missing.html",  "pages.warc",
+                                     "b.html",    "bin.html",     "untitled.html", "warned.html",
+                                     "a.html",    "pages.warc.gz"};
   for (int i = 0; i < 12; ++i) inputs.push_back(i % 2 == 0 ? "b.html" : "untitled.html");
   const std::vector<std::vector<std::string>> modes = {
       {"-d", "out"},
@@ -348,6 +368,7 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
     EXPECT_EQ(results[0].err, results[1].err) << label;
     EXPECT_TRUE(files[0] == files[1]) << label;
     EXPECT_TRUE(contains(results[0].err, "missing.html: cannot read")) << label;
+    EXPECT_TRUE(contains(results[0].err, "pages.warc.gz:")) << label << ": the archive's damage is said";
     EXPECT_GE(results[0].out.size() + files[0].size(), 10u) << label << ": pages were written";
   }
 }
