@@ -77,7 +77,7 @@ int run(int argc, char** argv) {
   {
     // Telling a pipe may wait for its writer: a signal ends the run then.
     const interruption::AtOnce telling;
-    if (sources.includesArchives() && adoptArchives(options) == Command::kBadUsage) return kBadUsage;
+    if (settleInputs(options, sources.includesArchives()) == Command::kBadUsage) return kBadUsage;
   }
   BatchWriter writer(options);
   if (!writer.prepare()) return kSomeFailed;

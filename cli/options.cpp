@@ -152,11 +152,16 @@ std::string resolve(Options& o, unsigned onlineCpus) {
 }
 
 // The combinations that cannot mean what the user hoped; empty when none.
-std::string conflictIn(const Options& o) {
+// Whether -o can hold what the run writes is known once the inputs are
+// `told` (an archive holds many pages, and makes JSON Lines the default),
+// or when the format was given.
+std::string conflictIn(const Options& o, bool told) {
   const bool lines = o.format == Format::kJsonLines;
   if (o.outputFile && o.directory) return "-o and -d cannot be used together";
-  if (o.outputFile && o.inputs.size() != 1 && !lines)
-    return "-o takes exactly one page; use -d for several, or --format jsonl";
+  if (o.outputFile && !lines && (told || o.formatGiven)) {
+    if (o.archives) return "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl";
+    if (o.inputs.size() != 1) return "-o takes exactly one page; use -d for several, or --format jsonl";
+  }
   if (lines && (o.directory || o.nameFromInput))
     return "--format jsonl writes one stream: to the FILE of -o, or to standard output";
   if (o.dumping() && o.formatGiven)
@@ -229,19 +234,17 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned o
     options.inputs.emplace_back("-");
   }
   std::string conflict = resolve(options, onlineCpus);
-  if (conflict.empty()) conflict = conflictIn(options);
+  if (conflict.empty()) conflict = conflictIn(options, false);
   if (!conflict.empty()) return usageError(conflict);
   return Command::kExtract;
 }
 
-Command adoptArchives(Options& options) {
-  options.archives = true;
+Command settleInputs(Options& options, bool archives) {
+  options.archives = archives;
   // -d and --name-from-input mean a file per page, in the default format.
   const bool formatChosen = options.formatGiven || options.directory || options.nameFromInput;
-  if (!formatChosen && !options.dumping()) options.format = Format::kJsonLines;
-  std::string conflict = conflictIn(options);
-  if (conflict.empty() && options.outputFile && options.format != Format::kJsonLines && !options.dumping())
-    conflict = "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl";
+  if (archives && !formatChosen && !options.dumping()) options.format = Format::kJsonLines;
+  const std::string conflict = conflictIn(options, true);
   if (!conflict.empty()) return usageError(conflict);
   return Command::kExtract;
 }

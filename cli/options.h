@@ -64,11 +64,11 @@ enum class Command : int {
 // `onlineCpus` is how many pages -j analyses at once by default.
 Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned onlineCpus, Options& options);
 
-// Takes note that some inputs are web archives, each of many pages: unless
-// --format, -d or --name-from-input ask for a file per page, the run writes
-// JSON Lines. kBadUsage, with the cause said, when the options cannot apply
-// to archives.
-Command adoptArchives(Options& options);
+// Takes note of what the inputs are, once they are told: when some are web
+// archives, each of many pages, the run writes JSON Lines unless --format,
+// -d or --name-from-input ask for a file per page. kBadUsage, with the
+// cause said, when the options cannot apply to these inputs.
+Command settleInputs(Options& options, bool archives);
 
 extern const char kProgram[];
 extern const char kUsage[];

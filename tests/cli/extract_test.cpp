@@ -761,22 +761,31 @@ TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
   EXPECT_TRUE(left == "the old text" || left.size() > whole) << "old or whole, never cut: " << left.size();
 }
 
-// Interrupted at any moment of a batch, the program lists every file it
-// completed, says how far it got, and ends by the signal. A FIFO that no
-// one fills stops the batch from ending by itself.
+// Interrupted at any moment of a batch, of files or of an archive's pages,
+// the program lists every file it completed, says how far it got, and ends
+// by the signal. A FIFO that no one fills stops the batch from ending by
+// itself.
 TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
   constexpr int kPages = 120;
-  std::vector<std::string> args = {BREVANTO_EXTRACT};
+  // The pages as files, or in an archive, and then the FIFO.
+  std::vector<std::string> files;
+  std::string records;
   for (int i = 0; i < kPages; ++i) {
-    args.push_back("p" + std::to_string(i) + ".html");
-    write(work(args.back()), page("Page"));
+    files.push_back("p" + std::to_string(i) + ".html");
+    write(work(files.back()), page("Page"));
+    records +=
+        response("https://a.example/" + files.back(), http("Content-Type: text/html\r\n", page("Page")));
   }
-  args.push_back("stall.html");
+  write(work("pages.warc"), records);
+  const std::vector<std::string> archive = {"pages.warc", "stall.html"};
+  files.push_back("stall.html");
   ASSERT_EQ(::mkfifo(work("stall.html").c_str(), 0600), 0);
-  const std::string total = std::to_string(kPages + 1);
+  // Without archives the run knows how many pages it has.
+  const std::string ofTotal = " of " + std::to_string(kPages + 1);
   const struct {
     std::vector<std::string> output;
     int delayMs;
+    bool fromArchive = false;
   } cases[] = {
       {{"-j2", "-d", "out"}, 0},
       {{"-j2", "-d", "out"}, 2},
@@ -786,12 +795,17 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
       {{"-j1", "-d", "out"}, 400},
       {{"-j2", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
       {{"-j1", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
+      {{"-j2", "-d", "out"}, 2, true},
+      {{"-j1", "-o", "out/all.jsonl"}, 10, true},
+      {{"-j2", "-o", "out/all.jsonl"}, 400, true},
   };
   for (const auto& c : cases) {
     fs::remove_all(work("out"));
     fs::create_directories(work("out"));
-    std::vector<std::string> command = args;
-    command.insert(command.begin() + 1, c.output.begin(), c.output.end());
+    std::vector<std::string> command = {BREVANTO_EXTRACT};
+    command.insert(command.end(), c.output.begin(), c.output.end());
+    const std::vector<std::string>& inputs = c.fromArchive ? archive : files;
+    command.insert(command.end(), inputs.begin(), inputs.end());
     std::vector<char*> argv;
     for (std::string& arg : command) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -813,7 +827,13 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     std::this_thread::sleep_for(std::chrono::milliseconds(c.delayMs));
     ::kill(child, SIGINT);
     const int status = statusAfter(child);
-    const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) + " ms";
+    const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) +
+                              " ms" + (c.fromArchive ? " from an archive" : "");
+    // "N of TOTAL pages" for files, "N pages" ("1 page") from an archive.
+    const auto interrupted = [&](size_t n) {
+      if (!c.fromArchive) return "interrupted after " + std::to_string(n) + ofTotal + " pages\n";
+      return "interrupted after " + std::to_string(n) + (n == 1 ? " page\n" : " pages\n");
+    };
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << label << " " << status;
     std::vector<std::string> listed;
     std::istringstream lines(read(dir_ / "stdout"));
@@ -825,16 +845,13 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     EXPECT_FALSE(written.empty()) << label;
     const std::string err = read(dir_ / "stderr");
     if (c.output[1] == "-d") {
-      EXPECT_TRUE(
-          contains(err, "interrupted after " + std::to_string(listed.size()) + " of " + total + " pages\n"))
-          << label << ": " << err;
+      EXPECT_TRUE(contains(err, interrupted(listed.size()))) << label << ": " << err;
     } else {
       // The records completed so far, each a whole line, in their file.
       const std::string records = read(work("out/all.jsonl"));
       const size_t count = static_cast<size_t>(std::count(records.begin(), records.end(), '\n'));
       EXPECT_EQ(records.size() - records.rfind("}\n"), 2u) << label;
-      EXPECT_TRUE(contains(err, "interrupted after " + std::to_string(count) + " of " + total + " pages\n"))
-          << label << ": " << err;
+      EXPECT_TRUE(contains(err, interrupted(count))) << label << ": " << err;
     }
   }
 }
