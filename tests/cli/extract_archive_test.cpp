@@ -169,11 +169,25 @@ TEST_F(ArchiveTest, AFilePerRecordIsNamedFromItsTitle) {
   EXPECT_EQ(r.out, listed);
   EXPECT_TRUE(contentsOf(work("out")) == expected) << r.out;
 
-  r = run({"--format", "text", "-o", "all.txt", "crawl.warc"});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(
-      contains(r.err, "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl"))
-      << r.err;
+  // -o holds one page, or the JSON Lines of many, which archives make the
+  // default.
+  write(work("page.warc"), page("Named like an archive"));
+  const struct {
+    std::vector<std::string> args;
+    std::string said;
+  } refusals[] = {
+      {{"--format", "text", "-o", "all.txt", "crawl.warc"},
+       "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl"},
+      {{"-o", "all.txt", "page.warc", "page.warc"},
+       "-o takes exactly one page; use -d for several, or --format jsonl"},
+  };
+  for (const auto& refusal : refusals) {
+    r = run(refusal.args);
+    EXPECT_EQ(r.status, 2) << refusal.said;
+    EXPECT_EQ(r.err.rfind("brevanto-extract: " + refusal.said + "\n", 0), 0u) << r.err;
+  }
+  r = run({"-o", "all.jsonl", "page.warc", "crawl.warc"});
+  EXPECT_EQ(r.out, "all.jsonl\n") << r.err;
   // Damage fails a run as a failed page does: a page, then a record whose
   // length is wrong or one that is no page.
   const std::vector<Entry> all = entries();
@@ -187,7 +201,6 @@ TEST_F(ArchiveTest, AFilePerRecordIsNamedFromItsTitle) {
     EXPECT_EQ(r.status, ending.status) << r.err;
     EXPECT_EQ(r.out, asFile(all[2], "json", "two.warc:0 <urn:uuid:response>"));
   }
-  write(work("page.warc"), page("Named like an archive"));
   r = run({"page.warc"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Named like an archive.txt\n");
