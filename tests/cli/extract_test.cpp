@@ -306,7 +306,7 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
   // An archive of the same pages, a long one first, with records that are
   // no page and one whose length is wrong.
   std::string records;
-  for (const std::string& name : {"big.html", "a.html", "b.html", "untitled.html", "warned.html", "a.html"}) {
+  for (const std::string name : {"big.html", "a.html", "b.html", "untitled.html", "warned.html", "a.html"}) {
     records += response("https://a.example/" + name, http("Content-Type: text/html\r\n", read(work(name))));
     records += record("metadata", "fetchTimeMs: 1\r\n");
   }
@@ -769,14 +769,14 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
   constexpr int kPages = 120;
   // The pages as files, or in an archive, and then the FIFO.
   std::vector<std::string> files;
-  std::string records;
+  std::string archived;
   for (int i = 0; i < kPages; ++i) {
     files.push_back("p" + std::to_string(i) + ".html");
     write(work(files.back()), page("Page"));
-    records +=
+    archived +=
         response("https://a.example/" + files.back(), http("Content-Type: text/html\r\n", page("Page")));
   }
-  write(work("pages.warc"), records);
+  write(work("pages.warc"), archived);
   const std::vector<std::string> archive = {"pages.warc", "stall.html"};
   files.push_back("stall.html");
   ASSERT_EQ(::mkfifo(work("stall.html").c_str(), 0600), 0);
