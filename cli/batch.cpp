@@ -83,15 +83,17 @@ void PageJob::run(PageItem& item, PageResult& result) {
       }
     }
     const PageRequest request = requestFor(item);
+    // What was wrong with a response comes before what the analysis found.
+    result.warnings = std::move(item.warnings);
     if (options_.dumping()) {
       result.ok = dump(bytes, request, result);
       return;
     }
     ExtractedPage page;
     if (!pages_.extract(bytes, request, page, result.error)) return;
+    // The page's bytes are done with; only its result waits for its turn.
     bytes = std::string();
-    // What was wrong with the response comes before what the analysis found.
-    page.warnings.insert(page.warnings.begin(), item.warnings.begin(), item.warnings.end());
+    page.warnings.insert(page.warnings.begin(), result.warnings.begin(), result.warnings.end());
     result.warnings = page.warnings;
     result.title = page.title;
     if (options_.format == Format::kText) {
@@ -139,7 +141,7 @@ PageRequest PageJob::requestFor(const PageItem& item) const {
 bool PageJob::dump(const std::string& bytes, const PageRequest& request, PageResult& result) {
   PreparedPage page;
   if (!pages_.prepare(bytes, request, page, result.error)) return false;
-  result.warnings = std::move(page.warnings);
+  result.warnings.insert(result.warnings.end(), page.warnings.begin(), page.warnings.end());
   ExtractionPipeline pipeline(options_.analysis());
   pipeline.analyze(page.markup.c_str());
   if (options_.dumpTags) result.bytes.append(pipeline.dumpTags());
@@ -192,9 +194,10 @@ bool BatchWriter::take(const PageItem& item, const PageResult& result) {
   if (item.kind == PageItem::Kind::kArchiveEnd) return true;
   const std::string& name = item.name;
   const std::string& input = options_.inputs[item.input];
-  if (!result.ok) return fail(name, result.error);
+  // A response cut short may be why its page fails: said first.
   for (const std::string& warning : result.warnings)
     report(std::string(name).append(": warning: ").append(warning));
+  if (!result.ok) return fail(name, result.error);
   if (options_.dumping()) return dump(name, result.bytes);
   if (stream_) return writeToStream(name, result.bytes);
   if (options_.toStandardOutput()) return writeToStandardOutput(name, result.bytes);

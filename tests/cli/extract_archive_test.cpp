@@ -33,6 +33,7 @@ struct Entry {
   std::string page;      // the page, as a saved file would hold it; empty when the record gives none
   std::string encoding;  // what the page is read in as a file, for the charset the response names
   std::string said;      // what standard error says of the record after "NAME:OFFSET: "
+  std::string warning;   // what was wrong with the response but could be read
 };
 
 // Pages and what is no page, in the order a crawler writes them, with a
@@ -45,6 +46,7 @@ std::vector<Entry> entries() {
       "<meta charset=windows-1252><title>" + kCyrillic + "</title><body><p>" + kCyrillic + "</p>";
   const std::string again = page("One", "<p>again</p><p>and again</p>");
   const std::string untitled = page("", "<p>no title</p><p>here</p>");
+  const std::string longer = page("Longer");
   std::string cut = response("https://a.example/cut", http(html, page("Cut")));
   const std::string length = "Content-Length: ";
   const size_t at = cut.find(length) + length.size();
@@ -68,6 +70,12 @@ std::vector<Entry> entries() {
                      chunked(compress(again)))),
        "https://a.example/3", again, "", ""},
       {response("https://a.example/4", http(html, untitled)), "https://a.example/4", untitled, "", ""},
+      {response(
+           "https://a.example/5",
+           http(html + "Content-Length: " + std::to_string(longer.size()) + "\r\n", longer + "<p>more</p>")),
+       "https://a.example/5", longer, "", "",
+       "the HTTP body is 11 bytes longer than its Content-Length of " + std::to_string(longer.size()) +
+           "; the rest is left out"},
   };
 }
 
@@ -132,10 +140,18 @@ TEST_F(ArchiveTest, EveryHtmlResponseIsOnePageInArchiveOrder) {
       const std::vector<Entry> all = entries();
       for (size_t i = 0; i < all.size(); ++i) {
         const std::string at = std::to_string(offsets[i]);
-        if (!all[i].page.empty()) out += asFile(all[i], "json", r.name + ":" + at + " <urn:uuid:response>");
-        if (!all[i].said.empty()) err += "brevanto-extract: " + named + ":" + at + ": " + all[i].said + "\n";
+        const std::string said = "brevanto-extract: " + named + ":" + at + ": ";
+        if (!all[i].page.empty()) {
+          std::string object = asFile(all[i], "json", r.name + ":" + at + " <urn:uuid:response>");
+          if (!all[i].warning.empty()) {
+            object.replace(object.rfind("[]"), 2, "[\"" + all[i].warning + "\"]");
+            err += said + "warning: " + all[i].warning + "\n";
+          }
+          out += object;
+        }
+        if (!all[i].said.empty()) err += said + all[i].said + "\n";
       }
-      err += "brevanto-extract: " + std::string(r.first.empty() ? "4 of 5" : "5 of 6") +
+      err += "brevanto-extract: " + std::string(r.first.empty() ? "5 of 6" : "6 of 7") +
              " pages written, 1 failed; 5 other records skipped, 1 damaged\n";
       const Result got = run(r.args, r.input);
       EXPECT_EQ(got.status, 1) << label;
@@ -156,7 +172,7 @@ TEST_F(ArchiveTest, AFilePerRecordIsNamedFromItsTitle) {
   std::string listed;
   const char* names[] = {"One.txt",
                          "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB8\xD1\x80.txt",
-                         "One (2).txt", "crawl.txt"};
+                         "One (2).txt", "crawl.txt", "Longer.txt"};
   size_t n = 0;
   for (const Entry& entry : entries()) {
     if (entry.page.empty()) continue;
