@@ -51,31 +51,38 @@ std::vector<Entry> entries() {
   const std::string length = "Content-Length: ";
   const size_t at = cut.find(length) + length.size();
   cut.replace(at, cut.find('\r', at) - at, "20");
+  const std::string none;
+  const std::string longerBy = "the HTTP body is 11 bytes longer than its Content-Length of " +
+                               std::to_string(longer.size()) + "; the rest is left out";
   return {
-      {record("warcinfo", "software: test\r\n", "Content-Type: application/warc-fields\r\n"), "", "", "", ""},
+      {record("warcinfo", "software: test\r\n", "Content-Type: application/warc-fields\r\n"), none, none,
+       none, none, none},
       {record("request", "GET /1 HTTP/1.1\r\n\r\n",
               "WARC-Target-URI: https://a.example/1\r\nContent-Type: application/http; msgtype=request\r\n"),
-       "", "", "", ""},
-      {response("https://a.example/1", http(html, one)), "https://a.example/1", one, "", ""},
-      {record("metadata", "fetchTimeMs: 1\r\n", "Content-Type: application/warc-fields\r\n"), "", "", "", ""},
-      {response("https://a.example/logo.png", http("Content-Type: image/png\r\n", "\x89PNG\r\n")), "", "", "",
-       ""},
-      {response("https://a.example/gone", http(html, page("Gone"), "404 Not Found")), "", "", "", ""},
+       none, none, none, none, none},
+      {response("https://a.example/1", http(html, one)), "https://a.example/1", one, none, none, none},
+      {record("metadata", "fetchTimeMs: 1\r\n", "Content-Type: application/warc-fields\r\n"), none, none,
+       none, none, none},
+      {response("https://a.example/logo.png", http("Content-Type: image/png\r\n", "\x89PNG\r\n")), none, none,
+       none, none, none},
+      {response("https://a.example/gone", http(html, page("Gone"), "404 Not Found")), none, none, none, none,
+       none},
       {response("https://a.example/2", http("Content-Type: text/html; charset=windows-1251\r\n", russian)),
-       "https://a.example/2", russian, "windows-1251", ""},
-      {cut, "", "", "", "the record does not end where its Content-Length says; it is passed over"},
-      {response("https://a.example/empty", http(html, "")), "", "", "", "Sorry! cannot get content!"},
+       "https://a.example/2", russian, "windows-1251", none, none},
+      {cut, none, none, none, "the record does not end where its Content-Length says; it is passed over",
+       none},
+      {response("https://a.example/empty", http(html, "")), none, none, none, "Sorry! cannot get content!",
+       none},
       {response("https://a.example/3",
                 http("Content-Type: text/html\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n",
                      chunked(compress(again)))),
-       "https://a.example/3", again, "", ""},
-      {response("https://a.example/4", http(html, untitled)), "https://a.example/4", untitled, "", ""},
+       "https://a.example/3", again, none, none, none},
+      {response("https://a.example/4", http(html, untitled)), "https://a.example/4", untitled, none, none,
+       none},
       {response(
            "https://a.example/5",
            http(html + "Content-Length: " + std::to_string(longer.size()) + "\r\n", longer + "<p>more</p>")),
-       "https://a.example/5", longer, "", "",
-       "the HTTP body is 11 bytes longer than its Content-Length of " + std::to_string(longer.size()) +
-           "; the rest is left out"},
+       "https://a.example/5", longer, none, none, longerBy},
   };
 }
 
