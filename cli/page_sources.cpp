@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "cli/text_escapes.h"
@@ -70,6 +71,26 @@ bool PageSources::includesArchives() {
 }
 
 bool PageSources::next(PageItem& item) {
+  try {
+    return take(item);
+  } catch (const std::bad_alloc&) {
+    // A record too large for the memory left: the input fails as a page
+    // would, and the run goes on with the next.
+    if (nextInput_ == inputs_.size()) return false;
+    item = PageItem();
+    item.input = nextInput_;
+    item.name = inputName(inputs_[nextInput_]);
+    item.source = inputs_[nextInput_];
+    item.error = "not enough memory to read on; the rest of it is passed over";
+    reader_.reset();
+    archiveFd_.reset();
+    told_.reset();
+    ++nextInput_;
+    return true;
+  }
+}
+
+bool PageSources::take(PageItem& item) {
   item = PageItem();
   for (;;) {
     if (reader_) return nextRecord(item);

@@ -84,6 +84,7 @@ class PageSources {
   bool next(PageItem& item);
 
  private:
+  bool take(PageItem& item);
   enum class Kind : int { kUntold, kPage, kArchive };
   // Opens input `index` and tells what it is: a page goes into `item`, an
   // archive into reader_. True for a page.
