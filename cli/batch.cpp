@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,63 +20,22 @@
 namespace brevanto::cli {
 namespace {
 
-// Reads all of `input` ("-" for standard input); false with `error` set.
-bool readInput(const std::string& input, std::string& bytes, std::string& error) {
-  const bool fromStdin = input == "-";
-  const int fd = fromStdin ? STDIN_FILENO : ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+// Appends to `bytes` what is left to read of `fd`; false with `error` set.
+bool readRest(int fd, std::string& bytes, std::string& error) {
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    error = std::strerror(EISDIR);
-    if (!fromStdin) ::close(fd);
-    return false;
-  }
-  if (S_ISREG(info.st_mode) && info.st_size > 0) bytes.reserve(static_cast<size_t>(info.st_size));
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<size_t>(info.st_size) > bytes.size())
+    bytes.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
-  bool ok = true;
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
+    if (got == 0) return true;
     if (got < 0) {
       if (errno == EINTR) continue;
       error = std::strerror(errno);
-      ok = false;
-      break;
+      return false;
     }
     bytes.append(buffer, static_cast<size_t>(got));
   }
-  if (!fromStdin) ::close(fd);
-  return ok;
-}
-
-// The file:// URL of a local file, its bytes outside the unreserved set
-// percent-encoded.
-std::string fileUrlOf(const std::string& input) {
-  char resolved[PATH_MAX];
-  std::string path = ::realpath(input.c_str(), resolved) != nullptr ? std::string(resolved) : input;
-  std::string url = "file://";
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (const char c : path) {
-    const auto b = static_cast<unsigned char>(c);
-    const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
-                       std::strchr("/-._~", c) != nullptr;
-    if (plain) {
-      url.push_back(c);
-    } else {
-      url.push_back('%');
-      url.push_back(kHex[b >> 4]);
-      url.push_back(kHex[b & 15]);
-    }
-  }
-  return url;
-}
-
-// An input as messages name it.
-std::string nameOf(const std::string& input) {
-  return input == "-" ? "(standard input)" : shellQuotedIfNeeded(input);
 }
 
 // The cause of a save that failed, in the words of the run.
@@ -104,27 +62,44 @@ PageResult& PageResult::operator=(PageResult&&) noexcept = default;
 
 PageJob::PageJob(const Options& options) : options_(options), pages_(options.analysis()) {}
 
-void PageJob::run(const std::string& input, PageResult& result) {
+void PageJob::run(PageItem& item, PageResult& result) {
   result = PageResult();
+  if (item.kind == PageItem::Kind::kArchiveEnd) {
+    result.ok = true;
+    return;
+  }
   try {
-    std::string bytes;
-    if (!readInput(input, bytes, result.error)) {
-      result.error = "cannot read: " + result.error;
+    std::string bytes = std::move(item.head);
+    if (!item.error.empty()) {
+      result.error = "cannot read: " + item.error;
       return;
     }
-    const PageRequest request = requestFor(input);
+    if (item.rest.valid()) {
+      const bool read = readRest(item.rest.get(), bytes, result.error);
+      item.rest.reset();
+      if (!read) {
+        result.error = "cannot read: " + result.error;
+        return;
+      }
+    }
+    const PageRequest request = requestFor(item);
+    // What was wrong with a response comes before what the analysis found.
+    result.warnings = std::move(item.warnings);
     if (options_.dumping()) {
       result.ok = dump(bytes, request, result);
       return;
     }
     ExtractedPage page;
     if (!pages_.extract(bytes, request, page, result.error)) return;
+    // The page's bytes are done with; only its result waits for its turn.
+    bytes = std::string();
+    page.warnings.insert(page.warnings.begin(), result.warnings.begin(), result.warnings.end());
     result.warnings = page.warnings;
     result.title = page.title;
     if (options_.format == Format::kText) {
       result.bytes = std::move(page.file);
     } else {
-      result.bytes = jsonObject(page, input, options_.analysis());
+      result.bytes = jsonObject(page, item.source, options_.analysis());
     }
     // Making and writing a file is most of what saving costs: done here, on
     // every worker, it leaves only the naming, in the pages' order, to the
@@ -141,12 +116,20 @@ void PageJob::run(const std::string& input, PageResult& result) {
   }
 }
 
-PageRequest PageJob::requestFor(const std::string& input) const {
+PageRequest PageJob::requestFor(const PageItem& item) const {
   PageRequest request;
   request.encodingLabel = options_.encoding.value_or("");
   request.title = options_.title;
   request.url = options_.url;
-  if (input != "-") request.fallbackUrl = fileUrlOf(input);
+  if (item.kind == PageItem::Kind::kRecord) {
+    // A page of an archive is where the crawler fetched it from, whatever
+    // it says of itself, and in the charset it was served with unless its
+    // bytes or the user say otherwise.
+    if (!request.url && !item.url.empty()) request.url = item.url;
+    request.transportLabel = item.transportLabel;
+  } else if (options_.inputs[item.input] != "-") {
+    request.fallbackUrl = fileUrlOf(options_.inputs[item.input]);
+  }
   request.markupInput = options_.markupInput;
   // The Windows server's bytes for its analysis; otherwise the system's
   // line ends, or CR LF when asked, with the header on the first line.
@@ -158,7 +141,7 @@ PageRequest PageJob::requestFor(const std::string& input) const {
 bool PageJob::dump(const std::string& bytes, const PageRequest& request, PageResult& result) {
   PreparedPage page;
   if (!pages_.prepare(bytes, request, page, result.error)) return false;
-  result.warnings = std::move(page.warnings);
+  result.warnings.insert(result.warnings.end(), page.warnings.begin(), page.warnings.end());
   ExtractionPipeline pipeline(options_.analysis());
   pipeline.analyze(page.markup.c_str());
   if (options_.dumpTags) result.bytes.append(pipeline.dumpTags());
@@ -206,11 +189,15 @@ bool BatchWriter::prepare() {
   return true;
 }
 
-bool BatchWriter::take(const std::string& input, const PageResult& result) {
-  const std::string name = nameOf(input);
-  if (!result.ok) return fail(name, result.error);
+bool BatchWriter::take(const PageItem& item, const PageResult& result) {
+  for (const std::string& damage : item.damage) report(damage);
+  if (item.kind == PageItem::Kind::kArchiveEnd) return true;
+  const std::string& name = item.name;
+  const std::string& input = options_.inputs[item.input];
+  // A response cut short may be why its page fails: said first.
   for (const std::string& warning : result.warnings)
     report(std::string(name).append(": warning: ").append(warning));
+  if (!result.ok) return fail(name, result.error);
   if (options_.dumping()) return dump(name, result.bytes);
   if (stream_) return writeToStream(name, result.bytes);
   if (options_.toStandardOutput()) return writeToStandardOutput(name, result.bytes);
@@ -249,8 +236,8 @@ bool BatchWriter::finish() {
   return ok;
 }
 
-void BatchWriter::showProgress(size_t current, size_t total, const std::string& input) {
-  std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", current, total, nameOf(input).c_str());
+void BatchWriter::showProgress(size_t current, size_t total, const std::string& what) {
+  std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", current, total, what.c_str());
   std::fflush(stderr);
   progressShown_ = true;
 }
@@ -316,7 +303,8 @@ bool BatchWriter::writeToStream(const std::string& name, const std::string& byte
 bool BatchWriter::dump(const std::string& name, const std::string& bytes) {
   clearProgress();
   std::string out;
-  if (options_.inputs.size() > 1) out.append(dumped_++ == 0 ? "" : "\n").append("==> " + name + " <==\n");
+  if (options_.inputs.size() > 1 || options_.archives)
+    out.append(dumped_++ == 0 ? "" : "\n").append("==> " + name + " <==\n");
   out.append(bytes);
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() && stdoutError_ == 0) stdoutError_ = errno;
   return true;

@@ -16,6 +16,7 @@
 #include "cli/options.h"
 #include "cli/output_names.h"
 #include "cli/page_extraction.h"
+#include "cli/page_sources.h"
 
 namespace brevanto::platform {
 class OutputStream;
@@ -41,14 +42,23 @@ struct PageResult {
   PageResult& operator=(PageResult&&) noexcept;
 };
 
+// One page on its way through the run: where it comes from, then what it
+// gave.
+struct PageTask {
+  PageItem item;
+  PageResult result;
+};
+
 // The work of one page. Each worker thread has its own: it holds a parser.
 class PageJob {
  public:
   explicit PageJob(const Options& options);
-  void run(const std::string& input, PageResult& result);
+  // Reads what is left of the page, analyses and formats it. The bytes of
+  // `item` are its no more.
+  void run(PageItem& item, PageResult& result);
 
  private:
-  PageRequest requestFor(const std::string& input) const;
+  PageRequest requestFor(const PageItem& item) const;
   bool dump(const std::string& bytes, const PageRequest& request, PageResult& result);
 
   const Options& options_;  // not owned: the run's, outlives the job
@@ -68,9 +78,10 @@ class BatchWriter {
   // reported, when the run cannot write anything.
   bool prepare();
 
-  // Names, writes and lists one page's result, or reports why it has none;
-  // true when the page was written.
-  bool take(const std::string& input, const PageResult& result);
+  // Reports the damage met in an archive before the page, then names,
+  // writes and lists its result, or reports why it has none; true when the
+  // page was written, or when `item` is the end of an archive.
+  bool take(const PageItem& item, const PageResult& result);
 
   // Puts the stream of JSON Lines in place under its name with the pages
   // taken so far, and lists it; true when there is no such stream.
@@ -80,7 +91,8 @@ class BatchWriter {
   // paths complete. False, with the cause reported, when either failed.
   bool finish();
 
-  void showProgress(size_t current, size_t total, const std::string& input);
+  // "[N/TOTAL] WHAT": the input being read, of the run's inputs.
+  void showProgress(size_t current, size_t total, const std::string& what);
   void clearProgress();
   void report(const std::string& message);
 

@@ -2,6 +2,7 @@
 // by the same analysis, selection and output as the Windows automation server.
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "cli/interruption.h"
 #include "cli/options.h"
 #include "cli/ordered_workers.h"
+#include "cli/page_sources.h"
 
 namespace brevanto::cli {
 namespace {
@@ -24,8 +26,33 @@ constexpr int kBadUsage = 2;
 // few enough that memory follows the number of workers, not of pages.
 constexpr size_t kResultsAheadPerJob = 4;
 
-const char* pages(size_t count) {
+const char* pages(uint64_t count) {
   return count == 1 ? "page" : "pages";
+}
+
+// What a run did, for its summary and its exit status.
+struct Tally {
+  uint64_t pages = 0;     // pages taken: files, and HTML records of archives
+  uint64_t failed = 0;    // pages not written
+  bool archives = false;  // some archive was read to its end
+  uint64_t skipped = 0;   // records of archives that are not pages
+  uint64_t damaged = 0;   // records of archives lost to damage
+};
+
+// "3 pages written", "2 of 3 pages written, 1 failed", and after archives
+// "; 7 other records skipped, 1 damaged".
+std::string summaryOf(const Tally& tally, const char* what) {
+  std::string summary =
+      tally.failed == 0 ? std::to_string(tally.pages)
+                        : std::to_string(tally.pages - tally.failed) + " of " + std::to_string(tally.pages);
+  summary.append(" ").append(pages(tally.pages)).append(" ").append(what);
+  if (tally.failed != 0) summary.append(", ").append(std::to_string(tally.failed)).append(" failed");
+  if (tally.archives) {
+    summary.append("; ").append(std::to_string(tally.skipped));
+    summary.append(tally.skipped == 1 ? " other record" : " other records");
+    summary.append(" skipped, ").append(std::to_string(tally.damaged)).append(" damaged");
+  }
+  return summary;
 }
 
 int run(int argc, char** argv) {
@@ -46,36 +73,65 @@ int run(int argc, char** argv) {
   }
   // Before any worker starts, so that every thread holds the signals back.
   interruption::watch();
+  PageSources sources(options.inputs);
+  {
+    // Telling a pipe may wait for its writer: a signal ends the run then.
+    const interruption::AtOnce telling;
+    if (settleInputs(options, sources.includesArchives()) == Command::kBadUsage) return kBadUsage;
+  }
   BatchWriter writer(options);
   if (!writer.prepare()) return kSomeFailed;
 
-  const size_t total = options.inputs.size();
-  const bool progress = isatty(STDERR_FILENO) != 0 && total > 1;
+  const size_t inputs = options.inputs.size();
+  const bool progress = isatty(STDERR_FILENO) != 0 && (inputs > 1 || options.archives);
   // -j 1 analyses on this thread, as a run always did; more jobs get
   // workers of their own while this thread writes.
   const size_t workerThreads = options.jobs == 1 ? 0 : options.jobs;
-  OrderedWorkers<PageResult> workers(total, workerThreads, options.jobs * kResultsAheadPerJob, [&options] {
-    auto job = std::make_shared<PageJob>(options);
-    return [job, &options](size_t index, PageResult& result) { job->run(options.inputs[index], result); };
-  });
-  size_t done = 0;
-  size_t failed = 0;
+  OrderedWorkers<PageTask> workers(
+      workerThreads, options.jobs * kResultsAheadPerJob,
+      [&sources](PageTask& task) { return sources.next(task.item); },
+      [&options] {
+        auto job = std::make_shared<PageJob>(options);
+        return [job](PageTask& task) { job->run(task.item, task.result); };
+      });
+  Tally tally;
+  // Where the next page comes from, for the progress line.
+  size_t reading = 0;
+  uint64_t recordsRead = 0;
+  bool inArchive = false;
   // Every file completed is listed by then; the pages still being analysed
-  // are given up.
+  // are given up. How many pages there were is known only without archives.
   interruption::setLastWords([&] {
     writer.closeStream();
-    writer.report("interrupted after " + std::to_string(done) + " of " + std::to_string(total) + " " +
-                  pages(total));
+    const bool known = !options.archives && !tally.archives && !inArchive;
+    writer.report("interrupted after " + std::to_string(tally.pages) +
+                  (known ? " of " + std::to_string(inputs) : std::string()) + " " +
+                  pages(known ? inputs : tally.pages));
   });
-  PageResult result;
-  while (done < total) {
-    if (progress) writer.showProgress(done + 1, total, options.inputs[done]);
+  PageTask task;
+  for (;;) {
+    if (progress && reading < inputs) {
+      std::string what = inputName(options.inputs[reading]);
+      if (inArchive) what += ": " + std::to_string(recordsRead) + " records read";
+      writer.showProgress(reading + 1, inputs, what);
+    }
     {
       const interruption::AtOnce analysing;
-      workers.next(result);
+      if (!workers.next(task)) break;
     }
-    if (!writer.take(options.inputs[done], result)) ++failed;
-    ++done;
+    const PageItem& item = task.item;
+    const bool written = writer.take(item, task.result);
+    inArchive = item.kind == PageItem::Kind::kRecord;
+    reading = inArchive ? item.input : item.input + 1;
+    recordsRead = item.recordsRead;
+    if (item.kind == PageItem::Kind::kArchiveEnd) {
+      tally.archives = true;
+      tally.skipped += item.counts.skipped;
+      tally.damaged += item.counts.damaged;
+    } else {
+      ++tally.pages;
+      if (!written) ++tally.failed;
+    }
   }
   writer.clearProgress();
   const bool streamed = writer.closeStream();
@@ -87,14 +143,9 @@ int run(int argc, char** argv) {
   interruption::setLastWords(nullptr);
   interruption::endAtOnce();
   const bool finished = writer.finish();
-  const char* what = options.dumping() ? "analysed" : "written";
-  if (failed == 0) {
-    std::fprintf(stderr, "%s: %zu %s %s\n", kProgram, total, pages(total), what);
-  } else {
-    std::fprintf(stderr, "%s: %zu of %zu %s %s, %zu failed\n", kProgram, total - failed, total, pages(total),
-                 what, failed);
-  }
-  return failed == 0 && streamed && finished ? kAllWritten : kSomeFailed;
+  std::fprintf(stderr, "%s: %s\n", kProgram,
+               summaryOf(tally, options.dumping() ? "analysed" : "written").c_str());
+  return tally.failed == 0 && tally.damaged == 0 && streamed && finished ? kAllWritten : kSomeFailed;
 }
 
 }  // namespace

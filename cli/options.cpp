@@ -17,7 +17,9 @@ const char kUsage[] =
     "Write the main text of each saved web PAGE to a text file: a header with the\n"
     "page's URL and title, then the text of the parts that carry the article.\n"
     "A PAGE of - is standard input, which is also read when no PAGE is given and\n"
-    "standard input is not a terminal.\n"
+    "standard input is not a terminal. A PAGE may be a web archive (WARC, plain or\n"
+    "gzip, told by its content): each HTML response in it is a page, and unless\n"
+    "--format, -d or --name-from-input say otherwise the run writes JSON Lines.\n"
     "\n"
     "Output:\n"
     "  -d, --directory=DIR    write into DIR (default: the current folder); each file\n"
@@ -28,11 +30,13 @@ const char kUsage[] =
     "      --name-from-input  name each file after its PAGE (stem + \".txt\") instead\n"
     "  -f, --force            replace files that existed before this run\n"
     "      --open             open each written file with the desktop's viewer\n"
-    "      --format=FORMAT    text (the default): a text file per page; json: a JSON\n"
-    "                         object per page, in a .json file; jsonl: a JSON object\n"
-    "                         per line, every page to one FILE of -o or else to\n"
-    "                         standard output. Objects hold url, title, text,\n"
-    "                         analysis, encoding, source and warnings\n"
+    "      --format=FORMAT    text (the default without archives): a text file per\n"
+    "                         page; json: a JSON object per page, in a .json file;\n"
+    "                         jsonl (the default with archives): a JSON object per\n"
+    "                         line, every page to one FILE of -o or else to standard\n"
+    "                         output. Objects hold url, title, text, analysis,\n"
+    "                         encoding, source (the PAGE, or ARCHIVE:OFFSET\n"
+    "                         RECORD-ID) and warnings\n"
     "      --crlf             end text lines with CR LF rather than LF (--classic\n"
     "                         always writes the Windows server's CR LF file)\n"
     "A name that this run has already written gets \" (2)\", \" (3)\"... before its\n"
@@ -40,14 +44,16 @@ const char kUsage[] =
     "\n"
     "Input:\n"
     "      --encoding=LABEL   read the pages in this encoding (after a byte-order mark);\n"
-    "                         otherwise <meta> charset, else UTF-8 when valid, else\n"
+    "                         otherwise the charset an archived page was served\n"
+    "                         with, else <meta> charset, else UTF-8 when valid, else\n"
     "                         windows-1252, as a browser does\n"
     "      --markup           PAGE is already the body's outer markup: analyse its bytes\n"
     "                         as they are, without decoding or re-serializing\n"
     "      --title=TEXT       the title for the header and the file name (default: the\n"
     "                         page's <title>)\n"
     "      --url=TEXT         the URL for the header (default: the page's \"saved from\"\n"
-    "                         comment, else its canonical link, else its file:// URL)\n"
+    "                         comment, else its canonical link, else its file:// URL;\n"
+    "                         for a page of an archive, the URL it was fetched from)\n"
     "\n"
     "Work:\n"
     "  -j, --jobs=N           analyse N pages at once (default: one per online CPU);\n"
@@ -68,9 +74,9 @@ const char kUsage[] =
     "\n"
     "The path of every file written goes to standard output, errors and a summary\n"
     "to standard error. Exit status: 0 when every page was written, 1 when any page\n"
-    "failed, 2 for bad usage. Interrupted (SIGINT, SIGTERM), it finishes the file\n"
-    "it is writing or removes it, lists what it wrote, and ends by the signal\n"
-    "(status 130, 143).\n";
+    "failed or a record of an archive was damaged, 2 for bad usage. Interrupted\n"
+    "(SIGINT, SIGTERM), it finishes the file it is writing or removes it, lists\n"
+    "what it wrote, and ends by the signal (status 130, 143).\n";
 
 namespace {
 
@@ -152,11 +158,16 @@ std::string resolve(Options& o, unsigned onlineCpus) {
 }
 
 // The combinations that cannot mean what the user hoped; empty when none.
-std::string conflictIn(const Options& o) {
+// Whether -o can hold what the run writes is known once the inputs are
+// `told` (an archive holds many pages, and makes JSON Lines the default),
+// or when the format was given.
+std::string conflictIn(const Options& o, bool told) {
   const bool lines = o.format == Format::kJsonLines;
   if (o.outputFile && o.directory) return "-o and -d cannot be used together";
-  if (o.outputFile && o.inputs.size() != 1 && !lines)
-    return "-o takes exactly one page; use -d for several, or --format jsonl";
+  if (o.outputFile && !lines && (told || o.formatGiven)) {
+    if (o.archives) return "-o takes exactly one page, and an archive holds many; use -d, or --format jsonl";
+    if (o.inputs.size() != 1) return "-o takes exactly one page; use -d for several, or --format jsonl";
+  }
   if (lines && (o.directory || o.nameFromInput))
     return "--format jsonl writes one stream: to the FILE of -o, or to standard output";
   if (o.dumping() && o.formatGiven)
@@ -229,7 +240,17 @@ Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned o
     options.inputs.emplace_back("-");
   }
   std::string conflict = resolve(options, onlineCpus);
-  if (conflict.empty()) conflict = conflictIn(options);
+  if (conflict.empty()) conflict = conflictIn(options, false);
+  if (!conflict.empty()) return usageError(conflict);
+  return Command::kExtract;
+}
+
+Command settleInputs(Options& options, bool archives) {
+  options.archives = archives;
+  // -d and --name-from-input mean a file per page, in the default format.
+  const bool formatChosen = options.formatGiven || options.directory || options.nameFromInput;
+  if (archives && !formatChosen && !options.dumping()) options.format = Format::kJsonLines;
+  const std::string conflict = conflictIn(options, true);
   if (!conflict.empty()) return usageError(conflict);
   return Command::kExtract;
 }

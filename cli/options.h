@@ -40,6 +40,7 @@ struct Options {
   // Resolved from what was given once the command line is read.
   unsigned jobs = 1;  // pages analysed at once
   Format format = Format::kText;
+  bool archives = false;  // some input is known to be a web archive
 
   bool dumping() const { return dumpTags || dumpTree; }
   // JSON Lines go to standard output unless -o names a file.
@@ -62,6 +63,12 @@ enum class Command : int {
 // means standard input (it does unless a person would be left waiting);
 // `onlineCpus` is how many pages -j analyses at once by default.
 Command parseCommandLine(int argc, char** argv, bool stdinIsTerminal, unsigned onlineCpus, Options& options);
+
+// Takes note of what the inputs are, once they are told: when some are web
+// archives, each of many pages, the run writes JSON Lines unless --format,
+// -d or --name-from-input ask for a file per page. kBadUsage, with the
+// cause said, when the options cannot apply to these inputs.
+Command settleInputs(Options& options, bool archives);
 
 extern const char kProgram[];
 extern const char kUsage[];

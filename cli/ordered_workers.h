@@ -1,8 +1,11 @@
-// Work on items 0..total-1 by several threads, handed back in item order to
-// the one thread that owns the results. Workers run at most `window` items
-// ahead of the owner, so the results waiting for it are bounded by the
-// window, never by the number of items. With no worker threads the owner
-// does each item itself when it asks for it.
+// Work on a sequence of items by several threads, handed back in item order
+// to the one thread that owns the results. The items come from a source
+// that only one thread reads at a time, in order (a list of files, a stream
+// of archive records), so how many there are need not be known ahead.
+// Workers run at most `window` items ahead of the owner, so the items and
+// results in flight are bounded by the window, never by the number of
+// items. With no worker threads the owner takes and does each item itself
+// when it asks for it.
 #pragma once
 
 #include <condition_variable>
@@ -10,22 +13,30 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace brevanto::cli {
 
-template <class Result>
+// `Task` holds one item and, once done, its result.
+template <class Task>
 class OrderedWorkers {
  public:
-  // Does item `index`, filling `result`. Each worker thread makes its own
-  // with `makeWork`, on that thread, so that what it holds (a parser) is
-  // never shared.
-  using Work = std::function<void(size_t index, Result& result)>;
+  // Fills `task` with the next item; false when there is none. Called by
+  // one thread at a time, in item order.
+  using Take = std::function<bool(Task& task)>;
+  // Does the item in `task`, leaving its result there. Each worker thread
+  // makes its own with `makeWork`, on that thread, so that what it holds (a
+  // parser) is never shared.
+  using Work = std::function<void(Task& task)>;
 
-  OrderedWorkers(size_t total, size_t threads, size_t window, std::function<Work()> makeWork)
-      : total_(total), window_(window < threads ? threads : window), slots_(window_), ready_(window_, false) {
+  OrderedWorkers(size_t threads, size_t window, Take take, const std::function<Work()>& makeWork)
+      : window_(window < threads ? threads : window),
+        take_(std::move(take)),
+        slots_(window_),
+        ready_(window_, false) {
     if (threads == 0) ownWork_ = makeWork();
-    for (size_t i = 0; i < threads && i < total; ++i) {
+    for (size_t i = 0; i < threads; ++i) {
       threads_.emplace_back([this, makeWork] {
         const Work work = makeWork();
         workUntilDone(work);
@@ -45,20 +56,24 @@ class OrderedWorkers {
   OrderedWorkers(const OrderedWorkers&) = delete;
   OrderedWorkers& operator=(const OrderedWorkers&) = delete;
 
-  // The next item's result, in item order, once it is done. False when
-  // every result was taken.
-  bool next(Result& result) {
+  // The next item with its result, in item order, once it is done. False
+  // after the last.
+  bool next(Task& task) {
     if (ownWork_) {
-      if (taken_ == total_) return false;
-      ownWork_(taken_++, result);
+      task = Task();
+      if (ended_ || !take_(task)) {
+        ended_ = true;
+        return false;
+      }
+      ownWork_(task);
       return true;
     }
     std::unique_lock<std::mutex> held(lock_);
-    if (taken_ == total_) return false;
     const size_t slot = taken_ % window_;
-    changed_.wait(held, [&] { return ready_[slot]; });
-    result = std::move(slots_[slot]);
-    slots_[slot] = Result();
+    changed_.wait(held, [&] { return ready_[slot] || (ended_ && taken_ == total_); });
+    if (!ready_[slot]) return false;
+    task = std::move(slots_[slot]);
+    slots_[slot] = Task();
     ready_[slot] = false;
     ++taken_;
     held.unlock();
@@ -68,29 +83,56 @@ class OrderedWorkers {
 
  private:
   void workUntilDone(const Work& work) {
-    std::unique_lock<std::mutex> held(lock_);
     for (;;) {
-      changed_.wait(held, [&] { return stopped_ || claimed_ == total_ || claimed_ < taken_ + window_; });
-      if (stopped_ || claimed_ == total_) return;
-      const size_t index = claimed_++;
+      // Held from the claim of an index to the end of its take, so that
+      // items are taken in the order of their indexes.
+      std::unique_lock<std::mutex> taking(takeLock_);
+      size_t index = 0;
+      {
+        std::unique_lock<std::mutex> held(lock_);
+        changed_.wait(held, [&] { return stopped_ || ended_ || claimed_ < taken_ + window_; });
+        if (stopped_ || ended_) return;
+        index = claimed_;
+      }
       // The slot is this worker's alone until it is marked ready: the item
       // that used it last was taken before `index` could be claimed.
-      held.unlock();
-      work(index, slots_[index % window_]);
-      held.lock();
-      ready_[index % window_] = true;
+      Task& task = slots_[index % window_];
+      const bool more = take_(task);
+      {
+        const std::lock_guard<std::mutex> held(lock_);
+        if (more) {
+          claimed_ = index + 1;
+        } else {
+          task = Task();
+          ended_ = true;
+          total_ = index;
+        }
+      }
+      if (!more) {
+        changed_.notify_all();
+        return;
+      }
+      taking.unlock();
+      work(task);
+      {
+        const std::lock_guard<std::mutex> held(lock_);
+        ready_[index % window_] = true;
+      }
       changed_.notify_all();
     }
   }
 
-  const size_t total_;
   const size_t window_;
-  std::vector<Result> slots_;  // by index modulo the window
-  std::vector<bool> ready_;    // by slot: its result waits for the owner
-  std::mutex lock_;            // guards every member below and the flags above
+  const Take take_;
+  std::vector<Task> slots_;  // by index modulo the window
+  std::vector<bool> ready_;  // by slot: its result waits for the owner
+  std::mutex takeLock_;      // held by the one worker that takes an item
+  std::mutex lock_;          // guards every member below and the flags above
   std::condition_variable changed_;
-  size_t claimed_ = 0;  // items handed to workers
+  size_t claimed_ = 0;  // items taken from the source
   size_t taken_ = 0;    // results handed to the owner
+  size_t total_ = 0;    // the number of items, once the source has ended
+  bool ended_ = false;  // the source has no more items
   bool stopped_ = false;
   std::vector<std::thread> threads_;
   Work ownWork_;  // the owner's own, when there are no worker threads

@@ -1,5 +1,8 @@
 #include "cli/page_extraction.h"
 
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -25,6 +28,26 @@ bool holdsText(std::string_view text, size_t from) {
 }
 
 }  // namespace
+
+std::string fileUrlOf(const std::string& path) {
+  char resolved[PATH_MAX];
+  const std::string absolute = ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+  std::string url = "file://";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char c : absolute) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool plain = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') ||
+                       std::strchr("/-._~", c) != nullptr;
+    if (plain) {
+      url.push_back(c);
+    } else {
+      url.push_back('%');
+      url.push_back(kHex[b >> 4]);
+      url.push_back(kHex[b & 15]);
+    }
+  }
+  return url;
+}
 
 PageExtractor::PageExtractor(Analysis analysis) : analysis_(analysis), loader_(analysis) {}
 

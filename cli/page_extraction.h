@@ -49,6 +49,11 @@ struct ExtractedPage {
   std::vector<std::string> warnings;  // what the user should know; the page was still written
 };
 
+// The file:// URL of the local file at `path` (made absolute, links
+// resolved), its bytes outside the unreserved set percent-encoded: the URL
+// of a page that names none.
+std::string fileUrlOf(const std::string& path);
+
 // Extracts pages one after another with one parser. Not thread-safe: give
 // each thread its own.
 class PageExtractor {

@@ -2,7 +2,8 @@
 // and the Python module run it: the framing, gzip members, HTTP responses,
 // chunked and compressed bodies. Whatever the damage, the reader must end,
 // hand out only what it counts, and place every page inside the file in
-// file order, and every warning inside the file.
+// file order, and every warning inside the file; what is no archive is
+// handed back whole.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -38,8 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   brevanto::archive::WarcReader reader;
   reader.setRecordLimit(kRecordLimit);
   std::string error;
-  if (reader.open(fd, error) != brevanto::archive::ArchiveOpen::kOpened) {
+  const brevanto::archive::ArchiveOpen opened = reader.open(fd, error);
+  if (opened != brevanto::archive::ArchiveOpen::kOpened) {
     check(!error.empty(), "a failed open without a cause");
+    // What is no archive is read whole by the caller: the bytes the reader
+    // took, then the rest of the descriptor.
+    std::string whole = reader.takeBytesRead();
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+      whole.append(buffer, static_cast<size_t>(got));
+    check(opened != brevanto::archive::ArchiveOpen::kNotArchive ||
+              whole == std::string(reinterpret_cast<const char*>(data), size),
+          "bytes of what is no archive lost");
     close(fd);
     return 0;
   }

@@ -88,32 +88,15 @@ class WarcReader::Input {
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
 
-  ArchiveOpen open(int fd, bool owned, std::string& error) {
+  // `bytesRead`, when not null, receives every byte read from `fd` while
+  // telling what the input is.
+  ArchiveOpen open(int fd, bool owned, std::string& error, std::string* bytesRead) {
     fd_ = fd;
     ownsFd_ = owned;
-    while (rawEnd_ < kRecordStartLength && readRaw()) {
-    }
-    if (readError_ != 0) {
-      error = std::strerror(readError_);
-      return ArchiveOpen::kCannotRead;
-    }
-    const std::string_view head(raw_.data(), rawEnd_);
-    if (head.substr(0, kGzipMagic.size()) == kGzipMagic) {
-      if (inflateInit2(&z_, kGzipWindowBits) != Z_OK) {
-        error = "cannot start the gzip decoder";
-        return ArchiveOpen::kCannotRead;
-      }
-      gzip_ = true;
-      // A gzip file is an archive when its text starts with a record; a
-      // first member too damaged to tell is given the benefit of the doubt.
-      while (data().size() < kRecordStartLength && fill()) {
-      }
-      if (broken() || startsRecord(data())) return ArchiveOpen::kOpened;
-    } else if (startsRecord(head)) {
-      return ArchiveOpen::kOpened;
-    }
-    error = "not a WARC archive (neither a WARC record nor a gzip member starts it)";
-    return ArchiveOpen::kNotArchive;
+    recording_ = bytesRead;
+    const ArchiveOpen status = tell(error);
+    recording_ = nullptr;
+    return status;
   }
 
   // The decoded bytes read and not yet consumed.
@@ -159,6 +142,33 @@ class WarcReader::Input {
     uint64_t file;     // its offset in the file
   };
 
+  // Whether the input starts like an archive, plain or gzip.
+  ArchiveOpen tell(std::string& error) {
+    while (rawEnd_ < kRecordStartLength && readRaw()) {
+    }
+    if (readError_ != 0) {
+      error = std::strerror(readError_);
+      return ArchiveOpen::kCannotRead;
+    }
+    const std::string_view head(raw_.data(), rawEnd_);
+    if (head.substr(0, kGzipMagic.size()) == kGzipMagic) {
+      if (inflateInit2(&z_, kGzipWindowBits) != Z_OK) {
+        error = "cannot start the gzip decoder";
+        return ArchiveOpen::kCannotRead;
+      }
+      gzip_ = true;
+      // A gzip file is an archive when its text starts with a record; a
+      // first member too damaged to tell is given the benefit of the doubt.
+      while (data().size() < kRecordStartLength && fill()) {
+      }
+      if (broken() || startsRecord(data())) return ArchiveOpen::kOpened;
+    } else if (startsRecord(head)) {
+      return ArchiveOpen::kOpened;
+    }
+    error = "not a WARC archive (neither a WARC record nor a gzip member starts it)";
+    return ArchiveOpen::kNotArchive;
+  }
+
   // Reads more of the file after the unread raw bytes; false at its end.
   bool readRaw() {
     if (eof_) return false;
@@ -171,6 +181,7 @@ class WarcReader::Input {
     for (;;) {
       const ssize_t got = ::read(fd_, raw_.data() + rawEnd_, raw_.size() - rawEnd_);
       if (got > 0) {
+        if (recording_ != nullptr) recording_->append(raw_.data() + rawEnd_, static_cast<size_t>(got));
         rawEnd_ += static_cast<size_t>(got);
         return true;
       }
@@ -298,6 +309,7 @@ class WarcReader::Input {
   ArchiveCounts& counts_;                  // not owned: the reader's
   int fd_ = -1;
   bool ownsFd_ = false;
+  std::string* recording_ = nullptr;  // not owned: receives what is read while open() tells the input
   bool eof_ = false;
   int readError_ = 0;
 
@@ -342,14 +354,17 @@ ArchiveOpen WarcReader::open(const std::string& path, std::string& error) {
     return ArchiveOpen::kCannotRead;
   }
   input_ = std::make_unique<Input>(warnings_, counts_);
-  const ArchiveOpen status = input_->open(fd, true, error);
+  const ArchiveOpen status = input_->open(fd, true, error, nullptr);
   if (status != ArchiveOpen::kOpened) input_.reset();
   return status;
 }
 
 ArchiveOpen WarcReader::open(int fd, std::string& error) {
   input_ = std::make_unique<Input>(warnings_, counts_);
-  const ArchiveOpen status = input_->open(fd, false, error);
+  std::string bytesRead;
+  const ArchiveOpen status = input_->open(fd, false, error, &bytesRead);
+  bytesRead_.clear();
+  if (status == ArchiveOpen::kNotArchive) bytesRead_ = std::move(bytesRead);
   if (status != ArchiveOpen::kOpened) input_.reset();
   return status;
 }

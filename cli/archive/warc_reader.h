@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brevanto::archive {
@@ -61,6 +62,10 @@ class WarcReader {
   // The same over a descriptor that stays the caller's (a pipe works too:
   // the archive is read once, front to back).
   ArchiveOpen open(int fd, std::string& error);
+  // After open(fd) said kNotArchive: the bytes it read from the descriptor,
+  // from where it started, so that a caller that cannot seek back (a pipe)
+  // still has the whole input. Empty after any other outcome.
+  std::string takeBytesRead() { return std::move(bytesRead_); }
 
   // The next HTML page; false at the end of the archive. `page` is
   // overwritten.
@@ -88,6 +93,7 @@ class WarcReader {
   ArchiveCounts counts_;
   std::vector<ArchiveWarning> warnings_;
   uint64_t recordLimit_ = kDefaultRecordLimit;
+  std::string bytesRead_;  // what a failed open(fd) consumed
 };
 
 // How a page of an archive is named in results and messages:

@@ -13,10 +13,10 @@ threads extract pages in parallel. Bad input raises ValueError with the
 message brevanto-extract gives.
 """
 import os
-import pathlib
 import warnings
 
 from ._brevanto import DEFAULT_RECORD_LIMIT, Page, WarcPages as _WarcPages, extract_bytes as _extract_bytes
+from ._brevanto import file_url as _file_url
 
 __all__ = ["ArchiveWarning", "Page", "WarcPages", "extract", "extract_file", "iter_warc"]
 
@@ -62,21 +62,23 @@ def extract_file(path, url=None, title=None, encoding=None, analysis="modern"):
     _check_analysis(analysis)
     with open(path, "rb") as f:
         data = f.read()
-    fallback = pathlib.Path(os.fsdecode(path)).resolve().as_uri()
-    return _extract_bytes(data, encoding or "", url, title, fallback, analysis)
+    return _extract_bytes(data, encoding or "", url, title, _file_url(os.fsencode(path)), analysis)
 
 
 class WarcPages:
     """The HTML pages of a web archive (.warc or .warc.gz, told by content),
-    read as a stream. Each is a Page with .source, .record_id and .offset.
-    Damage and pages without text are reported as ArchiveWarning, and reading
-    goes on; `counts` says how many records were read, skipped and lost."""
+    read as a stream. Each is a Page with .source, .record_id and .offset,
+    read as brevanto-extract reads it: its URL the one it was fetched from,
+    its bytes decoded after a byte-order mark by `encoding` when given, else
+    by the charset it was served with, else as a browser decides. Damage and
+    pages without text are reported as ArchiveWarning, and reading goes on;
+    `counts` says how many records were read, skipped and lost."""
 
-    def __init__(self, path, analysis="modern", record_limit=DEFAULT_RECORD_LIMIT):
+    def __init__(self, path, analysis="modern", record_limit=DEFAULT_RECORD_LIMIT, encoding=None):
         _check_analysis(analysis)
         self._file = open(path, "rb")
         try:
-            self._pages = _WarcPages(self._file.fileno(), os.fsdecode(path), analysis, record_limit)
+            self._pages = _WarcPages(self._file.fileno(), os.fsdecode(path), analysis, encoding or "", record_limit)
         except BaseException:
             self._file.close()
             raise
@@ -113,7 +115,7 @@ class WarcPages:
         self.close()
 
 
-def iter_warc(path, analysis="modern", record_limit=DEFAULT_RECORD_LIMIT):
+def iter_warc(path, analysis="modern", record_limit=DEFAULT_RECORD_LIMIT, encoding=None):
     """The HTML pages of the web archive at `path`, one Page each; see
     WarcPages."""
-    return WarcPages(path, analysis, record_limit)
+    return WarcPages(path, analysis, record_limit, encoding)

@@ -48,9 +48,11 @@ cli::PageExtractor& extractorFor(Analysis analysis) {
   return analysis == Analysis::kModern ? modern : classic;
 }
 
-// The text after the header, its CR LF line ends made LF as Python reads
-// text.
-std::string textOf(const cli::ExtractedPage& extracted) {
+// The text after the header, lines ended by LF: as the modern analysis
+// writes it, and for the classic one its CR LF line ends made LF as Python
+// reads text.
+std::string textOf(const cli::ExtractedPage& extracted, Analysis analysis) {
+  if (analysis == Analysis::kModern) return extracted.file.substr(extracted.headerLength);
   std::string text;
   text.reserve(extracted.file.size() - extracted.headerLength);
   for (size_t i = extracted.headerLength; i < extracted.file.size(); ++i) {
@@ -62,11 +64,14 @@ std::string textOf(const cli::ExtractedPage& extracted) {
 
 // One page; false with `error` set when there is nothing to analyse. Runs
 // without the interpreter lock.
-bool extractPage(std::string_view bytes, const cli::PageRequest& request, Analysis analysis, Page& page,
+bool extractPage(std::string_view bytes, cli::PageRequest& request, Analysis analysis, Page& page,
                  std::string& error) {
+  // The file brevanto-extract writes by default, so that its JSON text and
+  // this one are the same.
+  if (analysis == Analysis::kModern) request.textFormat = lfTextFile();
   cli::ExtractedPage extracted;
   if (!extractorFor(analysis).extract(bytes, request, extracted, error)) return false;
-  page.text = textOf(extracted);
+  page.text = textOf(extracted, analysis);
   page.title = std::move(extracted.title);
   page.url = std::move(extracted.url);
   page.encoding = std::move(extracted.encoding);
@@ -102,8 +107,11 @@ Page extractBytes(const py::bytes& data, const std::string& label, std::optional
 // The HTML pages of one archive, one at a time.
 class WarcPages {
  public:
-  WarcPages(int fd, std::string name, const std::string& analysisName, uint64_t recordLimit)
-      : name_(std::move(name)), analysis_(analysisNamed(analysisName)) {
+  WarcPages(int fd, std::string name, const std::string& analysisName, std::string label,
+            uint64_t recordLimit)
+      : name_(std::move(name)), analysis_(analysisNamed(analysisName)), label_(std::move(label)) {
+    if (!label_.empty() && cli::encodingForLabel(label_) == nullptr)
+      throw py::value_error("unknown encoding '" + label_ + "'");
     reader_.setRecordLimit(recordLimit);
     std::string error;
     if (reader_.open(fd, error) != archive::ArchiveOpen::kOpened) throw py::value_error(name_ + ": " + error);
@@ -119,10 +127,10 @@ class WarcPages {
     archive::ArchivePage record;
     while (reader_.next(record)) {
       cli::PageRequest request;
-      // The HTTP charset comes after a byte-order mark and before <meta>,
-      // and a label no browser knows is passed over, as browsers do.
-      if (cli::encodingForLabel(record.transportLabel) != nullptr)
-        request.encodingLabel = record.transportLabel;
+      // As brevanto-extract reads a record: a byte-order mark, the caller's
+      // encoding, the HTTP charset, <meta>, the bytes.
+      request.encodingLabel = label_;
+      request.transportLabel = std::move(record.transportLabel);
       if (!record.url.empty()) request.url = record.url;
       const std::string source = archive::archiveSource(name_, record);
       Page page;
@@ -165,6 +173,7 @@ class WarcPages {
  private:
   std::string name_;  // the file as the caller named it
   Analysis analysis_;
+  std::string label_;  // the caller's encoding; empty: as a browser decides
   archive::WarcReader reader_;
   std::vector<std::string> warnings_;
   uint64_t failed_ = 0;  // HTML pages with nothing to analyse
@@ -213,11 +222,13 @@ PYBIND11_MODULE(_brevanto, module) {
         return py::str("<brevanto.Page url={!r} title={!r}, {} characters>")
             .format(utf8(p.url), utf8(p.title), py::len(utf8(p.text)));
       });
+  module.def("file_url", &brevanto::cli::fileUrlOf, py::arg("path"),
+             "The file:// URL of a local file, as brevanto-extract gives a page that names none.");
   module.def("extract_bytes", &brevanto::python::extractBytes, py::arg("data"), py::arg("label"),
              py::arg("url"), py::arg("title"), py::arg("fallback_url"), py::arg("analysis"));
   py::class_<brevanto::python::WarcPages>(module, "WarcPages")
-      .def(py::init<int, std::string, const std::string&, uint64_t>(), py::arg("fd"), py::arg("name"),
-           py::arg("analysis"), py::arg("record_limit"))
+      .def(py::init<int, std::string, const std::string&, std::string, uint64_t>(), py::arg("fd"),
+           py::arg("name"), py::arg("analysis"), py::arg("encoding"), py::arg("record_limit"))
       .def("next", &brevanto::python::WarcPages::next)
       .def(
           "take_warnings",

@@ -6,7 +6,6 @@ import functools
 import glob
 import json
 import os
-import re
 import subprocess
 import sys
 
@@ -17,9 +16,6 @@ sys.path.insert(0, os.path.join(ROOT, "bench"))  # make_warc
 
 CORPUS = os.environ.get("BREVANTO_CORPUS", os.path.join(ROOT, "..", "shared", "corpus", "pages"))
 OWN_PAGES = sorted(glob.glob(os.path.join(ROOT, "tests", "pages", "*", "source.html")))
-# The header of a text file: an empty line in the classic format, then the
-# URL and title lines, each followed by an empty line in the classic format.
-HEADER = re.compile(r"\A\n?url : ([^\n]*)\n\n?title : ([^\n]*)\n\n?")
 
 
 def corpus_pages():
@@ -38,18 +34,23 @@ def extract_program():
 
 @functools.lru_cache(maxsize=None)
 def command_line(path, analysis="modern"):
-    """What brevanto-extract gives for the page: (text, url, title), its text
-    with LF line ends and without the header."""
-    args = [extract_program(), "-o", "-"] + (["--classic"] if analysis == "classic" else [])
-    if "--format" in subprocess.run([extract_program(), "--help"], capture_output=True, text=True).stdout:
-        done = subprocess.run(args + ["--format", "json", path], capture_output=True, check=True)
-        page = json.loads(done.stdout)
-        return page["text"].replace("\r\n", "\n"), page["url"], page["title"]
+    """What brevanto-extract --format json gives for the page: (text, url,
+    title). The modern text is the module's as it is; the classic one is the
+    Windows server's file, in CR LF, which the module gives in LF."""
+    args = [extract_program(), "--format", "json", "-o", "-"] + (["--classic"] if analysis == "classic" else [])
     done = subprocess.run(args + [path], capture_output=True, check=True)
-    file = done.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
-    header = HEADER.match(file)
-    assert header, "no header in the output for " + path
-    return file[header.end():], header.group(1), header.group(2)
+    page = json.loads(done.stdout)
+    text = page["text"] if analysis == "modern" else page["text"].replace("\r\n", "\n")
+    return text, page["url"], page["title"]
+
+
+def command_line_archive(*paths):
+    """The JSON objects brevanto-extract writes for the pages of these
+    archives and files, by their source."""
+    done = subprocess.run([extract_program(), "--format", "jsonl"] + list(paths), capture_output=True)
+    assert done.returncode in (0, 1), done.stderr
+    objects = [json.loads(line) for line in done.stdout.decode("utf-8").splitlines()]
+    return {page["source"]: page for page in objects}
 
 
 def command_line_error(data, tmp_path, name="page.html"):

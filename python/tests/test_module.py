@@ -8,7 +8,7 @@ import pytest
 
 import brevanto
 import make_warc
-from conftest import OWN_PAGES, command_line, command_line_error, corpus_pages, needs_corpus
+from conftest import OWN_PAGES, command_line, command_line_archive, command_line_error, corpus_pages, needs_corpus
 
 
 @needs_corpus
@@ -74,6 +74,8 @@ def test_threads_give_what_one_gives():
 
 
 def test_archive_pages_are_the_files_pages(tmp_path):
+    """Each page of an archive is its page as a file, and what
+    brevanto-extract gives for that record."""
     pages = corpus_pages() or OWN_PAGES
     for gzip_members in (False, True):
         archive = str(tmp_path / ("pages.warc.gz" if gzip_members else "pages.warc"))
@@ -82,6 +84,12 @@ def test_archive_pages_are_the_files_pages(tmp_path):
             warnings.simplefilter("always")
             reader = brevanto.iter_warc(archive)
             got = {page.url: page for page in reader}
+        program = command_line_archive(archive)
+        assert sorted(program) == sorted(page.source for page in got.values())
+        for page in got.values():
+            assert program[page.source] == {"url": page.url, "title": page.title, "text": page.text,
+                                            "analysis": "modern", "encoding": page.encoding,
+                                            "source": page.source, "warnings": page.warnings}, page.source
         failed = [url for url, path in written if url not in got]
         assert len(got) + len(failed) == len(written)
         assert reader.counts == {"records": 3 * len(written) + 1, "pages": len(got), "failed": len(failed),
@@ -119,3 +127,9 @@ def test_archive_charset_in_the_browser_order(tmp_path):
     pages = list(brevanto.iter_warc(archive))
     assert [(p.url, p.encoding, words in p.text) for p in pages] == [
         ("https://a.example/%d" % n, encoding, True) for n, (_, _, encoding) in enumerate(cases)]
+    assert [page["encoding"] for page in command_line_archive(str(archive)).values()] == [p.encoding for p in pages]
+    # The caller's encoding comes after a byte-order mark, before the HTTP
+    # charset.
+    assert [p.encoding for p in brevanto.iter_warc(archive, encoding="koi8-r")] == ["KOI8-R"] * 3 + ["UTF-8"]
+    with pytest.raises(ValueError, match="unknown encoding 'no-such-label'"):
+        brevanto.iter_warc(archive, encoding="no-such-label")

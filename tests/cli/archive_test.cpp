@@ -1,6 +1,7 @@
 // Web archives: the WARC framing, gzip members, and the HTTP responses in
 // them, read whole, broken and in every variant crawlers write.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -11,42 +12,17 @@
 #include "cli/archive/http_response.h"
 #include "cli/archive/inflate.h"
 #include "cli/archive/warc_reader.h"
+#include "tests/cli/warc_writing.h"
 
 namespace brevanto::archive {
 namespace {
 
 using namespace std::string_literals;
 
-// `text` as one gzip member (or a zlib or bare deflate stream).
-std::string compress(const std::string& text, int windowBits = 15 + 16) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-std::string record(const std::string& type, const std::string& block, const std::string& fields = "",
-                   const std::string& eol = "\r\n") {
-  return "WARC/1.0" + eol + "WARC-Type: " + type + eol + "WARC-Record-ID: <urn:uuid:" + type + ">" + eol +
-         fields + "Content-Length: " + std::to_string(block.size()) + eol + eol + block + eol + eol;
-}
-
-std::string response(const std::string& url, const std::string& http, const std::string& eol = "\r\n") {
-  return record("response", http,
-                "WARC-Target-URI: " + url + eol + "Content-Type: application/http; msgtype=response" + eol,
-                eol);
-}
-
-std::string http(const std::string& headers, const std::string& body, const std::string& status = "200 OK") {
-  return "HTTP/1.1 " + status + "\r\n" + headers + "\r\n" + body;
-}
+using testing::compress;
+using testing::http;
+using testing::record;
+using testing::response;
 
 // A piece of an archive: its bytes, and the page it gives (none when
 // `body` is empty, or when damage elsewhere loses it).
@@ -355,6 +331,8 @@ TEST(WarcReader, RecordLimit) {
       << read.warnings[1].message;
 }
 
+// What is no archive is told from its first bytes, and those bytes are
+// handed back: with what is left to read, the caller has the whole input.
 TEST(WarcReader, WhatIsNotAnArchive) {
   const struct {
     const char* name;
@@ -364,6 +342,7 @@ TEST(WarcReader, WhatIsNotAnArchive) {
       {"a page", "<!DOCTYPE html><p>x"},
       {"a gzipped page", compress("<!DOCTYPE html><p>x")},
       {"almost a record", "WARC/x"},
+      {"a page longer than a read", "<!DOCTYPE html>" + std::string(200000, 'x')},
   };
   for (const auto& c : cases) {
     std::FILE* file = std::tmpfile();
@@ -375,6 +354,12 @@ TEST(WarcReader, WhatIsNotAnArchive) {
     std::string error;
     EXPECT_EQ(reader.open(fileno(file), error), ArchiveOpen::kNotArchive) << c.name;
     EXPECT_NE(error.find("not a WARC archive"), std::string::npos) << c.name;
+    std::string whole = reader.takeBytesRead();
+    EXPECT_EQ(whole.empty(), c.bytes.empty()) << c.name;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(fileno(file), buffer, sizeof buffer)) > 0;)
+      whole.append(buffer, static_cast<size_t>(got));
+    EXPECT_TRUE(whole == c.bytes) << c.name;
     std::fclose(file);
   }
   WarcReader reader;

@@ -19,95 +19,15 @@
 
 #include "extractor/extraction_pipeline.h"
 #include "extractor/output/output.h"
+#include "tests/cli/extract_run.h"
+#include "tests/cli/warc_writing.h"
 #include "tests/support/page_cases.h"
 
 namespace brevanto {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void write(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-struct Result {
-  int status = -1;  // the exit status, or 128 + the signal that ended the program
-  std::string out;
-  std::string err;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::string page(const std::string& title, const std::string& body = "<p>one</p><p>two</p>") {
-  return "<html><head><title>" + title + "</title></head><body><div>" + body + "</div></body></html>";
-}
-
-class ExtractTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps runs of the same test from other builds apart.
-    dir_ = fs::temp_directory_path() /
-           ("brevanto-cli-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "work");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs the program in the work folder. `shellPrefix` goes before it in
-  // the shell command (settings for the run); `input` is its standard input.
-  Result run(const std::vector<std::string>& args, const std::string& input = "",
-             const std::string& shellPrefix = "", const std::string& output = "") {
-    write(dir_ / "stdin", input);
-    std::string command =
-        "cd " + quote((dir_ / "work").string()) + " && " + shellPrefix + " exec " + quote(BREVANTO_EXTRACT);
-    for (const std::string& arg : args) command += " " + quote(arg);
-    command += " <" + quote((dir_ / "stdin").string()) + " >" +
-               quote(output.empty() ? (dir_ / "stdout").string() : output) + " 2>" +
-               quote((dir_ / "stderr").string());
-    const int raw = std::system(command.c_str());
-    Result result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
-    result.out = output.empty() ? read(dir_ / "stdout") : "";
-    result.err = read(dir_ / "stderr");
-    return result;
-  }
-
-  fs::path work(const std::string& name = "") const { return dir_ / "work" / name; }
-  std::vector<std::string> filesIn(const fs::path& folder) const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-      names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  // Every file below the test's folder, as paths relative to it.
-  std::vector<std::string> allFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_ / "work")) {
-      if (!entry.is_directory()) names.push_back(fs::relative(entry.path(), dir_ / "work").string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  fs::path dir_;
-};
+using namespace testing;  // NOLINT(google-build-using-namespace): the runs of the program
 
 const std::string kArticle =
     "<html><head><title>Tide: times/heights?</title>"
@@ -364,19 +284,12 @@ TEST_F(ExtractTest, MistakesAreSaidOnceAndSafely) {
   EXPECT_EQ(read(dir_ / "setup.err"), "");
 }
 
-// Every file below `folder`, by its path relative to it, with its bytes.
-std::map<std::string, std::string> contentsOf(const fs::path& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_directory()) files[fs::relative(entry.path(), folder).string()] = read(entry.path());
-  }
-  return files;
-}
-
 // Many workers give what one gives, byte for byte: the same names with
 // " (2)" in the pages' order, the same files, the same list, the same
 // messages in the same order, the same status. The first page is a FIFO
-// that the test fills late, so every later page is done before it.
+// that the test fills late with a long page: the pages after it wait for
+// its first bytes, which tell a page from an archive, and are then done
+// while it is analysed. Archives, plain and gzip, give pages among files.
 TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
   std::string big;
   for (int i = 0; i < 2000; ++i)
@@ -390,8 +303,25 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
                                       6));
   write(work("untitled.html"), page(""));
   write(work("warned.html"), "<title>Menu</title><body><nav><a href=/>Home</a></nav>");
-  std::vector<std::string> inputs = {"late.html", "a.html",        "missing.html", "b.html",
-                                     "bin.html",  "untitled.html", "warned.html",  "a.html"};
+  // An archive of the same pages, a long one first, with records that are
+  // no page and one whose length is wrong.
+  std::string records;
+  for (const std::string name : {"big.html", "a.html", "b.html", "untitled.html", "warned.html", "a.html"}) {
+    records += response("https://a.example/" + name, http("Content-Type: text/html\r\n", read(work(name))));
+    records += record("metadata", "fetchTimeMs: 1\r\n");
+  }
+  records.insert(records.find("WARC/1.0", 1),
+                 "WARC/1.0\r\nWARC-Type: resource\r\nContent-Length: some\r\n\r\nlost\r\n\r\n");
+  write(work("pages.warc"), records);
+  std::string members;
+  for (size_t at = 0, next = 0; at < records.size(); at = next) {
+    next = std::min(records.find("WARC/1.0", at + 1), records.size());
+    members += compress(records.substr(at, next - at));
+  }
+  write(work("pages.warc.gz"), members);
+  std::vector<std::string> inputs = {"late.html", "a.html",       "missing.html",  "pages.warc",
+                                     "b.html",    "bin.html",     "untitled.html", "warned.html",
+                                     "a.html",    "pages.warc.gz"};
   for (int i = 0; i < 12; ++i) inputs.push_back(i % 2 == 0 ? "b.html" : "untitled.html");
   const std::vector<std::vector<std::string>> modes = {
       {"-d", "out"},
@@ -438,6 +368,7 @@ TEST_F(ExtractTest, ParallelRunsGiveWhatOneWorkerGives) {
     EXPECT_EQ(results[0].err, results[1].err) << label;
     EXPECT_TRUE(files[0] == files[1]) << label;
     EXPECT_TRUE(contains(results[0].err, "missing.html: cannot read")) << label;
+    EXPECT_TRUE(contains(results[0].err, "pages.warc.gz:")) << label << ": the archive's damage is said";
     EXPECT_GE(results[0].out.size() + files[0].size(), 10u) << label << ": pages were written";
   }
 }
@@ -830,22 +761,31 @@ TEST_F(ExtractTest, AnInterruptedSaveLeavesNoTemporaryFile) {
   EXPECT_TRUE(left == "the old text" || left.size() > whole) << "old or whole, never cut: " << left.size();
 }
 
-// Interrupted at any moment of a batch, the program lists every file it
-// completed, says how far it got, and ends by the signal. A FIFO that no
-// one fills stops the batch from ending by itself.
+// Interrupted at any moment of a batch, of files or of an archive's pages,
+// the program lists every file it completed, says how far it got, and ends
+// by the signal. A FIFO that no one fills stops the batch from ending by
+// itself.
 TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
   constexpr int kPages = 120;
-  std::vector<std::string> args = {BREVANTO_EXTRACT};
+  // The pages as files, or in an archive, and then the FIFO.
+  std::vector<std::string> files;
+  std::string archived;
   for (int i = 0; i < kPages; ++i) {
-    args.push_back("p" + std::to_string(i) + ".html");
-    write(work(args.back()), page("Page"));
+    files.push_back("p" + std::to_string(i) + ".html");
+    write(work(files.back()), page("Page"));
+    archived +=
+        response("https://a.example/" + files.back(), http("Content-Type: text/html\r\n", page("Page")));
   }
-  args.push_back("stall.html");
+  write(work("pages.warc"), archived);
+  const std::vector<std::string> archive = {"pages.warc", "stall.html"};
+  files.push_back("stall.html");
   ASSERT_EQ(::mkfifo(work("stall.html").c_str(), 0600), 0);
-  const std::string total = std::to_string(kPages + 1);
+  // Without archives the run knows how many pages it has.
+  const std::string ofTotal = " of " + std::to_string(kPages + 1);
   const struct {
     std::vector<std::string> output;
     int delayMs;
+    bool fromArchive = false;
   } cases[] = {
       {{"-j2", "-d", "out"}, 0},
       {{"-j2", "-d", "out"}, 2},
@@ -855,12 +795,17 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
       {{"-j1", "-d", "out"}, 400},
       {{"-j2", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
       {{"-j1", "--format", "jsonl", "-o", "out/all.jsonl"}, 400},
+      {{"-j2", "-d", "out"}, 2, true},
+      {{"-j1", "-o", "out/all.jsonl"}, 10, true},
+      {{"-j2", "-o", "out/all.jsonl"}, 400, true},
   };
   for (const auto& c : cases) {
     fs::remove_all(work("out"));
     fs::create_directories(work("out"));
-    std::vector<std::string> command = args;
-    command.insert(command.begin() + 1, c.output.begin(), c.output.end());
+    std::vector<std::string> command = {BREVANTO_EXTRACT};
+    command.insert(command.end(), c.output.begin(), c.output.end());
+    const std::vector<std::string>& inputs = c.fromArchive ? archive : files;
+    command.insert(command.end(), inputs.begin(), inputs.end());
     std::vector<char*> argv;
     for (std::string& arg : command) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -882,7 +827,13 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     std::this_thread::sleep_for(std::chrono::milliseconds(c.delayMs));
     ::kill(child, SIGINT);
     const int status = statusAfter(child);
-    const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) + " ms";
+    const std::string label = c.output[0] + " " + c.output[1] + " after " + std::to_string(c.delayMs) +
+                              " ms" + (c.fromArchive ? " from an archive" : "");
+    // "N of TOTAL pages" for files, "N pages" ("1 page") from an archive.
+    const auto interrupted = [&](size_t n) {
+      if (!c.fromArchive) return "interrupted after " + std::to_string(n) + ofTotal + " pages\n";
+      return "interrupted after " + std::to_string(n) + (n == 1 ? " page\n" : " pages\n");
+    };
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << label << " " << status;
     std::vector<std::string> listed;
     std::istringstream lines(read(dir_ / "stdout"));
@@ -894,16 +845,13 @@ TEST_F(ExtractTest, AnInterruptedBatchListsWhatItWrote) {
     EXPECT_FALSE(written.empty()) << label;
     const std::string err = read(dir_ / "stderr");
     if (c.output[1] == "-d") {
-      EXPECT_TRUE(
-          contains(err, "interrupted after " + std::to_string(listed.size()) + " of " + total + " pages\n"))
-          << label << ": " << err;
+      EXPECT_TRUE(contains(err, interrupted(listed.size()))) << label << ": " << err;
     } else {
       // The records completed so far, each a whole line, in their file.
       const std::string records = read(work("out/all.jsonl"));
       const size_t count = static_cast<size_t>(std::count(records.begin(), records.end(), '\n'));
       EXPECT_EQ(records.size() - records.rfind("}\n"), 2u) << label;
-      EXPECT_TRUE(contains(err, "interrupted after " + std::to_string(count) + " of " + total + " pages\n"))
-          << label << ": " << err;
+      EXPECT_TRUE(contains(err, interrupted(count))) << label << ": " << err;
     }
   }
 }
