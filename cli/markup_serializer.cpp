@@ -8,6 +8,7 @@
 #include "base/ascii.h"
 #include "cli/element_kinds.h"
 #include "cli/node_text.h"
+#include "extractor/rules.h"
 
 namespace brevanto::cli {
 namespace {
@@ -172,7 +173,7 @@ class Walk {
 
 MarkupSerializer::MarkupSerializer(myhtml_tree* tree, Analysis analysis)
     : tree_(tree), blockLevel_(MyHTML_TAG_LAST_ENTRY, false), keepComments_(analysis == Analysis::kClassic) {
-  const HtmlElementTable& table = HtmlElementTable::of(analysis);
+  const HtmlElementTable& table = *rulesFor(analysis).elements;
   for (myhtml_tag_id_t tag = 0; tag < MyHTML_TAG_LAST_ENTRY; ++tag) {
     size_t length = 0;
     const char* name = myhtml_tag_name_by_id(tree_, tag, &length);

@@ -257,10 +257,6 @@ const HtmlElementTable& HtmlElementTable::modern() {
   return table;
 }
 
-const HtmlElementTable& HtmlElementTable::of(Analysis analysis) {
-  return analysis == Analysis::kModern ? modern() : classic();
-}
-
 bool HtmlElementTable::fold(const char* name, size_t length, FoldedName& folded) {
   if (length > kLongestName) return false;
   char upper[kLongestName] = {};

@@ -87,7 +87,6 @@ class HtmlElementTable {
   // PRE rendered, and an inline row that renders its content for every name
   // it does not hold. Built on first use.
   static const HtmlElementTable& modern();
-  static const HtmlElementTable& of(Analysis analysis);
 
   // The row of `name` (the first `length` bytes), compared without regard to
   // ASCII case. Every non-empty name yields a row: names the table does not

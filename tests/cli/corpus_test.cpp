@@ -81,10 +81,11 @@ TEST(Corpus, EveryPageGetsAFileThatHoldsItsArticle) {
       if (found != got.end()) foundWords += std::min(count, found->second);
     }
   }
-  // The engine misses a few articles (text in PRE, articles in elements it
-  // does not know); the loader must not lose the others.
+  // The analysis misses a few words of a few articles; a batch that lost
+  // pages or text on the way (a file named twice, a page read in the wrong
+  // encoding) would fall well below this floor.
   ASSERT_GT(truthWords, 0);
-  EXPECT_GE(static_cast<double>(foundWords) / truthWords, 0.85) << "0.88 when this test was written";
+  EXPECT_GE(static_cast<double>(foundWords) / truthWords, 0.85) << foundWords << " of " << truthWords;
   fs::remove_all(out);
 }
 

@@ -21,7 +21,6 @@
 #include "extractor/output/output.h"
 #include "tests/cli/extract_run.h"
 #include "tests/cli/warc_writing.h"
-#include "tests/support/page_cases.h"
 
 namespace brevanto {
 namespace {
@@ -35,32 +34,10 @@ const std::string kArticle =
     "<div><a href=/>Home</a> <a href=/x>More</a></div>"
     "<div><p>High water at six in the morning.</p>\n<p>Low water just after noon.</p></div></body></html>";
 
-// A page case is source.html, given with the options of its arguments.txt,
-// with the file written for it by each analysis (see
-// tests/support/page_cases.h), or expected-error.txt, the cause the program
-// gives for refusing it.
-TEST_F(ExtractTest, PagesGiveTheirExpectedText) {
-  int count = 0;
-  for (const fs::path& folder : testing::pageCaseFolders()) {
-    SCOPED_TRACE(folder.filename().string());
-    for (const Analysis analysis : {Analysis::kModern, Analysis::kClassic}) {
-      std::vector<std::string> args = testing::pageCaseArguments(folder);
-      args.insert(args.end(), {"-o", "-", (folder / "source.html").string()});
-      if (analysis == Analysis::kClassic) args.insert(args.begin(), "--classic");
-      const Result r = run(args);
-      if (fs::exists(folder / "expected-error.txt")) {
-        EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(contains(r.err, "source.html: " + read(folder / "expected-error.txt"))) << r.err;
-        EXPECT_EQ(r.out, "");
-      } else {
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, read(testing::expectedTextOf(folder, analysis))) << args[0];
-      }
-    }
-    ++count;
-  }
-  EXPECT_GE(count, 9);
-  // The README's page: the article, and none of the menus around it.
+// The page cases of tests/pages run in process (tests/text/page_cases_test);
+// here the README's page goes through the program: the article, and none of
+// the menus around it.
+TEST_F(ExtractTest, TheReadmePageGivesItsArticle) {
   const Result r = run({"-o", "-", (fs::path(BREVANTO_SOURCE_DIR) / "examples" / "article.html").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "title : Bringing an old rowing boat back to the water | The Harbour Log\n"));

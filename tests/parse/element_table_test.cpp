@@ -8,6 +8,7 @@
 
 #include "base/ascii.h"
 #include "extractor/parse/html_element_table.h"
+#include "extractor/rules.h"
 
 namespace brevanto {
 namespace {
@@ -110,12 +111,12 @@ TEST(ElementTable, LookupIgnoresCaseAndFallsBackToTheCommentRow) {
 TEST(ElementTable, ModernTableIsTheClassicOneWithTodaysElements) {
   const HtmlElementTable& classic = HtmlElementTable::classic();
   const HtmlElementTable& modern = HtmlElementTable::modern();
-  EXPECT_EQ(&HtmlElementTable::of(Analysis::kClassic), &classic);
-  EXPECT_EQ(&HtmlElementTable::of(Analysis::kModern), &modern);
+  EXPECT_EQ(rulesFor(Analysis::kClassic).elements, &classic);
+  EXPECT_EQ(rulesFor(Analysis::kModern).elements, &modern);
 
   // Every classic row is there, unchanged but where a browser shows more:
-  // PRE and DEL render their content (PRE no longer hides the markup inside
-  // it), and BIG runs on in its line.
+  // PRE and DEL render their content (PRE shows the markup that classic hides
+  // inside it), and BIG runs on in its line.
   for (int i = 0; i < classic.size(); ++i) {
     const HtmlElementInfo& row = classic[static_cast<ElementRow>(i)];
     const std::string name = row.name;

@@ -1,7 +1,7 @@
 // The page cases of tests/pages, analysed in this process: each case's page,
 // loaded as the command line loads it, gives the expected text of each
-// analysis byte for byte. The command line's own test runs the same cases
-// through the program.
+// analysis byte for byte, through the same loader and formatter the command
+// line uses.
 #include "tests/support/page_cases.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include "base/ascii.h"
 #include "extractor/output/file_names.h"
 #include "extractor/page_text.h"
+#include "extractor/rules.h"
 
 struct BrevantoText {
   brevanto::PageText page;
@@ -49,7 +50,7 @@ std::string_view viewOf(const char* bytes, size_t length) {
 
 // The block-level names of one table, as brevanto_block_elements gives them.
 std::string blockElementsOf(brevanto::Analysis analysis) {
-  const brevanto::HtmlElementTable& table = brevanto::HtmlElementTable::of(analysis);
+  const brevanto::HtmlElementTable& table = *brevanto::rulesFor(analysis).elements;
   std::string names;
   for (int i = 0; i < table.size(); ++i) {
     const auto row = static_cast<brevanto::ElementRow>(i);
