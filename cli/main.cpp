@@ -143,8 +143,12 @@ int run(int argc, char** argv) {
   interruption::setLastWords(nullptr);
   interruption::endAtOnce();
   const bool finished = writer.finish();
-  std::fprintf(stderr, "%s: %s\n", kProgram,
-               summaryOf(tally, options.dumping() ? "analysed" : "written").c_str());
+  // One page written as asked needs no word beyond its name; a batch, an
+  // archive or a failure gets its count.
+  if (tally.pages != 1 || tally.failed != 0 || tally.archives) {
+    std::fprintf(stderr, "%s: %s\n", kProgram,
+                 summaryOf(tally, options.dumping() ? "analysed" : "written").c_str());
+  }
   return tally.failed == 0 && tally.damaged == 0 && streamed && finished ? kAllWritten : kSomeFailed;
 }
 

@@ -42,6 +42,7 @@ TEST_F(ExtractTest, TheReadmePageGivesItsArticle) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "title : Bringing an old rowing boat back to the water | The Harbour Log\n"));
   EXPECT_TRUE(contains(r.out, "slid off the slipway"));
+  EXPECT_EQ(r.err, "") << "one page written as asked needs no word";
   for (const char* boilerplate : {"Subscribe", "Most read", "Privacy", "Advertisement", "Copy link"}) {
     EXPECT_FALSE(contains(r.out, boilerplate)) << boilerplate;
   }
