@@ -87,6 +87,9 @@ function sandbox(prefix) {
     XDG_CACHE_HOME: path.join(dirs.home, '.cache'),
     XDG_DATA_HOME: path.join(dirs.home, '.local/share'),
     TMPDIR: dirs.tmp,
+    // The saved files' names are Unicode: a browser started in the C locale
+    // cannot write them, and a machine's locale may be C.
+    LC_ALL: 'C.UTF-8',
   };
   return { ...dirs, env };
 }
