@@ -48,6 +48,12 @@ export async function servePages(routes) {
   return { origin: `http://127.0.0.1:${port}`, port, close: () => new Promise((r) => server.close(r)) };
 }
 
+// Whether a download is still being written: Chromium writes NAME.crdownload,
+// Firefox NAME.part beside an empty file that keeps the final name for it.
+export function downloadsInProgress(folder) {
+  return readdirSync(folder, { recursive: true }).some((name) => /\.(crdownload|part)$/.test(name));
+}
+
 // The files a finished download left: browsers write partial files under
 // other names first.
 export function savedFiles(folder) {

@@ -5,13 +5,13 @@
 // brevanto-extract writes for the same page with the same URL; every failure
 // must be said in a notification and leave no file.
 import assert from 'node:assert/strict';
-import { closeSync, openSync, readFileSync, writeFileSync, writeSync } from 'node:fs';
+import { closeSync, openSync, readFileSync, statSync, writeFileSync, writeSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 
 import { serializePage } from '../extension/serializer.js';
 import { blockElements } from '../node/brevanto.mjs';
-import { launchChromium, launchFirefox, savedFiles, servePages, sleep, waitFor } from './browsers.mjs';
+import { downloadsInProgress, launchChromium, launchFirefox, savedFiles, servePages, sleep, waitFor } from './browsers.mjs';
 import { extractWithCli, root, temporaryFolder } from './support.mjs';
 
 const pages = path.join(root, 'web/tests/pages');
@@ -121,8 +121,12 @@ async function checkSaved(session, testCase, expected, folder) {
   const files = await waitFor(
     'the saved file',
     () => {
+      if (downloadsInProgress(session.downloads)) return undefined;
       const done = savedFiles(session.downloads).filter((f) => f !== testCase.blockFolder);
-      return done.length > 0 ? done : undefined;
+      // Renamed while we looked, or still the empty file that keeps its name.
+      const hasBytes = (f) => statSync(path.join(session.downloads, f), { throwIfNoEntry: false })?.size > 0;
+      const written = done.length > 0 && done.every(hasBytes);
+      return written ? done : undefined;
     },
     SAVE_TIMEOUT_MS,
   );
@@ -131,7 +135,8 @@ async function checkSaved(session, testCase, expected, folder) {
   assert.equal(files.length, 1);
   assert.equal(path.dirname(files[0]), folder === '' ? '.' : folder);
   assertName(path.basename(files[0]), expected.name);
-  assert.ok(readFileSync(path.join(session.downloads, files[0])).equals(expected.bytes), 'the saved text differs');
+  const saved = readFileSync(path.join(session.downloads, files[0]));
+  assert.ok(saved.equals(expected.bytes), `the saved text differs (${saved.length} bytes, expected ${expected.bytes.length})`);
 }
 
 async function runCase(session, testCase, port, gesture) {
