@@ -37,11 +37,18 @@ const FileCalls kRecordingCalls = {
     },
 };
 
-TEST(OutputFile, AReplacementIsSyncedBeforeItTakesTheName) {
+// An empty folder of this process for one test; the process id keeps runs
+// of other builds apart.
+fs::path emptyFolder(const std::string& name) {
   const fs::path folder =
-      fs::temp_directory_path() / ("brevanto-output-file-order-" + std::to_string(::getpid()));
+      fs::temp_directory_path() / ("brevanto-output-file-" + name + "-" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
+  return folder;
+}
+
+TEST(OutputFile, AReplacementIsSyncedBeforeItTakesTheName) {
+  const fs::path folder = emptyFolder("order");
   const struct {
     bool exists;
     bool replace;
@@ -68,10 +75,7 @@ TEST(OutputFile, AReplacementIsSyncedBeforeItTakesTheName) {
 // that is taken goes by saveFile's rules, from the bytes; nothing else is
 // left in the folder either way.
 TEST(OutputFile, AWrittenFileTakesOnlyAFreeName) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("brevanto-output-file-written-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const fs::path folder = emptyFolder("written");
   const struct {
     bool exists;
     bool replace;
