@@ -176,7 +176,8 @@ class Extract : public ::testing::Test {
     EXPECT_NE(box, nullptr) << text;
     if (box == nullptr) return nullptr;
     EXPECT_EQ(messageText(box), text);
-    EXPECT_TRUE(showsInformationIcon(box)) << text;
+    // The box can be found before it has painted its icon on the screen.
+    EXPECT_TRUE(waitUntil([&] { return showsInformationIcon(box); }, kWindowTimeout)) << text;
     EXPECT_EQ(GetWindow(box, GW_OWNER), ownerName != nullptr ? standinWindow(ownerName) : nullptr) << text;
     return box;
   }
